@@ -1,0 +1,12 @@
+# Compile settings shared by every target of the project.
+add_library(veltrano_common_config INTERFACE)
+target_compile_options(veltrano_common_config INTERFACE -Wall -Wextra)
+if(VELTRANO_WERROR)
+  target_compile_options(veltrano_common_config INTERFACE -Werror)
+endif()
+if(VELTRANO_SANITIZE)
+  target_compile_options(veltrano_common_config INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+  target_link_options(veltrano_common_config INTERFACE -fsanitize=address,undefined)
+endif()
+target_compile_definitions(veltrano_common_config INTERFACE
+  VELTRANO_VERSION="${PROJECT_VERSION}")

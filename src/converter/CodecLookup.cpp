@@ -1,0 +1,21 @@
+#include "converter/CodecLookup.h"
+
+#include "converter/AVError.h"
+
+namespace veltrano {
+
+const AVCodec* FindCodecByName(const std::string& name, AVMediaType kind, bool encoder) {
+  if (name.empty()) return nullptr;
+  const AVCodec* codec = encoder ? avcodec_find_encoder_by_name(name.c_str())
+                                 : avcodec_find_decoder_by_name(name.c_str());
+  if (codec == nullptr) throw EAVError("Unknown Codec Name");
+  if (codec->type != kind) throw EAVError("Invalid codec type");
+  return codec;
+}
+
+AVCodecID LookupCodec(const std::string& name, AVMediaType kind, bool encoder) {
+  const AVCodec* codec = FindCodecByName(name, kind, encoder);
+  return codec != nullptr ? codec->id : AV_CODEC_ID_NONE;
+}
+
+}  // namespace veltrano

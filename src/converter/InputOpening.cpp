@@ -1,0 +1,250 @@
+// Input opening: format resolution, codec lookup by name, and opening every
+// input file with its demuxer and decoder contexts. Leaves the demuxers in
+// input_files, the timestamp offsets in input_files_ts_offset, and the
+// source's audio and picture parameters in the working copy (_AudioChannels
+// and the like) and in VideoOptions.
+#include <fmt/printf.h>
+
+#include <cmath>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "converter/AVConverter.h"
+#include "converter/AVError.h"
+#include "converter/CodecLookup.h"
+#include "converter/RunState.h"
+
+namespace veltrano {
+namespace {
+
+// Decoders that count time in fields: two ticks per frame.
+int CodecTicksPerFrame(AVCodecID id) {
+  switch (id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+// A stop request ends a read that would otherwise block.
+int InterruptWhenStopped(void* opaque) {
+  return static_cast<TAVConverter*>(opaque)->State() == csStopped ? 1 : 0;
+}
+
+}  // namespace
+
+void TAVConverter::ResolveFormats() {
+  const std::string& input = FConvertOptions.InputFormat();
+  const std::string& output = FConvertOptions.OutputFormat();
+  // Formats of an earlier run belong to that run's files.
+  file_iformat = nullptr;
+  file_oformat = nullptr;
+  if (input.empty() && output.empty()) return;
+  if (!input.empty()) file_iformat = av_find_input_format(input.c_str());
+  if (!output.empty()) file_oformat = av_guess_format(output.c_str(), nullptr, nullptr);
+  if (file_iformat == nullptr && file_oformat == nullptr) {
+    throw EAVError(fmt::sprintf("Unknown input %s or Output format %s", input, output));
+  }
+}
+
+void TAVConverter::OpenInputFile(int n) {
+  VEL_ASSERT(n >= 0 && n < static_cast<int>(FInputFiles.size()));
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
+  const TGrabOptions& grab = FConvertOptions.GrabOptions();
+
+  // Declared first so that it outlives the demuxer that reads from it.
+  std::unique_ptr<TStreamIO> stream_io;
+  InputFormatPtr ctx(avformat_alloc_context());
+  if (!ctx) throw EAVError("Out of memory");
+
+  // Demuxer parameters; raw and capture demuxers take them, others ignore them.
+  Dictionary params;
+  if (video.FrameRate().num() > 0 && video.FrameRate().den() > 0) {
+    params.Set("framerate", fmt::format("{}/{}", video.FrameRate().num(), video.FrameRate().den()));
+  }
+  params.Set("sample_rate", "44100");
+  params.Set("channels", "1");
+  if (_FrameWidth > 0 && _FrameHeight > 0) {
+    params.Set("video_size", fmt::format("{}x{}", _FrameWidth, _FrameHeight));
+  }
+  if (video.FramePixFormat() >= 0) {
+    if (const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(video.FramePixFormat()))) {
+      params.Set("pixel_format", name);
+    }
+  }
+  if (grab.VideoChannel() != 0) params.Set("channel", std::to_string(grab.VideoChannel()));
+  if (!grab.VideoStandard().empty()) params.Set("standard", grab.VideoStandard());
+  if (FConvertOptions.LoopInput()) params.Set("loop", "1");
+
+  CopyTemplateOptions(ctx.get(), run_->avformat_opts.get(), AV_OPT_FLAG_DECODING_PARAM);
+
+  // Forced decoders, by name.
+  const AVCodec* video_decoder =
+      FindCodecByName(video.DecoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, false);
+  const AVCodec* audio_decoder = FindCodecByName(
+      FConvertOptions.AudioOptions().DecoderAudioCodecName(), AVMEDIA_TYPE_AUDIO, false);
+  const AVCodec* subtitle_decoder = FindCodecByName(
+      FConvertOptions.SubtitleOptions().SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE, false);
+  if (video_decoder == nullptr && FConvertOptions.PGMYUVCompatibilityHack()) {
+    video_decoder = avcodec_find_decoder(AV_CODEC_ID_PGMYUV);
+  }
+  if (video_decoder != nullptr) {
+    ctx->video_codec = video_decoder;
+    ctx->video_codec_id = video_decoder->id;
+  }
+  if (audio_decoder != nullptr) {
+    ctx->audio_codec = audio_decoder;
+    ctx->audio_codec_id = audio_decoder->id;
+  }
+  if (subtitle_decoder != nullptr) {
+    ctx->subtitle_codec = subtitle_decoder;
+    ctx->subtitle_codec_id = subtitle_decoder->id;
+  }
+  ctx->flags |= AVFMT_FLAG_NONBLOCK;
+  ctx->interrupt_callback = {&InterruptWhenStopped, this};
+
+  // A "stream:N" name is read from the system's own stream object.
+  if (IsStreamName(FInputFiles[n])) {
+    stream_io = OpenStreamIO(FInputFiles[n]);
+    ctx->pb = stream_io->Context();
+    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+  }
+
+  // The library frees the context when opening fails.
+  AVFormatContext* raw = ctx.release();
+  const int opened = avformat_open_input(&raw, FInputFiles[n].c_str(), file_iformat, params.get());
+  if (opened < 0) throw EAVError(fmt::sprintf("打不开:%d!", opened));
+  ctx.reset(raw);
+
+  const int program_id = FConvertOptions.ProgramID();
+  if (program_id != 0) {
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) ctx->streams[i]->discard = AVDISCARD_ALL;
+    bool found = false;
+    for (unsigned p = 0; p < ctx->nb_programs; ++p) {
+      AVProgram* program = ctx->programs[p];
+      if (program->id == program_id) {
+        found = true;
+        for (unsigned i = 0; i < program->nb_stream_indexes; ++i) {
+          ctx->streams[program->stream_index[i]]->discard = AVDISCARD_DEFAULT;
+        }
+      } else {
+        program->discard = AVDISCARD_ALL;
+      }
+    }
+    if (!found) throw EAVError("Specified program id not found");
+  }
+
+  const int info = avformat_find_stream_info(ctx.get(), nullptr);
+  if (info < 0) throw EAVError(fmt::sprintf("Could not find codec parameters:%d!", info));
+
+  int64_t timestamp = FConvertOptions.StartTime();
+  if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
+  TempStartTime = FConvertOptions.StartTime();
+  if (TempStartTime != 0) {
+    av_seek_frame(ctx.get(), -1, timestamp, AVSEEK_FLAG_BACKWARD);  // a failed seek is not reported
+    TempStartTime = 0;
+  }
+  if (ctx->duration != AV_NOPTS_VALUE) FDuration = static_cast<double>(ctx->duration) / 1000000.0;
+
+  run_->input_files.push_back(TInputFile{std::move(stream_io), std::move(ctx), {}});
+  ReadDecoderParameters(n);
+  run_->input_files_ts_offset.push_back(FConvertOptions.CopyTS()
+                                            ? FConvertOptions.InputTSOffset()
+                                            : FConvertOptions.InputTSOffset() - timestamp);
+}
+
+// Creates each stream's decoder context and takes the source's parameters.
+void TAVConverter::ReadDecoderParameters(int n) {
+  TInputFile& file = run_->input_files[n];
+  AVFormatContext* ctx = file.ctx.get();
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    AVStream* st = ctx->streams[i];
+    const AVCodec* decoder = avcodec_find_decoder(st->codecpar->codec_id);
+    switch (st->codecpar->codec_type) {
+      case AVMEDIA_TYPE_VIDEO: if (ctx->video_codec) decoder = ctx->video_codec; break;
+      case AVMEDIA_TYPE_AUDIO: if (ctx->audio_codec) decoder = ctx->audio_codec; break;
+      case AVMEDIA_TYPE_SUBTITLE: if (ctx->subtitle_codec) decoder = ctx->subtitle_codec; break;
+      default: break;
+    }
+    CodecContextPtr dec(avcodec_alloc_context3(decoder));
+    if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0) {
+      throw EAVError("Out of memory");
+    }
+    if (decoder != nullptr) dec->codec_id = decoder->id;
+    dec->pkt_timebase = st->time_base;
+    dec->thread_count = FConvertOptions.ThreadCount();
+
+    switch (dec->codec_type) {
+      case AVMEDIA_TYPE_AUDIO:
+        CopyTemplateOptions(dec.get(), run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get(),
+                            AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        _ChannelLayout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+                             ? static_cast<int64_t>(dec->ch_layout.u.mask)
+                             : 0;
+        _AudioChannels = dec->ch_layout.nb_channels;
+        _AudioSampleRate = dec->sample_rate;
+        _AudioSampleFmt = dec->sample_fmt;
+        if (FConvertOptions.AudioOptions().AudioDisable()) st->discard = AVDISCARD_ALL;
+        break;
+      case AVMEDIA_TYPE_VIDEO:
+        CopyTemplateOptions(dec.get(), run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get(),
+                            AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+        ReadVideoParameters(st, dec.get());
+        break;
+      case AVMEDIA_TYPE_SUBTITLE:
+        if (FConvertOptions.SubtitleOptions().SubtitleDisable()) st->discard = AVDISCARD_ALL;
+        break;
+      default:
+        break;
+    }
+    file.decoders.push_back(std::move(dec));
+  }
+}
+
+void TAVConverter::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
+  TVideoOptions& video = FConvertOptions.VideoOptions();
+  _FrameHeight = dec->height;
+  _FrameWidth = dec->width;
+  const AVRational sar =
+      st->sample_aspect_ratio.num != 0 ? st->sample_aspect_ratio : dec->sample_aspect_ratio;
+  video.SetFrameAspectRatio(dec->height > 0 ? static_cast<float>(av_q2d(sar) * dec->width /
+                                                                  dec->height)
+                                            : 0.0f);
+  video.SetFramePixFormat(dec->pix_fmt);
+  if (dec->lowres > 0) {
+    video.SetFrameHeight(video.FrameHeight() >> dec->lowres);
+    video.SetFrameWidth(video.FrameWidth() >> dec->lowres);
+  }
+  if (video.MeThreshold() != 0) dec->export_side_data |= AV_CODEC_EXPORT_DATA_MVS;
+
+  const AVRational tb = av_stream_get_codec_timebase(st);
+  const int ticks = CodecTicksPerFrame(dec->codec_id);
+  const AVRational rfps = st->r_frame_rate;
+  if (tb.num != 0 && rfps.num != 0 &&
+      (tb.den != static_cast<int64_t>(rfps.num) * ticks || tb.num != rfps.den)) {
+    DoLog(AV_LOG_ERROR,
+          fmt::sprintf("Seems stream %d codec frame rate differs from container frame rate: "
+                       "%2.2f (%d/%d) -> %2.2f (%d/%d)\n",
+                       st->index, static_cast<double>(tb.den) / tb.num, tb.den, tb.num,
+                       static_cast<double>(rfps.num) / rfps.den, rfps.num, rfps.den));
+  }
+  // The source's rate, unless the caller chose one for the output.
+  if (!video.CustomFrameRate()) {
+    video.FrameRate().Setnum(rfps.num);
+    video.FrameRate().Setden(rfps.den);
+  }
+  if (video.VideoDisable()) {
+    st->discard = AVDISCARD_ALL;
+  } else if ((video.VideoDiscard() & 0xFF) != 0) {
+    st->discard = static_cast<AVDiscard>(video.VideoDiscard());
+  }
+}
+
+}  // namespace veltrano

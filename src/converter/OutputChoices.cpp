@@ -1,0 +1,87 @@
+#include "converter/OutputChoices.h"
+
+#include <cstdlib>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/opt.h>
+}
+
+namespace veltrano {
+namespace {
+
+BsfContextPtr AllocateBitstreamFilter(const std::string& name) {
+  const AVBitStreamFilter* filter = av_bsf_get_by_name(name.c_str());
+  if (filter == nullptr) return nullptr;
+  AVBSFContext* ctx = nullptr;
+  if (av_bsf_alloc(filter, &ctx) < 0) return nullptr;
+  return BsfContextPtr(ctx);
+}
+
+}  // namespace
+
+TBitstreamFilterChain BuildBitstreamFilterChain(
+    const TStrings& names, const std::function<void(const std::string&)>& show_error) {
+  TBitstreamFilterChain chain;
+  for (size_t i = 0; i < names.size(); ++i) {
+    BsfContextPtr filter = AllocateBitstreamFilter(names[i]);
+    if (!filter) {
+      show_error("Invalid BitstreamFilter " + names[i]);
+      if (i == 0) return chain;
+      continue;
+    }
+    chain.push_back(std::move(filter));
+  }
+  return chain;
+}
+
+AVPixelFormat ChoosePixelFormat(const AVCodec* encoder, AVPixelFormat requested, int compliance) {
+  if (encoder == nullptr || encoder->pix_fmts == nullptr) return requested;
+  for (const AVPixelFormat* p = encoder->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
+    if (*p == requested) return requested;
+  }
+  if (encoder->id == AV_CODEC_ID_MJPEG && compliance < FF_COMPLIANCE_NORMAL &&
+      (requested == AV_PIX_FMT_YUV420P || requested == AV_PIX_FMT_YUV422P)) {
+    return requested;
+  }
+  return encoder->pix_fmts[0];
+}
+
+AVSampleFormat ChooseSampleFormat(const AVCodec* encoder, AVSampleFormat requested) {
+  if (encoder == nullptr || encoder->sample_fmts == nullptr) return requested;
+  for (const AVSampleFormat* p = encoder->sample_fmts; *p != AV_SAMPLE_FMT_NONE; ++p) {
+    if (*p == requested) return requested;
+  }
+  return encoder->sample_fmts[0];
+}
+
+bool ChooseSampleRate(const AVCodec* encoder, int requested, int& chosen) {
+  chosen = requested;
+  if (encoder == nullptr || encoder->supported_samplerates == nullptr) return false;
+  int best = 0;
+  long best_distance = -1;
+  for (const int* p = encoder->supported_samplerates; *p != 0; ++p) {
+    const long distance = std::labs(static_cast<long>(*p) - requested);
+    if (best_distance < 0 || distance < best_distance) {
+      best = *p;
+      best_distance = distance;
+    }
+  }
+  if (best_distance < 0) return false;
+  chosen = best;
+  return best_distance != 0;
+}
+
+uint16_t* CopyMatrix(const TQuantMatrix& matrix) {
+  auto* copy = static_cast<uint16_t*>(av_malloc(sizeof(uint16_t) * matrix.size()));
+  if (copy != nullptr) std::memcpy(copy, matrix.data(), sizeof(uint16_t) * matrix.size());
+  return copy;
+}
+
+bool MuxerHasOption(const AVOutputFormat* format, const char* name) {
+  if (format == nullptr || format->priv_class == nullptr) return false;
+  return av_opt_find(const_cast<AVClass**>(&format->priv_class), name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) != nullptr;
+}
+
+}  // namespace veltrano

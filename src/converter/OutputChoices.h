@@ -1,0 +1,36 @@
+// Choices output setup makes against what an encoder or muxer supports, and
+// the bitstream filter chains. Free functions so that they are easy to test.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "converter/AVOptions.h"
+#include "converter/RunState.h"
+
+namespace veltrano {
+
+// The chain for `names`, in order. An unknown first name gives no chain at
+// all; an unknown later name is left out. Each unknown name is reported
+// through `show_error` as "Invalid BitstreamFilter <name>".
+TBitstreamFilterChain BuildBitstreamFilterChain(
+    const TStrings& names, const std::function<void(const std::string&)>& show_error);
+
+// `requested` when the encoder lists it (or lists nothing), else the first
+// listed format; MJPEG with unofficial compliance keeps YUV 4:2:0 and 4:2:2.
+AVPixelFormat ChoosePixelFormat(const AVCodec* encoder, AVPixelFormat requested, int compliance);
+
+// `requested` when the encoder lists it (or lists nothing), else the first listed.
+AVSampleFormat ChooseSampleFormat(const AVCodec* encoder, AVSampleFormat requested);
+
+// The listed rate nearest to `requested` (the first of equals) in `chosen`;
+// true when it differs from the requested rate. Without a list, `requested`.
+bool ChooseSampleRate(const AVCodec* encoder, int requested, int& chosen);
+
+// A library-allocated copy of a quantiser matrix (the codec context frees it).
+uint16_t* CopyMatrix(const TQuantMatrix& matrix);
+
+// True when the muxer has a private option called `name`.
+bool MuxerHasOption(const AVOutputFormat* format, const char* name);
+
+}  // namespace veltrano

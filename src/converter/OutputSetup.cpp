@@ -1,0 +1,360 @@
+// Output setup: the muxer of every output file, its video, audio and
+// subtitle streams described from the options and the source's parameters,
+// file metadata and muxer settings, and the bitstream filter chains. The
+// encoders are only described here; transcode setup opens them.
+#include <fmt/printf.h>
+
+#include <bit>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+
+extern "C" {
+#include <libavutil/avstring.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include "converter/AVConverter.h"
+#include "converter/AVError.h"
+#include "converter/CodecLookup.h"
+#include "converter/MessageBoxes.h"
+#include "converter/OutputChoices.h"
+#include "converter/RunState.h"
+
+namespace veltrano {
+namespace {
+
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// The display aspect ratio as a pixel aspect for a picture of width x height.
+AVRational PixelAspect(float display_aspect, int width, int height) {
+  if (width <= 0 || height <= 0) return AVRational{0, 1};
+  return av_d2q(static_cast<double>(display_aspect) * height / width, 255);
+}
+
+// Creates the folders of `file_name` that do not exist yet. Names that are
+// addresses (protocol://...) have no folder.
+void CreateOutputFolder(const std::string& file_name) {
+  if (file_name.find("://") != std::string::npos) return;
+  const std::filesystem::path folder = std::filesystem::path(file_name).parent_path();
+  if (folder.empty()) return;
+  std::error_code ignored;  // a failure shows up when the file is opened
+  std::filesystem::create_directories(folder, ignored);
+}
+
+std::string IsoTimeUtc(int64_t microseconds) {
+  const std::time_t seconds = static_cast<std::time_t>(microseconds / 1000000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32] = {0};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  return fmt::format("{}.{:06}Z", text, microseconds % 1000000);
+}
+
+}  // namespace
+
+bool TAVConverter::PrepareWorkingCopy() {
+  const TAudioOptions& audio = FConvertOptions.AudioOptions();
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
+  if (audio.AudioChannels() != 0) _AudioChannels = audio.AudioChannels();
+  if (audio.AudioSampleRate() != 0) _AudioSampleRate = audio.AudioSampleRate();
+  if (audio.AudioSampleFmt() != sfAuto) _AudioSampleFmt = LibrarySampleFormat(audio.AudioSampleFmt());
+
+  // Crop bands come off the decoded picture; an explicit size is the size
+  // the cropped picture is scaled to, otherwise the output is the cropped size.
+  const int horizontal = video.FrameLeftBand() + video.FrameRightBand();
+  const int vertical = video.FrameTopBand() + video.FrameBottomBand();
+  if (horizontal != 0 || vertical != 0) {
+    const int cropped_width = _FrameWidth - horizontal;
+    const int cropped_height = _FrameHeight - vertical;
+    if (cropped_width <= 0 || cropped_height <= 0) {
+      RunOnUiThread([] { ShowErrorBox("crop dimensions are outside the range of the original image."); });
+      return false;
+    }
+    _FrameWidth = cropped_width;
+    _FrameHeight = cropped_height;
+  }
+  if (video.FrameWidth() != 0) _FrameWidth = video.FrameWidth();
+  if (video.FrameHeight() != 0) _FrameHeight = video.FrameHeight();
+  return true;
+}
+
+void TAVConverter::OpenOutputFile(int n) {
+  VEL_ASSERT(n >= 0 && n < static_cast<int>(FOutputFiles.size()));
+  const std::string& name = FOutputFiles[n];
+  PrepareWorkingCopy();
+
+  if (file_oformat == nullptr) {
+    file_oformat = av_guess_format(nullptr, name.c_str(), nullptr);
+    if (file_oformat == nullptr) {
+      throw EAVError(fmt::sprintf("Unable to find a suitable output format for %s", name));
+    }
+  }
+  AVFormatContext* raw = nullptr;
+  if (avformat_alloc_output_context2(&raw, file_oformat, nullptr, name.c_str()) < 0 || !raw) {
+    throw EAVError("Out of memory");
+  }
+  run_->output_files.push_back(TOutputFile{});
+  run_->bitstream_filters.emplace_back();
+  TOutputFile& file = run_->output_files.back();
+  file.ctx.reset(raw);
+  AVFormatContext* ctx = file.ctx.get();
+
+  bool want_video = false;
+  bool want_audio = false;
+  bool want_subtitle = false;
+  DecideStreamKinds(file_oformat, want_video, want_audio, want_subtitle);
+  if (want_video) CreateVideoStream(file, n);
+  if (want_audio) CreateAudioStream(file, n);
+  if (want_subtitle) CreateSubtitleStream(file, n);
+
+  if (FConvertOptions.RecTimestamp() != 0) {
+    av_dict_set(&ctx->metadata, "creation_time",
+                IsoTimeUtc(FConvertOptions.RecTimestamp()).c_str(), 0);
+  }
+  // Muxers convert the generic metadata names to their own when they write.
+  for (const std::string& line : FConvertOptions.MetaData()) {
+    auto [key, value] = SplitNameValue(line);
+    if (!key.empty()) av_dict_set(&ctx->metadata, key.c_str(), value.c_str(), 0);
+  }
+
+  if ((file_oformat->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(name.c_str())) {
+    throw EAVError("unexpected error");
+  }
+  CreateOutputFolder(name);
+  if (!(file_oformat->flags & AVFMT_NOFILE)) {
+    if (avio_open(&ctx->pb, name.c_str(), AVIO_FLAG_WRITE) < 0) throw EAVError("打不开文件");
+  }
+  ApplyMuxerSettings(file);
+}
+
+void TAVConverter::DecideStreamKinds(const AVOutputFormat* format, bool& video, bool& audio,
+                                     bool& subtitle) const {
+  const TAudioOptions& a = FConvertOptions.AudioOptions();
+  const TVideoOptions& v = FConvertOptions.VideoOptions();
+  const TSubtitleOptions& s = FConvertOptions.SubtitleOptions();
+  video = format->video_codec != AV_CODEC_ID_NONE || v.VideoStreamCopy() ||
+          !v.EncoderVideoCodecName().empty();
+  audio = format->audio_codec != AV_CODEC_ID_NONE || a.AudioStreamCopy() ||
+          !a.EncoderAudioCodecName().empty();
+  subtitle = format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy() ||
+             !s.SubtitleCodecName().empty();
+  if (!run_->input_files.empty()) {
+    bool has_video = false;
+    bool has_audio = false;
+    bool has_subtitle = false;
+    for (const TInputFile& input : run_->input_files) {
+      for (unsigned i = 0; i < input.ctx->nb_streams; ++i) {
+        const AVMediaType type = input.ctx->streams[i]->codecpar->codec_type;
+        has_video |= type == AVMEDIA_TYPE_VIDEO;
+        has_audio |= type == AVMEDIA_TYPE_AUDIO;
+        has_subtitle |= type == AVMEDIA_TYPE_SUBTITLE;
+      }
+    }
+    video &= has_video;
+    audio &= has_audio;
+    subtitle &= has_subtitle;
+  }
+  video &= !v.VideoDisable();
+  audio &= !a.AudioDisable();
+  subtitle &= !s.SubtitleDisable();
+}
+
+AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
+                                        const AVCodec* encoder) {
+  AVStream* st = avformat_new_stream(file.ctx.get(), nullptr);
+  if (st == nullptr) throw EAVError("Could not alloc stream");
+  st->id = st->index;
+  CodecContextPtr c(avcodec_alloc_context3(encoder));
+  if (!c) throw EAVError("Could not alloc stream");
+  c->codec_type = ToAVMediaType(kind);
+  file.encoders.push_back(std::move(c));
+  file.codecs.push_back(encoder);
+  file.stream_copy.push_back(false);
+  file.quality.push_back(0.0f);
+
+  const TMuxerOptions& mux = FConvertOptions.MuxerOptions();
+  const TStrings& names = kind == TMediaKind::Video   ? mux.VideoBitstreamFilters()
+                          : kind == TMediaKind::Audio ? mux.AudioBitstreamFilters()
+                                                      : mux.SubtitleBitstreamFilters();
+  run_->bitstream_filters[n].push_back(BuildBitstreamFilterChain(
+      names, [this](const std::string& text) { RunOnUiThread([&] { ShowErrorBox(text); }); }));
+  return st;
+}
+
+void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
+  const TVideoOptions& v = FConvertOptions.VideoOptions();
+  AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
+  const std::string& name = FOutputFiles[n];
+  const bool copy = v.VideoStreamCopy();
+
+  const AVCodec* encoder = nullptr;
+  AVCodecID codec_id = AV_CODEC_ID_NONE;
+  if (!copy) {
+    codec_id = av_guess_codec(file_oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
+    encoder = FindCodecByName(v.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, true);
+    if (encoder != nullptr) {
+      codec_id = encoder->id;
+    } else {
+      encoder = avcodec_find_encoder(codec_id);
+    }
+  }
+  AVStream* st = NewOutputStream(file, n, TMediaKind::Video, encoder);
+  AVCodecContext* c = file.encoders.back().get();
+
+  c->thread_count = FConvertOptions.ThreadCount();
+  if (v.VideoCodecTag() != 0) c->codec_tag = static_cast<unsigned>(v.VideoCodecTag());
+  if ((v.VideoGlobalHeader() & 1) ||
+      (v.VideoGlobalHeader() == 0 && (file_oformat->flags & AVFMT_GLOBALHEADER))) {
+    c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    video_template->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  if (v.VideoGlobalHeader() & 2) {
+    c->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    video_template->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+  }
+
+  if (copy) {
+    file.stream_copy.back() = true;
+    st->sample_aspect_ratio = PixelAspect(v.FrameAspectRatio(), _FrameWidth, _FrameHeight);
+  } else {
+    AVRational fps{v.FrameRate().num(), v.FrameRate().den()};
+    if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
+    c->codec_id = codec_id;
+    CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    if (encoder != nullptr && encoder->supported_framerates != nullptr && !v.ForceFPS()) {
+      fps = encoder->supported_framerates[av_find_nearest_q_idx(fps, encoder->supported_framerates)];
+    }
+    c->time_base = AVRational{fps.den, fps.num};
+    c->framerate = fps;
+    c->width = _FrameWidth;
+    c->height = _FrameHeight;
+    c->sample_aspect_ratio = PixelAspect(v.FrameAspectRatio(), c->width, c->height);
+    st->sample_aspect_ratio = c->sample_aspect_ratio;
+    c->pix_fmt = static_cast<AVPixelFormat>(v.FramePixFormat());
+    c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
+
+    if (v.IntraOnly()) c->gop_size = 0;
+    if (v.VideoQscale() != 0 || v.SameQuality()) {
+      c->flags |= AV_CODEC_FLAG_QSCALE;
+      file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * v.VideoQscale();
+      c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
+    }
+    // The context frees its matrices, so it gets copies of the options' arrays.
+    if (!v.IntraMatrix().empty()) c->intra_matrix = CopyMatrix(v.Intra_Matrix());
+    if (!v.InterMatrix().empty()) c->inter_matrix = CopyMatrix(v.Inter_Matrix());
+
+    c->rc_override_count = 0;
+    if (c->rc_initial_buffer_occupancy == 0) {
+      c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
+    }
+    c->intra_dc_precision = v.IntraDcPrecision() - 8;
+    if (FConvertOptions.DoPSNR()) c->flags |= AV_CODEC_FLAG_PSNR;
+    if (v.Pass() == 1) c->flags |= AV_CODEC_FLAG_PASS1;
+    if (v.Pass() == 2) c->flags |= AV_CODEC_FLAG_PASS2;
+  }
+  if (!IsBlank(v.VideoLanguage())) av_dict_set(&st->metadata, "language", v.VideoLanguage().c_str(), 0);
+}
+
+void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
+  const TAudioOptions& a = FConvertOptions.AudioOptions();
+  AVCodecContext* audio_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get();
+  const std::string& name = FOutputFiles[n];
+  const bool copy = a.AudioStreamCopy();
+
+  const AVCodec* encoder = nullptr;
+  AVCodecID codec_id = AV_CODEC_ID_NONE;
+  if (!copy) {
+    codec_id = av_guess_codec(file_oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_AUDIO);
+    encoder = FindCodecByName(a.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO, true);
+    if (encoder != nullptr) {
+      codec_id = encoder->id;
+    } else {
+      encoder = avcodec_find_encoder(codec_id);
+    }
+  }
+  AVStream* st = NewOutputStream(file, n, TMediaKind::Audio, encoder);
+  AVCodecContext* c = file.encoders.back().get();
+
+  c->thread_count = FConvertOptions.ThreadCount();
+  if (a.AudioCodecTag() != 0) c->codec_tag = static_cast<unsigned>(a.AudioCodecTag());
+  if (file_oformat->flags & AVFMT_GLOBALHEADER) {
+    c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    audio_template->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+
+  // The source's layout when it has the requested channel count, else the
+  // standard layout for that count.
+  uint64_t mask = static_cast<uint64_t>(_ChannelLayout);
+  if (std::popcount(mask) != a.AudioChannels()) mask = 0;
+  av_channel_layout_uninit(&c->ch_layout);
+  if (mask != 0) {
+    av_channel_layout_from_mask(&c->ch_layout, mask);
+  } else {
+    av_channel_layout_default(&c->ch_layout, _AudioChannels);
+  }
+
+  if (copy) {
+    file.stream_copy.back() = true;
+    c->sample_rate = _AudioSampleRate;
+  } else {
+    CopyTemplateOptions(c, audio_template, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    c->codec_id = codec_id;
+    if (a.AudioQScale() > kNoAudioQScale) {
+      c->flags |= AV_CODEC_FLAG_QSCALE;
+      file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * a.AudioQScale();
+      c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
+    }
+    c->sample_fmt = static_cast<AVSampleFormat>(_AudioSampleFmt);
+    c->sample_fmt = ChooseSampleFormat(encoder, c->sample_fmt);
+    int chosen_rate = _AudioSampleRate;
+    if (ChooseSampleRate(encoder, _AudioSampleRate, chosen_rate)) {
+      av_log(nullptr, AV_LOG_WARNING,
+             "Requested sampling rate unsupported using closest supported (%d)\n", chosen_rate);
+    }
+    c->sample_rate = chosen_rate;
+  }
+  // The time base counts samples at the rate the encoder really runs at.
+  c->time_base = AVRational{1, c->sample_rate > 0 ? c->sample_rate : 1};
+  if (!IsBlank(a.AudioLanguage())) av_dict_set(&st->metadata, "language", a.AudioLanguage().c_str(), 0);
+}
+
+void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
+  const TSubtitleOptions& s = FConvertOptions.SubtitleOptions();
+  const bool copy = s.SubtitleStreamCopy();
+  const AVCodec* encoder =
+      copy ? nullptr : FindCodecByName(s.SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE, true);
+  AVStream* st = NewOutputStream(file, n, TMediaKind::Subtitle, encoder);
+  AVCodecContext* c = file.encoders.back().get();
+  if (s.SubtitleCodecTag() != 0) c->codec_tag = static_cast<unsigned>(s.SubtitleCodecTag());
+  if (copy) {
+    file.stream_copy.back() = true;
+  } else {
+    CopyTemplateOptions(c, run_->avcodec_opts[static_cast<int>(TMediaKind::Subtitle)].get(),
+                        AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    c->codec_id = encoder != nullptr ? encoder->id : AV_CODEC_ID_NONE;
+  }
+  if (!s.SubtitleLanguage().empty()) {
+    av_dict_set(&st->metadata, "language", s.SubtitleLanguage().c_str(), 0);
+  }
+}
+
+void TAVConverter::ApplyMuxerSettings(TOutputFile& file) {
+  AVFormatContext* ctx = file.ctx.get();
+  const TMuxerOptions& mux = FConvertOptions.MuxerOptions();
+  ctx->max_delay = static_cast<int>(std::lround(mux.MuxMaxDelay() * 1000000.0));
+  // Preload and loop count are private options of the muxers that have them.
+  if (MuxerHasOption(file_oformat, "preload")) {
+    file.muxer_options.Set("preload", std::to_string(std::lround(mux.MuxPreload() * 1000000.0)));
+  }
+  if (MuxerHasOption(file_oformat, "loop")) {
+    file.muxer_options.Set("loop", std::to_string(FConvertOptions.LoopOutput()));
+  }
+  ctx->flags |= AVFMT_FLAG_NONBLOCK;
+  CopyTemplateOptions(ctx, run_->avformat_opts.get(), AV_OPT_FLAG_DECODING_PARAM);
+}
+
+}  // namespace veltrano
