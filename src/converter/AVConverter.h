@@ -137,6 +137,13 @@ class TAVConverter {
 
   // The state of the current run (valid on the worker between steps 1 and 9).
   TRunState& Run() { return *run_; }
+  // The start offset that input opening leaves for the transcoder (µs).
+  int64_t StartOffset() const { return TempStartTime; }
+  // The wall-clock marks of the run (µs); the main loop keeps them.
+  void SetRunClock(int64_t start, int64_t last) {
+    timer_start = start;
+    last_time = last;
+  }
 
  private:
   friend class TAVConvertThread;

@@ -71,6 +71,21 @@ TCommandResult RunCommand(const std::string& command) {
   return result;
 }
 
+TClip AvClipSpec(const std::string& video_codec, const std::string& audio_codec) {
+  TClip clip;
+  clip.video_codec = video_codec;
+  clip.audio_codec = audio_codec;
+  return clip;
+}
+
+TClip VideoClipSpec(const std::string& video_codec, const std::string& size) {
+  TClip clip;
+  clip.video_codec = video_codec;
+  clip.size = size;
+  clip.audio = false;
+  return clip;
+}
+
 fs::path MakeClip(const fs::path& path, const TClip& clip) {
   std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y";
   const std::string seconds = std::to_string(clip.seconds);
@@ -117,6 +132,7 @@ TMediaInfo ProbeMedia(const fs::path& path) {
   info.opened = true;
   info.format = ctx->iformat->name;
   info.duration = ctx->duration != AV_NOPTS_VALUE ? ctx->duration / 1e6 : 0;
+  info.start_time = ctx->start_time != AV_NOPTS_VALUE ? ctx->start_time / 1e6 : 0;
   info.chapters = static_cast<int>(ctx->nb_chapters);
   std::vector<int64_t> first(ctx->nb_streams, AV_NOPTS_VALUE);
   std::vector<int64_t> last_end(ctx->nb_streams, AV_NOPTS_VALUE);

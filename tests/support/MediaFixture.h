@@ -30,6 +30,10 @@ struct TClip {
   std::vector<std::string> extra_output_args;  // e.g. {"-f", "mpegts"}
 };
 
+// Common clips: video and audio with the given codecs; video only.
+TClip AvClipSpec(const std::string& video_codec, const std::string& audio_codec);
+TClip VideoClipSpec(const std::string& video_codec, const std::string& size = "160x120");
+
 // Generates `clip` into `path` (overwritten). Fails the test on error.
 fs::path MakeClip(const fs::path& path, const TClip& clip);
 
@@ -64,6 +68,7 @@ struct TMediaInfo {
   bool opened = false;
   std::string format;
   double duration = 0;  // container duration, seconds
+  double start_time = 0;  // container start time, seconds
   std::vector<TStreamInfo> streams;
   int chapters = 0;
 };

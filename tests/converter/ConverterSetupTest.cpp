@@ -1,0 +1,448 @@
+// The converter's figures, its log routing and the stages before transcoding:
+// input opening and output setup, inspected by a converter whose transcode
+// step only records what the run prepared.
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <thread>
+
+#include "converter/AVConverter.h"
+#include "converter/ConvertThread.h"
+#include "converter/RunState.h"
+#include "support/EngineHarness.h"
+#include "support/MediaFixture.h"
+
+namespace veltrano {
+namespace {
+
+namespace fs = std::filesystem;
+using test::MakeClip;
+using test::MakeTempFolder;
+using test::SharedClip;
+using test::TClip;
+using test::TEventLog;
+using test::TMessageRecorder;
+
+struct TOutputSnapshot {
+  std::string format;
+  std::vector<AVMediaType> kinds;
+  std::vector<std::string> encoders;  // "" for copied streams
+  std::vector<bool> copied;
+  std::vector<int> sample_rates;
+  std::vector<int> flags;
+  std::vector<int> flags2;
+  std::vector<size_t> filter_chain_lengths;
+  std::vector<std::string> languages;
+  bool file_open = false;
+};
+
+struct TSnapshot {
+  bool reached = false;
+  std::vector<int64_t> ts_offsets;
+  std::vector<std::vector<AVDiscard>> discards;
+  int64_t start_offset = -1;
+  std::vector<TOutputSnapshot> outputs;
+};
+
+// A converter whose transcode step records the prepared run instead of running it.
+class TInspectingConverter : public TAVConverter {
+ public:
+  using TAVConverter::TAVConverter;
+  TSnapshot snapshot;
+  std::function<void()> during_transcode;
+
+  using TAVConverter::SetRunClock;
+
+ protected:
+  void Transcode() override {
+    TRunState& run = Run();
+    snapshot.reached = true;
+    snapshot.ts_offsets = run.input_files_ts_offset;
+    snapshot.start_offset = StartOffset();
+    for (const TInputFile& input : run.input_files) {
+      std::vector<AVDiscard> discards;
+      for (unsigned i = 0; i < input.ctx->nb_streams; ++i) discards.push_back(input.ctx->streams[i]->discard);
+      snapshot.discards.push_back(discards);
+    }
+    for (size_t n = 0; n < run.output_files.size(); ++n) {
+      const TOutputFile& file = run.output_files[n];
+      TOutputSnapshot out;
+      out.format = file.ctx->oformat->name;
+      out.file_open = file.ctx->pb != nullptr;
+      for (unsigned s = 0; s < file.ctx->nb_streams; ++s) {
+        const AVCodecContext* c = file.encoders[s].get();
+        out.kinds.push_back(c->codec_type);
+        out.encoders.push_back(file.codecs[s] != nullptr ? file.codecs[s]->name : "");
+        out.copied.push_back(file.stream_copy[s]);
+        out.sample_rates.push_back(c->sample_rate);
+        out.flags.push_back(c->flags);
+        out.flags2.push_back(c->flags2);
+        out.filter_chain_lengths.push_back(run.bitstream_filters[n][s].size());
+        const AVDictionaryEntry* e = av_dict_get(file.ctx->streams[s]->metadata, "language", nullptr, 0);
+        out.languages.push_back(e != nullptr ? e->value : "");
+      }
+      snapshot.outputs.push_back(out);
+    }
+    if (during_transcode) during_transcode();
+  }
+};
+
+class ConverterSetup : public ::testing::Test {
+ protected:
+  TEventLoopDispatcher ui;
+  TMessageRecorder messages;
+  TEventLog events;
+
+  // Runs `converter` on `inputs` into `outputs`; expects a completed run.
+  void Run(TInspectingConverter& converter, const TStrings& inputs, const TStrings& outputs) {
+    test::RecordEvents(converter, events, ui);
+    converter.SetInputFiles(inputs);
+    converter.SetOutputFiles(outputs);
+    const int completed_before = events.completed;
+    ASSERT_TRUE(test::RunToEnd(converter, ui));
+    EXPECT_EQ(events.completed, completed_before + 1);
+    EXPECT_EQ(converter.State(), csNone);
+  }
+
+  static std::string AvClip() {
+    return SharedClip("av.mkv", test::AvClipSpec("mpeg4", "mp2")).string();
+  }
+  static std::string WavClip() {
+    TClip clip;
+    clip.video = false;
+    return SharedClip("tone.wav", clip).string();
+  }
+};
+
+TEST(ConverterFigures, ProgressAndRemainingTime) {
+  TEventLoopDispatcher ui;
+  TInspectingConverter c(&ui);
+  EXPECT_EQ(c.Progress(), 0);  // no duration known
+  EXPECT_EQ(c.GetLeftTime(), kUnknownLeftTime);
+
+  c.SetDuration(100);
+  c.SetConvertedDuration(25);
+  c.SetRunClock(1'000'000, 31'000'000);
+  EXPECT_EQ(c.Progress(), 25);
+  EXPECT_EQ(c.GetUsedTime(), 30);
+  EXPECT_EQ(c.GetLeftTime(), 90);
+
+  c.ConvertOptions().SetStartTime(10'000'000);
+  c.SetConvertedDuration(45);
+  EXPECT_EQ(c.Progress(), 50);
+
+  c.ConvertOptions().SetStartTime(0);
+  c.ConvertOptions().SetRecordingTime(20'000'000);  // shorter than the source
+  c.SetConvertedDuration(5);
+  EXPECT_EQ(c.Progress(), 25);
+  c.SetConvertedDuration(30);  // not clamped
+  EXPECT_EQ(c.Progress(), 150);
+
+  c.ConvertOptions().SetRecordingTime(MaxInt64);
+  c.SetDuration(8);
+  c.SetConvertedDuration(1);  // 12.5 rounds to even
+  EXPECT_EQ(c.Progress(), 12);
+}
+
+TEST(ConverterFigures, PauseResumeAndStopOnAnIdleConverterDoNothing) {
+  TEventLoopDispatcher ui;
+  TInspectingConverter c(&ui);
+  c.Pause();
+  EXPECT_EQ(c.State(), csNone);
+  c.Resume();
+  EXPECT_EQ(c.State(), csNone);
+  c.Stop();
+  EXPECT_EQ(c.State(), csNone);
+  EXPECT_FALSE(c.IsRunning());
+}
+
+TEST_F(ConverterSetup, LogLinesReachOnlyTheConverterWhoseWorkerRaisedThem) {
+  std::atomic<int> ready{0};
+  auto make = [&](const std::string& name) {
+    auto c = std::make_unique<TInspectingConverter>(&ui);
+    c->during_transcode = [&ready, name] {
+      // Both workers log at the same time, interleaved.
+      ++ready;
+      while (ready < 2) std::this_thread::yield();
+      for (int i = 0; i < 50; ++i) {
+        av_log(nullptr, AV_LOG_WARNING, "line %d of %s", i, name.c_str());
+        av_log(nullptr, AV_LOG_INFO, "info of %s", name.c_str());
+      }
+      av_log(nullptr, AV_LOG_ERROR, "%s", std::string(3000, 'x').c_str());
+    };
+    return c;
+  };
+  auto first = make("first");
+  auto second = make("second");
+  TEventLog first_log;
+  TEventLog second_log;
+  test::RecordEvents(*first, first_log, ui);
+  test::RecordEvents(*second, second_log, ui);
+  const fs::path folder = MakeTempFolder("logs");
+  first->SetInputFiles({AvClip()});
+  first->SetOutputFiles({(folder / "a.mkv").string()});
+  second->SetInputFiles({AvClip()});
+  second->SetOutputFiles({(folder / "b.mkv").string()});
+  first->Convert();
+  second->Convert();
+  av_log(nullptr, AV_LOG_ERROR, "from the user-interface thread");
+  ASSERT_TRUE(ui.RunUntil([&] { return !first->IsRunning() && !second->IsRunning(); },
+                          std::chrono::minutes(1)));
+  first->WaitFor();
+  second->WaitFor();
+
+  auto count = [](TEventLog& log, const std::string& fragment) {
+    int n = 0;
+    for (const std::string& text : log.LogTexts()) n += text.find(fragment) != std::string::npos;
+    return n;
+  };
+  EXPECT_EQ(count(first_log, "of first"), 50);
+  EXPECT_EQ(count(first_log, "of second"), 0);
+  EXPECT_EQ(count(second_log, "of second"), 50);
+  EXPECT_EQ(count(second_log, "of first"), 0);
+  EXPECT_EQ(count(first_log, "info of"), 0);  // level 32 is above the log level
+  EXPECT_EQ(count(first_log, "user-interface"), 0);
+  bool found_long = false;
+  for (const std::string& text : first_log.LogTexts()) {
+    if (text.size() > 1000) {
+      found_long = true;
+      EXPECT_EQ(text, std::string(1024, 'x'));
+    }
+  }
+  EXPECT_TRUE(found_long);
+  EXPECT_EQ(RegisteredConvertThreadCount(), 0);
+}
+
+TEST_F(ConverterSetup, StartTimeSeeksPastTheContainerStartAndSetsTheOffset) {
+  TClip clip;
+  clip.extra_output_args = {"-f", "mpegts"};
+  const fs::path ts = SharedClip("start.ts", clip);
+  const double container_start = test::ProbeMedia(ts).start_time;
+  ASSERT_GT(container_start, 0.5);
+  const int64_t start_us = static_cast<int64_t>(std::llround(container_start * 1e6));
+  const fs::path folder = MakeTempFolder("seek");
+
+  TInspectingConverter plain(&ui);
+  plain.ConvertOptions().SetStartTime(500'000);
+  Run(plain, {ts.string()}, {(folder / "a.mkv").string()});
+  ASSERT_TRUE(plain.snapshot.reached);
+  EXPECT_EQ(plain.snapshot.start_offset, 0);
+  EXPECT_NEAR(plain.snapshot.ts_offsets.at(0), -(500'000 + start_us), 2);
+
+  TInspectingConverter copy_ts(&ui);
+  copy_ts.ConvertOptions().SetStartTime(500'000);
+  copy_ts.ConvertOptions().SetCopyTS(true);
+  copy_ts.ConvertOptions().SetInputTSOffset(123);
+  Run(copy_ts, {ts.string()}, {(folder / "b.mkv").string()});
+  EXPECT_EQ(copy_ts.snapshot.ts_offsets.at(0), 123);
+}
+
+TEST_F(ConverterSetup, TheSourcesPictureParametersReplaceTheOptions) {
+  const fs::path folder = MakeTempFolder("params");
+  TInspectingConverter c(&ui);
+  c.ConvertOptions().VideoOptions().FrameRate().Setnum(15);
+  c.ConvertOptions().VideoOptions().SetFrameAspectRatio(4.0f / 3.0f);
+  c.SetDuration(42);
+  const fs::path wide = MakeClip(folder / "wide.mkv", test::VideoClipSpec("mpeg4", "320x120"));
+  Run(c, {wide.string()}, {(folder / "out.mkv").string()});
+  const TVideoOptions& v = c.ConvertOptions().VideoOptions();
+  EXPECT_EQ(v.FrameRate().num(), 25);
+  EXPECT_EQ(v.FrameRate().den(), 1);
+  EXPECT_NEAR(v.FrameAspectRatio(), 320.0 / 120.0, 1e-4);
+  EXPECT_EQ(v.FramePixFormat(), AV_PIX_FMT_YUV420P);
+  EXPECT_NEAR(c.Duration(), 2.0, 0.1);  // the container's duration replaced 42
+
+  // A rate chosen by a profile survives opening.
+  TInspectingConverter custom(&ui);
+  custom.ConvertOptions().VideoOptions().FrameRate().Setnum(15);
+  custom.ConvertOptions().VideoOptions().SetCustomFrameRate(true);
+  Run(custom, {wide.string()}, {(folder / "out2.mkv").string()});
+  EXPECT_EQ(custom.ConvertOptions().VideoOptions().FrameRate().num(), 15);
+}
+
+TEST_F(ConverterSetup, AnInputWithoutDurationKeepsTheCallersDuration) {
+  const fs::path folder = MakeTempFolder("noduration");
+  TClip clip = test::VideoClipSpec("libx264");
+  clip.extra_output_args = {"-f", "h264"};
+  const fs::path raw = MakeClip(folder / "raw.h264", clip);
+  TInspectingConverter c(&ui);
+  c.SetDuration(42);
+  Run(c, {raw.string()}, {(folder / "out.mkv").string()});
+  ASSERT_TRUE(c.snapshot.reached);
+  EXPECT_EQ(c.Duration(), 42);
+}
+
+TEST_F(ConverterSetup, NonAsciiFileNamesAreOpenedAndCreated) {
+  const fs::path folder = MakeTempFolder("名字");
+  const fs::path source = MakeClip(folder / "视频 测试'1.mkv", test::AvClipSpec("mpeg4", "mp2"));
+  TInspectingConverter c(&ui);
+  const fs::path target = folder / "输出 文件.mkv";
+  Run(c, {source.string()}, {target.string()});
+  ASSERT_TRUE(c.snapshot.reached);
+  EXPECT_TRUE(c.ErrorMsg().empty()) << c.ErrorMsg();
+  EXPECT_TRUE(fs::exists(target));
+}
+
+TEST_F(ConverterSetup, ProgramSelectionKeepsOnlyThatProgramsStreams) {
+  const fs::path folder = MakeTempFolder("programs");
+  TClip clip = test::AvClipSpec("mpeg2video", "mp2");
+  clip.extra_output_args = {"-map", "0:v", "-map", "1:a", "-program", "program_num=7:st=0",
+                            "-program", "program_num=9:st=1", "-f", "mpegts"};
+  const fs::path ts = MakeClip(folder / "two.ts", clip);
+
+  TInspectingConverter c(&ui);
+  c.ConvertOptions().SetProgramID(9);
+  Run(c, {ts.string()}, {(folder / "out.mkv").string()});
+  ASSERT_TRUE(c.snapshot.reached);
+  const auto& discards = c.snapshot.discards.at(0);
+  ASSERT_EQ(discards.size(), 2u);
+  EXPECT_EQ(discards[0], AVDISCARD_ALL);
+  EXPECT_EQ(discards[1], AVDISCARD_DEFAULT);
+
+  TInspectingConverter missing(&ui);
+  missing.ConvertOptions().SetProgramID(8);
+  Run(missing, {ts.string()}, {(folder / "out2.mkv").string()});
+  EXPECT_EQ(missing.ErrorMsg(), "Specified program id not found");
+}
+
+TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
+  const fs::path folder = MakeTempFolder("failures");
+  struct TCase {
+    std::function<void(TAVConvertOptions&)> setup;
+    std::string input;
+    std::string message;
+  };
+  const std::vector<TCase> cases{
+      {[](TAVConvertOptions& o) { o.SetOutputFormat("nosuchformat"); }, AvClip(),
+       "Unknown input  or Output format nosuchformat"},
+      {[](TAVConvertOptions& o) { o.VideoOptions().SetDecoderVideoCodecName("nosuchcodec"); },
+       AvClip(), "Unknown Codec Name"},
+      {[](TAVConvertOptions& o) { o.VideoOptions().SetDecoderVideoCodecName("mp3"); }, AvClip(),
+       "Invalid codec type"},
+      {[](TAVConvertOptions& o) { o.VideoOptions().SetEncoderVideoCodecName("aac"); }, AvClip(),
+       "Invalid codec type"},
+      {[](TAVConvertOptions&) {}, (folder / "missing.mkv").string(), "打不开:-2!"},
+      {[](TAVConvertOptions& o) { o.SetStreamMaps({"0=x"}); }, AvClip(),
+       "'0=x' is not a valid stream map"},
+      {[](TAVConvertOptions&) {}, "stream:999999", "No stream is registered as 'stream:999999'"},
+  };
+  for (const TCase& c : cases) {
+    TInspectingConverter converter(&ui);
+    c.setup(converter.ConvertOptions());
+    Run(converter, {c.input}, {(folder / "out.mkv").string()});
+    EXPECT_FALSE(converter.snapshot.reached) << c.message;
+    EXPECT_EQ(converter.ErrorMsg(), c.message);
+  }
+  // Each failure was shown once, and no worker is left registered.
+  EXPECT_EQ(messages.Errors().size(), cases.size());
+  EXPECT_EQ(RegisteredConvertThreadCount(), 0);
+
+  // A known output format with an unknown input format is no failure: the input is probed.
+  TInspectingConverter probed(&ui);
+  probed.ConvertOptions().SetOutputFormat("matroska");
+  probed.ConvertOptions().SetInputFormat("nosuchformat");
+  Run(probed, {AvClip()}, {(folder / "probed.out").string()});
+  EXPECT_TRUE(probed.snapshot.reached) << probed.ErrorMsg();
+}
+
+TEST_F(ConverterSetup, StreamsAreCreatedForTheKindsTheSourceHas) {
+  const fs::path folder = MakeTempFolder("kinds");
+  TInspectingConverter audio_only(&ui);
+  audio_only.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+  audio_only.ConvertOptions().AudioOptions().SetAudioLanguage("chi");
+  Run(audio_only, {WavClip()}, {(folder / "a.mkv").string()});
+  ASSERT_EQ(audio_only.snapshot.outputs.size(), 1u);
+  EXPECT_EQ(audio_only.snapshot.outputs[0].kinds, std::vector<AVMediaType>{AVMEDIA_TYPE_AUDIO});
+  EXPECT_EQ(audio_only.snapshot.outputs[0].languages[0], "chi");
+
+  TInspectingConverter no_audio(&ui);
+  no_audio.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("mp2");
+  no_audio.ConvertOptions().AudioOptions().SetAudioDisable(true);
+  no_audio.ConvertOptions().VideoOptions().SetVideoStreamCopy(true);
+  Run(no_audio, {AvClip()}, {(folder / "b.avi").string()});
+  const auto& out = no_audio.snapshot.outputs.at(0);
+  EXPECT_EQ(out.kinds, std::vector<AVMediaType>{AVMEDIA_TYPE_VIDEO});
+  EXPECT_EQ(out.copied, std::vector<bool>{true});
+  EXPECT_EQ(no_audio.snapshot.discards.at(0).at(1), AVDISCARD_ALL);
+
+  TInspectingConverter named(&ui);
+  named.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("libxvid");
+  named.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("libmp3lame");
+  Run(named, {AvClip()}, {(folder / "c.avi").string()});
+  EXPECT_EQ(named.snapshot.outputs.at(0).encoders, (std::vector<std::string>{"libxvid", "libmp3lame"}));
+}
+
+TEST_F(ConverterSetup, TheGuessedFormatServesEveryOutputAndFoldersAreCreated) {
+  const fs::path folder = MakeTempFolder("outputs");
+  const fs::path deep = folder / "new" / "deeper" / "second.avi";
+  TInspectingConverter c(&ui);
+  Run(c, {AvClip()}, {(folder / "first.mkv").string(), deep.string()});
+  ASSERT_EQ(c.snapshot.outputs.size(), 2u);
+  EXPECT_EQ(c.snapshot.outputs[0].format, "matroska");
+  EXPECT_EQ(c.snapshot.outputs[1].format, "matroska");
+  EXPECT_TRUE(c.snapshot.outputs[1].file_open);
+  EXPECT_TRUE(fs::exists(deep));
+
+  TInspectingConverter unknown(&ui);
+  Run(unknown, {AvClip()}, {(folder / "x.nosuchextension").string()});
+  EXPECT_EQ(unknown.ErrorMsg(),
+            "Unable to find a suitable output format for " + (folder / "x.nosuchextension").string());
+
+  TInspectingConverter numbered(&ui);
+  Run(numbered, {AvClip()}, {(folder / "frames.jpg").string()});
+  EXPECT_TRUE(numbered.snapshot.reached) << numbered.ErrorMsg();
+}
+
+TEST_F(ConverterSetup, BitstreamFilterChainsLeaveOutUnknownNames) {
+  const fs::path folder = MakeTempFolder("bsf");
+  TInspectingConverter bad_first(&ui);
+  bad_first.ConvertOptions().MuxerOptions().SetVideoBitstreamFilters({"nosuchbsf", "null"});
+  Run(bad_first, {AvClip()}, {(folder / "a.mkv").string()});
+  EXPECT_EQ(bad_first.snapshot.outputs.at(0).filter_chain_lengths.at(0), 0u);
+  EXPECT_EQ(messages.Errors(), TStrings{"Invalid BitstreamFilter nosuchbsf"});
+
+  TInspectingConverter bad_second(&ui);
+  bad_second.ConvertOptions().MuxerOptions().SetVideoBitstreamFilters({"null", "nosuch2", "noise"});
+  bad_second.ConvertOptions().MuxerOptions().SetAudioBitstreamFilters({"null"});
+  Run(bad_second, {AvClip()}, {(folder / "b.mkv").string()});
+  EXPECT_EQ(bad_second.snapshot.outputs.at(0).filter_chain_lengths,
+            (std::vector<size_t>{2, 1}));
+  EXPECT_EQ(messages.Errors().back(), "Invalid BitstreamFilter nosuch2");
+}
+
+TEST_F(ConverterSetup, AnUnsupportedSampleRateBecomesTheNearestWithAWarning) {
+  const fs::path folder = MakeTempFolder("rates");
+  TInspectingConverter c(&ui);
+  c.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("libspeex");
+  Run(c, {WavClip()}, {(folder / "a.ogg").string()});
+  ASSERT_EQ(c.snapshot.outputs.size(), 1u);
+  EXPECT_EQ(c.snapshot.outputs[0].sample_rates.at(0), 32000);
+  EXPECT_TRUE(events.HasLog("Requested sampling rate unsupported using closest supported (32000)"));
+
+  TInspectingConverter exact(&ui);
+  exact.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("mp2");
+  exact.ConvertOptions().AudioOptions().SetAudioSampleRate(22050);
+  Run(exact, {WavClip()}, {(folder / "b.mp2").string()});
+  EXPECT_EQ(exact.snapshot.outputs.at(0).sample_rates.at(0), 22050);
+}
+
+TEST_F(ConverterSetup, HeaderFlagsFollowVideoGlobalHeader) {
+  const fs::path folder = MakeTempFolder("headers");
+  TInspectingConverter local(&ui);
+  local.ConvertOptions().VideoOptions().SetVideoGlobalHeader(2);
+  Run(local, {AvClip()}, {(folder / "a.mkv").string()});
+  const auto& out = local.snapshot.outputs.at(0);
+  EXPECT_FALSE(out.flags[0] & AV_CODEC_FLAG_GLOBAL_HEADER);
+  EXPECT_TRUE(out.flags2[0] & AV_CODEC_FLAG2_LOCAL_HEADER);
+
+  TInspectingConverter automatic(&ui);  // matroska asks for global headers
+  Run(automatic, {AvClip()}, {(folder / "b.mkv").string()});
+  EXPECT_TRUE(automatic.snapshot.outputs.at(0).flags[0] & AV_CODEC_FLAG_GLOBAL_HEADER);
+  EXPECT_FALSE(automatic.snapshot.outputs.at(0).flags2[0] & AV_CODEC_FLAG2_LOCAL_HEADER);
+}
+
+}  // namespace
+}  // namespace veltrano

@@ -1,0 +1,53 @@
+// Helpers for tests that run converters: a recorder for the message boxes,
+// a converter that keeps what its events told, and running a job to its end.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "converter/AVConverter.h"
+#include "converter/Dispatcher.h"
+#include "converter/MessageBoxes.h"
+
+namespace veltrano::test {
+
+// Records every error box (and answers warnings) while it lives.
+class TMessageRecorder {
+ public:
+  explicit TMessageRecorder(bool answer_warnings = false);
+  ~TMessageRecorder();
+  std::vector<std::string> Errors() const;
+  std::vector<std::string> Warnings() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> errors_;
+  std::vector<std::string> warnings_;
+  TErrorBoxHandler previous_error_;
+  TAskWarningHandler previous_warning_;
+};
+
+// What a converter's events reported, and on which threads.
+struct TEventLog {
+  std::mutex mutex;
+  std::vector<std::pair<int, std::string>> logs;
+  int progress = 0;
+  int completed = 0;
+  int stopped = 0;
+  bool progress_on_ui_thread = true;
+
+  std::vector<std::string> LogTexts();
+  bool HasLog(const std::string& fragment);
+};
+
+// Connects all four events of `converter` to `events`.
+void RecordEvents(TAVConverter& converter, TEventLog& events, IDispatcher& ui);
+
+// Starts `converter` and dispatches on this thread until its run has ended.
+// Returns false when it did not end within `timeout`.
+bool RunToEnd(TAVConverter& converter, TEventLoopDispatcher& ui,
+              std::chrono::milliseconds timeout = std::chrono::minutes(3));
+
+}  // namespace veltrano::test
