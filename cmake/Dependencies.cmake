@@ -3,6 +3,8 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
   libavcodec libavformat libavutil libavfilter libswscale libswresample libavdevice)
 pkg_check_modules(DVD REQUIRED IMPORTED_TARGET dvdnav dvdread)
+# Font family names for the subtitle filter's style (a font file is chosen by path).
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 find_package(SQLiteCpp REQUIRED)
 find_package(pugixml REQUIRED)
 find_package(fmt REQUIRED)

@@ -12,7 +12,9 @@ extern "C" {
 #include "converter/AVLib.h"
 #include "converter/ConvertThread.h"
 #include "converter/MessageBoxes.h"
+#include "converter/LegacyOptions.h"
 #include "converter/RunState.h"
+#include "converter/TranscodeState.h"
 
 namespace veltrano {
 
@@ -26,6 +28,9 @@ AVMediaType ToAVMediaType(TMediaKind kind) {
   }
   return AVMEDIA_TYPE_UNKNOWN;
 }
+
+TRunState::TRunState() = default;
+TRunState::~TRunState() = default;
 
 TAVConverter::TAVConverter(IDispatcher* dispatcher)
     : FDispatcher(dispatcher != nullptr ? dispatcher : &DefaultDispatcher()) {
@@ -211,7 +216,7 @@ int TAVConverter::SetOption(const std::string& name, const std::string& value) {
     if (found != nullptr) ret = av_opt_set(target, key + 1, text, 0);
   }
   if (found != nullptr && ret < 0) {
-    ShowErrorBox("Invalid value for Option!");
+    RunOnUiThread([] { ShowErrorBox("Invalid value for Option!"); });
     return -1;
   }
   if (found == nullptr) {
@@ -269,10 +274,13 @@ void TAVConverter::ApplyCodecOptions() {
   if (FConvertOptions.VideoOptions().Bitrate() != 0) {
     SetOption("b", std::to_string(FConvertOptions.VideoOptions().Bitrate()));
   }
+  // Lines in the spellings of older libraries are translated first.
   for (const std::string& line : FConvertOptions.CodecOptions()) {
     if (line.empty()) continue;
     auto [name, value] = SplitNameValue(line);
-    SetOption(name, value);
+    for (const auto& [today_name, today_value] : TranslateCodecOption(name, value)) {
+      SetOption(today_name, today_value);
+    }
   }
 }
 
@@ -314,6 +322,7 @@ void TAVConverter::ReleaseRun() {
   // Outputs first (their byte streams are closed by their owners), then inputs
   // and templates: destroying the run state releases every handle in it.
   if (run_) {
+    run_->transcode.reset();
     run_->output_files.clear();
     run_->bitstream_filters.clear();
     run_->input_files.clear();
@@ -322,11 +331,6 @@ void TAVConverter::ReleaseRun() {
   const bool stopped = FState == csStopped;
   FState = csNone;
   if (!stopped) RunOnUiThread([this] { DoComplete(); });
-}
-
-void TAVConverter::Transcode() {
-  FState = csRunning;
-  throw EAVError("Transcoding is not available in this build yet");
 }
 
 }  // namespace veltrano

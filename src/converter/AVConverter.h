@@ -41,12 +41,17 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "converter/AVOptions.h"
 #include "converter/Dispatcher.h"
 
 struct AVCodec;
 struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct AVSubtitle;
+struct AVRational;
 struct AVFormatContext;
 struct AVInputFormat;
 struct AVOutputFormat;
@@ -59,6 +64,9 @@ enum TAVConvertState : uint8_t { csNone, csRunning, csStopped, csPaused };
 class TAVConvertThread;
 struct TRunState;
 struct TOutputFile;
+struct TInputStreamState;
+struct TOutputStreamState;
+class Dictionary;
 enum class TMediaKind : int;
 
 // The value GetLeftTime gives while the remaining time is not known yet.
@@ -165,6 +173,7 @@ class TAVConverter {
   void OpenInputFile(int n);
   void ReadDecoderParameters(int n);
   void ReadVideoParameters(AVStream* st, AVCodecContext* dec);
+  std::vector<int64_t> CountAnalysisFrames(int n) const;
 
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
@@ -177,6 +186,64 @@ class TAVConverter {
   void CreateAudioStream(TOutputFile& file, int n);
   void CreateSubtitleStream(TOutputFile& file, int n);
   void ApplyMuxerSettings(TOutputFile& file);
+  const AVCodec* FindEncoder(const std::string& name, int kind);
+
+  // Transcode setup (TranscodeSetup.cpp).
+  void SetupTranscode();
+  void CreateInputRecords();
+  void CreateOutputRecords();
+  void ChooseSource(TOutputStreamState& ost, int n);
+  bool InProgram(const TInputStreamState& ist, int program_id) const;
+  void PrepareOutputStream(TOutputStreamState& ost);
+  void PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
+  void PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  void PrepareTwoPass(TOutputStreamState& ost);
+  int OutputStreamNumber(const TOutputStreamState& ost) const;
+  Dictionary EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const;
+  void OpenEncoders();
+  void OpenDecoders();
+  void CopyChapters(size_t input, size_t output);
+  void WriteHeaders();
+  void InitBitstreamFilters(TOutputStreamState& ost);
+
+  // Main loop and packet path (MainLoop.cpp).
+  void MainLoop();
+  void HandOverProgress(bool force);
+  void WaitWhilePaused();
+  int ChooseInputFile(double& opts_min);
+  void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
+  bool ReachedStartTime(const TInputStreamState& ist) const;
+  void EmulateRate(const TInputStreamState& ist) const;
+  int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
+  int SourceIndex(const TInputStreamState& ist) const;
+  int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
+  int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
+  int DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt);
+  void StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* in);
+  void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
+  void FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb);
+  void Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb);
+  void ReportProgress(bool last);
+  void FlushEncoders(TInputStreamState& ist);
+  void FinishTranscode();
+
+  // Audio path (AudioPath.cpp).
+  double SyncInputSeconds(const TOutputStreamState& ost) const;
+  void PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame);
+  void QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count);
+  void DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame);
+  void EncodeQueuedAudio(TOutputStreamState& ost, bool last);
+  void EncodeAudioSamples(TOutputStreamState& ost, int count);
+  void ReceiveAudioPackets(TOutputStreamState& ost);
+  void FlushAudio(TOutputStreamState& ost);
+
+  // Video and subtitle paths (VideoPath.cpp).
+  int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
+  void FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame);
+  void OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
+  void EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture);
+  void OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle& subtitle,
+                      int64_t pts);
 
   IDispatcher* FDispatcher;
   TStrings FInputFiles;

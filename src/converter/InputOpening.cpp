@@ -153,11 +153,53 @@ void TAVConverter::OpenInputFile(int n) {
   }
   if (ctx->duration != AV_NOPTS_VALUE) FDuration = static_cast<double>(ctx->duration) / 1000000.0;
 
-  run_->input_files.push_back(TInputFile{std::move(stream_io), std::move(ctx), {}});
+  run_->input_files.push_back(TInputFile{std::move(stream_io), std::move(ctx), {}, {}});
+  run_->input_files.back().analysis_frames = CountAnalysisFrames(n);
   ReadDecoderParameters(n);
   run_->input_files_ts_offset.push_back(FConvertOptions.CopyTS()
                                             ? FConvertOptions.InputTSOffset()
                                             : FConvertOptions.InputTSOffset() - timestamp);
+}
+
+// Counts the packets of each stream at the start of input `n`, read through
+// a second, independent demuxer so that the conversion's own stays where it
+// is. Only inputs with several streams of one kind need it; all zero otherwise.
+std::vector<int64_t> TAVConverter::CountAnalysisFrames(int n) const {
+  const AVFormatContext* opened = run_->input_files[n].ctx.get();
+  std::vector<int64_t> counts(opened->nb_streams, 0);
+  int per_kind[AVMEDIA_TYPE_NB] = {0};
+  bool competing = false;
+  for (unsigned i = 0; i < opened->nb_streams; ++i) {
+    const int type = opened->streams[i]->codecpar->codec_type;
+    if (type >= 0 && type < AVMEDIA_TYPE_NB) competing |= ++per_kind[type] > 1;
+  }
+  if (!competing || IsStreamName(FInputFiles[n]) || (opened->iformat->flags & AVFMT_NOFILE)) {
+    return counts;
+  }
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, FInputFiles[n].c_str(), opened->iformat, nullptr) < 0) return counts;
+  InputFormatPtr scan(raw);
+  PacketPtr pkt(av_packet_alloc());
+  constexpr int64_t kBytes = 5000000;
+  constexpr int kPackets = 5000;
+  int64_t bytes = 0;
+  int64_t first_us = AV_NOPTS_VALUE;
+  for (int read = 0; pkt && read < kPackets && bytes < kBytes; ++read) {
+    if (av_read_frame(scan.get(), pkt.get()) < 0) break;
+    const unsigned index = static_cast<unsigned>(pkt->stream_index);
+    if (index < counts.size()) {
+      ++counts[index];
+      const int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+      if (ts != AV_NOPTS_VALUE) {
+        const int64_t us = av_rescale_q(ts, scan->streams[index]->time_base, AV_TIME_BASE_Q);
+        if (first_us == AV_NOPTS_VALUE) first_us = us;
+        if (us - first_us > 5 * AV_TIME_BASE) break;
+      }
+    }
+    bytes += pkt->size;
+    av_packet_unref(pkt.get());
+  }
+  return counts;
 }
 
 // Creates each stream's decoder context and takes the source's parameters.

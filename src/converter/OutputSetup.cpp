@@ -18,6 +18,7 @@ extern "C" {
 #include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/CodecLookup.h"
+#include "converter/LegacyOptions.h"
 #include "converter/MessageBoxes.h"
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
@@ -52,6 +53,36 @@ std::string IsoTimeUtc(int64_t microseconds) {
   char text[32] = {0};
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
   return fmt::format("{}.{:06}Z", text, microseconds % 1000000);
+}
+
+// The text or picture nature of a subtitle codec.
+int SubtitleNature(AVCodecID id) {
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
+  return descriptor != nullptr ? descriptor->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB)
+                               : 0;
+}
+
+const AVCodec* DefaultSubtitleEncoder(const AVOutputFormat* format, const std::string& name) {
+  const AVCodecID id = av_guess_codec(format, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_SUBTITLE);
+  return id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
+}
+
+// True when the format's own subtitle encoder exists and can write some
+// subtitle stream of the inputs (text to text, pictures to pictures).
+bool DefaultSubtitleEncoderFits(const AVOutputFormat* format, const std::vector<TInputFile>& inputs) {
+  const AVCodec* encoder = avcodec_find_encoder(format->subtitle_codec);
+  if (encoder == nullptr) return false;
+  if (inputs.empty()) return true;
+  for (const TInputFile& input : inputs) {
+    for (unsigned i = 0; i < input.ctx->nb_streams; ++i) {
+      const AVCodecParameters* par = input.ctx->streams[i]->codecpar;
+      if (par->codec_type == AVMEDIA_TYPE_SUBTITLE &&
+          (SubtitleNature(par->codec_id) & SubtitleNature(encoder->id)) != 0) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -131,6 +162,18 @@ void TAVConverter::OpenOutputFile(int n) {
   ApplyMuxerSettings(file);
 }
 
+// The encoder called `name`; an encoder this build lacks is replaced by the
+// closest one it has (logged), else the lookup fails as for any unknown name.
+const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
+  const std::string replacement = ReplacementEncoder(name);
+  if (!replacement.empty() && replacement != name) {
+    DoLog(AV_LOG_WARNING, fmt::format("Encoder {} is not available; {} is used instead\n", name,
+                                      replacement));
+    return FindCodecByName(replacement, static_cast<AVMediaType>(kind), true);
+  }
+  return FindCodecByName(name, static_cast<AVMediaType>(kind), true);
+}
+
 void TAVConverter::DecideStreamKinds(const AVOutputFormat* format, bool& video, bool& audio,
                                      bool& subtitle) const {
   const TAudioOptions& a = FConvertOptions.AudioOptions();
@@ -140,8 +183,10 @@ void TAVConverter::DecideStreamKinds(const AVOutputFormat* format, bool& video, 
           !v.EncoderVideoCodecName().empty();
   audio = format->audio_codec != AV_CODEC_ID_NONE || a.AudioStreamCopy() ||
           !a.EncoderAudioCodecName().empty();
-  subtitle = format->subtitle_codec != AV_CODEC_ID_NONE || s.SubtitleStreamCopy() ||
-             !s.SubtitleCodecName().empty();
+  // Without a named encoder, subtitles go out only when the format's own
+  // subtitle encoder can write what the source holds (text or pictures).
+  subtitle = s.SubtitleStreamCopy() || !s.SubtitleCodecName().empty() ||
+             (format->subtitle_codec != AV_CODEC_ID_NONE && DefaultSubtitleEncoderFits(format, run_->input_files));
   if (!run_->input_files.empty()) {
     bool has_video = false;
     bool has_audio = false;
@@ -195,7 +240,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
   AVCodecID codec_id = AV_CODEC_ID_NONE;
   if (!copy) {
     codec_id = av_guess_codec(file_oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
-    encoder = FindCodecByName(v.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, true);
+    encoder = FindEncoder(v.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO);
     if (encoder != nullptr) {
       codec_id = encoder->id;
     } else {
@@ -269,7 +314,7 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
   AVCodecID codec_id = AV_CODEC_ID_NONE;
   if (!copy) {
     codec_id = av_guess_codec(file_oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_AUDIO);
-    encoder = FindCodecByName(a.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO, true);
+    encoder = FindEncoder(a.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO);
     if (encoder != nullptr) {
       codec_id = encoder->id;
     } else {
@@ -325,11 +370,16 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
 void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
   const TSubtitleOptions& s = FConvertOptions.SubtitleOptions();
   const bool copy = s.SubtitleStreamCopy();
-  const AVCodec* encoder =
-      copy ? nullptr : FindCodecByName(s.SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE, true);
+  const AVCodec* encoder = nullptr;
+  if (!copy) {
+    encoder = s.SubtitleCodecName().empty()
+                  ? DefaultSubtitleEncoder(file_oformat, FOutputFiles[n])
+                  : FindEncoder(s.SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE);
+  }
   AVStream* st = NewOutputStream(file, n, TMediaKind::Subtitle, encoder);
   AVCodecContext* c = file.encoders.back().get();
   if (s.SubtitleCodecTag() != 0) c->codec_tag = static_cast<unsigned>(s.SubtitleCodecTag());
+  c->time_base = AV_TIME_BASE_Q;
   if (copy) {
     file.stream_copy.back() = true;
   } else {
@@ -354,7 +404,9 @@ void TAVConverter::ApplyMuxerSettings(TOutputFile& file) {
     file.muxer_options.Set("loop", std::to_string(FConvertOptions.LoopOutput()));
   }
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
-  CopyTemplateOptions(ctx, run_->avformat_opts.get(), AV_OPT_FLAG_DECODING_PARAM);
+  // Muxer options are encoding options: copying the decoding ones would leave
+  // out packetsize and the like, which disc formats depend on.
+  CopyTemplateOptions(ctx, run_->avformat_opts.get(), AV_OPT_FLAG_ENCODING_PARAM);
 }
 
 }  // namespace veltrano

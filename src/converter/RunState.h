@@ -44,6 +44,9 @@ struct TInputFile {
   std::unique_ptr<TStreamIO> stream_io;  // byte stream of a "stream:N" input; outlives ctx
   InputFormatPtr ctx;
   std::vector<CodecContextPtr> decoders;
+  // Packets seen per stream at the start of the input; the automatic stream
+  // choice prefers the busiest of several streams of one kind.
+  std::vector<int64_t> analysis_frames;
 };
 
 // An opened output: the muxer and, per stream, its encoder context (for a
@@ -55,9 +58,15 @@ struct TOutputFile {
   std::vector<bool> stream_copy;
   std::vector<float> quality;   // fixed-quality scale per stream (lambda units)
   Dictionary muxer_options;     // private muxer options handed over with the header
+  bool header_written = false;
 };
 
+struct TTranscodeState;
+
 struct TRunState {
+  TRunState();
+  ~TRunState();
+
   // Option templates: one codec context per media kind, a format context
   // and a scaler; the option setter writes them, contexts copy from them.
   std::array<CodecContextPtr, kMediaKindCount> avcodec_opts;
@@ -73,6 +82,8 @@ struct TRunState {
   std::vector<TOutputFile> output_files;
   std::vector<std::vector<TBitstreamFilterChain>> bitstream_filters;  // [file][stream]
   std::vector<TStreamMap> stream_maps;
+  // The records of the transcode, while it runs.
+  std::unique_ptr<TTranscodeState> transcode;
 };
 
 }  // namespace veltrano

@@ -1,0 +1,283 @@
+// The audio path: volume, conversion to the encoder's rate, channel layout
+// and sample format, the audio sync (drop, insert silence, compensate), and
+// encoding frame by frame from the stream's sample FIFO.
+#include <fmt/printf.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/samplefmt.h>
+}
+
+#include "converter/AVConverter.h"
+#include "converter/AVError.h"
+#include "converter/RunState.h"
+#include "converter/TranscodeState.h"
+
+namespace veltrano {
+namespace {
+
+template <class T, class Wide>
+void ScaleSamples(uint8_t* data, int count, int volume) {
+  T* samples = reinterpret_cast<T*>(data);
+  constexpr Wide lowest = std::numeric_limits<T>::min();
+  constexpr Wide highest = std::numeric_limits<T>::max();
+  for (int i = 0; i < count; ++i) {
+    // (s * volume + 128) / 256, rounded towards minus infinity, then limited.
+    const Wide scaled = (static_cast<Wide>(samples[i]) * volume + 128) >> 8;
+    samples[i] = static_cast<T>(std::clamp(scaled, lowest, highest));
+  }
+}
+
+template <class T>
+void ScaleFloatSamples(uint8_t* data, int count, int volume) {
+  T* samples = reinterpret_cast<T*>(data);
+  const T gain = static_cast<T>(volume) / 256;
+  for (int i = 0; i < count; ++i) samples[i] = std::clamp(samples[i] * gain, T(-1), T(1));
+}
+
+void ScaleUnsigned8(uint8_t* data, int count, int volume) {
+  for (int i = 0; i < count; ++i) {
+    const int scaled = (((data[i] - 128) * volume + 128) >> 8) + 128;
+    data[i] = static_cast<uint8_t>(std::clamp(scaled, 0, 255));
+  }
+}
+
+// Pointers to the samples of `frame` starting at sample `offset`.
+std::vector<const uint8_t*> SamplePointers(const AVFrame* frame, int offset) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const int channels = frame->ch_layout.nb_channels;
+  const int bytes = av_get_bytes_per_sample(format);
+  std::vector<const uint8_t*> planes;
+  if (av_sample_fmt_is_planar(format)) {
+    for (int c = 0; c < channels; ++c) planes.push_back(frame->extended_data[c] + offset * bytes);
+  } else {
+    planes.push_back(frame->extended_data[0] + offset * bytes * channels);
+  }
+  return planes;
+}
+
+bool SameLayout(const AVChannelLayout& a, const AVChannelLayout& b) {
+  return av_channel_layout_compare(&a, &b) == 0;
+}
+
+}  // namespace
+
+void ApplyVolume(AVFrame* frame, int volume) {
+  if (volume == 256 || frame->nb_samples == 0) return;
+  if (av_frame_make_writable(frame) < 0) throw EAVError("Out of memory in do_audio_out");
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const bool planar = av_sample_fmt_is_planar(format);
+  const int channels = frame->ch_layout.nb_channels;
+  const int planes = planar ? channels : 1;
+  const int count = planar ? frame->nb_samples : frame->nb_samples * channels;
+  for (int p = 0; p < planes; ++p) {
+    uint8_t* data = frame->extended_data[p];
+    switch (av_get_packed_sample_fmt(format)) {
+      case AV_SAMPLE_FMT_U8: ScaleUnsigned8(data, count, volume); break;
+      case AV_SAMPLE_FMT_S16: ScaleSamples<int16_t, int32_t>(data, count, volume); break;
+      case AV_SAMPLE_FMT_S32: ScaleSamples<int32_t, int64_t>(data, count, volume); break;
+      case AV_SAMPLE_FMT_S64: ScaleSamples<int64_t, int64_t>(data, count, volume); break;
+      case AV_SAMPLE_FMT_FLT: ScaleFloatSamples<float>(data, count, volume); break;
+      case AV_SAMPLE_FMT_DBL: ScaleFloatSamples<double>(data, count, volume); break;
+      default: break;
+    }
+  }
+}
+
+double TAVConverter::SyncInputSeconds(const TOutputStreamState& ost) const {
+  return static_cast<double>(ost.sync_ist->pts - TempStartTime) / 1000000.0;
+}
+
+// Creates (or rebuilds, when the decoder's output changed) the converter
+// from the decoded samples to the encoder's rate, layout and format.
+void TAVConverter::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame) {
+  AVCodecContext* enc = ost.enc;
+  const int in_rate = frame->sample_rate;
+  const int in_channels = frame->ch_layout.nb_channels;
+  if (enc->ch_layout.nb_channels != in_channels) ost.audio_resample = true;
+  const bool needed = ost.audio_resample || frame->format != enc->sample_fmt ||
+                      in_rate != enc->sample_rate || !SameLayout(frame->ch_layout, enc->ch_layout);
+  if (!needed) {
+    ost.resample.reset();
+    return;
+  }
+  if (ost.resample && ost.resample_in_format == frame->format && ost.resample_in_rate == in_rate &&
+      ost.resample_in_channels == in_channels) {
+    return;
+  }
+  SwrContext* swr = nullptr;
+  int ret = swr_alloc_set_opts2(&swr, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
+                                const_cast<AVChannelLayout*>(&frame->ch_layout), static_cast<AVSampleFormat>(frame->format),
+                                in_rate, 0, nullptr);
+  SwrContextPtr owner(swr);
+  if (ret >= 0) {
+    av_opt_set_int(swr, "filter_size", 16, 0);
+    av_opt_set_int(swr, "phase_shift", 10, 0);
+    av_opt_set_int(swr, "linear_interp", 0, 0);
+    av_opt_set_double(swr, "cutoff", 0.8, 0);
+    ret = swr_init(swr);
+  }
+  if (ret < 0) {
+    if (ost.audio_resample) {
+      throw EAVError(fmt::sprintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                                  in_channels, in_rate, enc->ch_layout.nb_channels, enc->sample_rate));
+    }
+    throw EAVError(fmt::sprintf("Cannot convert %s sample format to %s sample format",
+                                av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format)),
+                                av_get_sample_fmt_name(enc->sample_fmt)));
+  }
+  ost.resample = std::move(owner);
+  ost.resample_in_format = frame->format;
+  ost.resample_in_rate = in_rate;
+  ost.resample_in_channels = in_channels;
+}
+
+// Converts `count` samples (nullptr: what the converter still holds) and
+// appends them to the stream's FIFO.
+void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count) {
+  AVAudioFifo* fifo = ost.fifo.get();
+  if (!ost.resample) {
+    if (count > 0 &&
+        av_audio_fifo_write(fifo, reinterpret_cast<void**>(const_cast<uint8_t**>(data)), count) <
+            count) {
+      throw EAVError("av_fifo_realloc2() failed");
+    }
+    return;
+  }
+  const int capacity = swr_get_out_samples(ost.resample.get(), count);
+  if (capacity <= 0) return;
+  uint8_t** converted = nullptr;
+  if (av_samples_alloc_array_and_samples(&converted, nullptr, ost.enc->ch_layout.nb_channels, capacity,
+                                         ost.enc->sample_fmt, 0) < 0) {
+    throw EAVError("Out of memory in do_audio_out");
+  }
+  const int produced = swr_convert(ost.resample.get(), converted, capacity,
+                                   const_cast<const uint8_t**>(data), count);
+  int written = produced;
+  if (produced > 0) written = av_audio_fifo_write(fifo, reinterpret_cast<void**>(converted), produced);
+  av_freep(&converted[0]);
+  av_freep(&converted);
+  if (produced < 0) throw EAVError("av_audio_convert() failed");
+  if (written < produced) throw EAVError("av_fifo_realloc2() failed");
+}
+
+void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame) {
+  AVCodecContext* enc = ost.enc;
+  const TAudioOptions& audio = FConvertOptions.AudioOptions();
+  PrepareAudioConverter(ost, frame);
+
+  int count = frame->nb_samples;
+  int drop = 0;
+  int64_t silence = 0;
+  const int fifo_samples = av_audio_fifo_size(ost.fifo.get());
+  const double sync_seconds = SyncInputSeconds(ost);
+  if (audio.AudioSyncMethod() != 0) {
+    const double delta = sync_seconds * enc->sample_rate - static_cast<double>(ost.sync_opts) -
+                         static_cast<double>(fifo_samples);
+    const double idelta = delta * frame->sample_rate / enc->sample_rate;
+    const int64_t sample_delta = std::llrint(idelta);
+    if (std::fabs(delta) > 50) {
+      if (ist.is_start || std::fabs(delta) > enc->sample_rate * audio.AudioDriftThreshold()) {
+        if (sample_delta < 0) {
+          drop = static_cast<int>(std::min<int64_t>(-sample_delta, count));
+          count -= drop;
+          if (count == 0) return;
+          ist.is_start = false;
+        } else {
+          silence = sample_delta;
+          ist.is_start = false;
+        }
+      } else if (audio.AudioSyncMethod() > 1 && ost.resample) {
+        const int limit = audio.AudioSyncMethod();
+        const int comp = static_cast<int>(std::clamp<int64_t>(std::llrint(delta), -limit, limit));
+        swr_set_compensation(ost.resample.get(), comp, enc->sample_rate);
+      }
+    }
+  } else {
+    ost.sync_opts = std::llrint(sync_seconds * enc->sample_rate) - fifo_samples;
+  }
+
+  if (silence > 0) {
+    uint8_t** zeros = nullptr;
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    const int channels = frame->ch_layout.nb_channels;
+    if (silence > MaxInt ||
+        av_samples_alloc_array_and_samples(&zeros, nullptr, channels, static_cast<int>(silence),
+                                           format, 0) < 0) {
+      throw EAVError("Buffer sizes too large");
+    }
+    av_samples_set_silence(zeros, 0, static_cast<int>(silence), channels, format);
+    try {
+      QueueAudio(ost, zeros, static_cast<int>(silence));
+    } catch (...) {
+      av_freep(&zeros[0]);
+      av_freep(&zeros);
+      throw;
+    }
+    av_freep(&zeros[0]);
+    av_freep(&zeros);
+  }
+  const std::vector<const uint8_t*> planes = SamplePointers(frame, drop);
+  QueueAudio(ost, const_cast<uint8_t* const*>(planes.data()), count);
+  EncodeQueuedAudio(ost, false);
+}
+
+// Encodes what the FIFO holds: whole encoder frames, or everything for
+// encoders that take any number of samples (and at the end of input).
+void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
+  const int frame_size = ost.enc->frame_size;
+  AVAudioFifo* fifo = ost.fifo.get();
+  if (frame_size > 1) {
+    while (av_audio_fifo_size(fifo) >= frame_size) EncodeAudioSamples(ost, frame_size);
+    if (last && av_audio_fifo_size(fifo) > 0) EncodeAudioSamples(ost, av_audio_fifo_size(fifo));
+  } else if (av_audio_fifo_size(fifo) > 0) {
+    EncodeAudioSamples(ost, av_audio_fifo_size(fifo));
+  }
+}
+
+void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
+  AVCodecContext* enc = ost.enc;
+  AVFrame* frame = run_->transcode->audio_frame.get();
+  frame->nb_samples = count;
+  frame->format = enc->sample_fmt;
+  frame->sample_rate = enc->sample_rate;
+  if (av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout) < 0 ||
+      av_frame_get_buffer(frame, 0) < 0) {
+    av_frame_unref(frame);
+    throw EAVError("Out of memory in do_audio_out");
+  }
+  av_audio_fifo_read(ost.fifo.get(), reinterpret_cast<void**>(frame->data), count);
+  frame->pts = ost.sync_opts;
+  ost.sync_opts += count;
+  const int sent = avcodec_send_frame(enc, frame);
+  av_frame_unref(frame);
+  if (sent < 0) throw EAVError("Audio encoding failed");
+  ReceiveAudioPackets(ost);
+}
+
+void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
+  AVPacket* pkt = run_->transcode->out_packet.get();
+  while (true) {
+    const int ret = avcodec_receive_packet(ost.enc, pkt);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+    if (ret < 0) throw EAVError("Audio encoding failed");
+    FConvertOptions.SetAudioSize(FConvertOptions.AudioSize() + pkt->size);
+    pkt->flags |= AV_PKT_FLAG_KEY;
+    WritePacket(ost, pkt);
+    ++ost.frame_number;
+  }
+}
+
+void TAVConverter::FlushAudio(TOutputStreamState& ost) {
+  if (ost.resample) QueueAudio(ost, nullptr, 0);  // what the resampler still holds
+  EncodeQueuedAudio(ost, true);
+  if (avcodec_send_frame(ost.enc, nullptr) < 0) return;
+  ReceiveAudioPackets(ost);
+}
+
+}  // namespace veltrano

@@ -1,0 +1,522 @@
+// Transcode setup: the per-run records, stream mapping (explicit or
+// automatic), the copy-or-encode decision per output stream, two-pass
+// statistics, opening encoders and decoders, chapters and headers.
+//
+// Decoders and encoders of different conversions run in parallel: today's
+// library is thread-safe across separate contexts and serialises the
+// initialisation of codecs that need it itself. CodecLock only keeps codec
+// opening and closing of all conversions in one queue, which costs nothing
+// per packet.
+#include <fmt/printf.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <sstream>
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/time.h>
+}
+
+#include "converter/AVConverter.h"
+#include "converter/AVError.h"
+#include "converter/LegacyOptions.h"
+#include "converter/OutputChoices.h"
+#include "converter/RunState.h"
+#include "converter/TranscodeState.h"
+
+namespace veltrano {
+
+std::mutex CodecLock;
+
+namespace {
+
+// Decoders that count time in fields: two ticks per frame.
+int TicksPerFrame(AVCodecID id) {
+  return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO ? 2 : 1;
+}
+
+int FrameLimit(const TAVConvertOptions& o, AVMediaType type) {
+  switch (type) {
+    case AVMEDIA_TYPE_VIDEO: return o.VideoOptions().MaxFrames();
+    case AVMEDIA_TYPE_AUDIO: return o.AudioOptions().MaxFrames();
+    case AVMEDIA_TYPE_DATA: return o.MaxDataFrames();
+    default: return MaxInt;
+  }
+}
+
+// The statistics folder of one output file: the two passes of one target
+// meet there, conversions of different targets never share it.
+std::filesystem::path TwoPassFolder(const std::string& output_file) {
+  const std::string name = std::filesystem::path(output_file).filename().string();
+  const size_t hash = std::hash<std::string>{}(std::filesystem::absolute(output_file).string());
+  return std::filesystem::temp_directory_path() /
+         fmt::format("veltrano-2pass-{}-{:016x}", name, hash);
+}
+
+}  // namespace
+
+int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
+  return FrameLimit(options, type);
+}
+
+void TAVConverter::Transcode() {
+  run_->transcode = std::make_unique<TTranscodeState>();
+  try {
+    SetupTranscode();
+    MainLoop();
+    FinishTranscode();
+  } catch (const std::exception& e) {
+    SetError(e.what());
+    RunOnUiThread([this] { DoError(); });
+  }
+  run_->transcode.reset();
+}
+
+void TAVConverter::SetupTranscode() {
+  TTranscodeState& t = *run_->transcode;
+  timer_start = 0;
+  last_time = 0;
+  FState = csRunning;
+
+  CreateInputRecords();
+  CreateOutputRecords();
+  for (auto& ost : t.output_streams) PrepareOutputStream(*ost);
+  OpenEncoders();
+  OpenDecoders();
+  for (auto& ist : t.input_streams) {
+    const AVRational rate = ist->st->avg_frame_rate;
+    const int delay = ist->decoding_needed ? ist->dec->has_b_frames : ist->st->codecpar->video_delay;
+    ist->pts = rate.num != 0
+                   ? -std::llround(delay * 1000000.0 / av_q2d(rate))
+                   : 0;
+    ist->next_pts = AV_NOPTS_VALUE;
+    ist->is_start = true;
+  }
+  for (size_t i = 0; i < run_->input_files.size(); ++i) {
+    if (run_->input_files[i].ctx->nb_chapters == 0) continue;
+    for (size_t j = 0; j < run_->output_files.size(); ++j) CopyChapters(i, j);
+  }
+  WriteHeaders();
+  t.packet.reset(av_packet_alloc());
+  t.out_packet.reset(av_packet_alloc());
+  t.audio_frame.reset(av_frame_alloc());
+  if (!t.packet || !t.out_packet || !t.audio_frame) throw EAVError("Out of memory");
+  timer_start = av_gettime();
+}
+
+void TAVConverter::CreateInputRecords() {
+  TTranscodeState& t = *run_->transcode;
+  int ist_index = 0;
+  for (size_t n = 0; n < run_->input_files.size(); ++n) {
+    TInputFile& file = run_->input_files[n];
+    const int nb_streams = static_cast<int>(file.ctx->nb_streams);
+    t.files.push_back(TInputFileState{false, ist_index, nb_streams});
+    ist_index += nb_streams;
+    if (ist_index > kMaxStreams) {
+      throw EAVError(fmt::format("Too many input streams (at most {})", kMaxStreams));
+    }
+    for (int i = 0; i < nb_streams; ++i) {
+      auto ist = std::make_unique<TInputStreamState>();
+      ist->file_index = static_cast<int>(n);
+      ist->index = i;
+      ist->st = file.ctx->streams[i];
+      ist->dec = file.decoders[i].get();
+      if (FConvertOptions.RateEmu()) ist->start = av_gettime();
+      t.input_streams.push_back(std::move(ist));
+    }
+  }
+  t.no_packet.assign(run_->input_files.size(), false);
+}
+
+void TAVConverter::CreateOutputRecords() {
+  TTranscodeState& t = *run_->transcode;
+  int total = 0;
+  for (const TOutputFile& file : run_->output_files) {
+    if (file.ctx->nb_streams == 0) throw EAVError("Output file does not contain any stream");
+    total += static_cast<int>(file.ctx->nb_streams);
+  }
+  if (total > kMaxStreams) {
+    throw EAVError(fmt::format("Too many output streams (at most {})", kMaxStreams));
+  }
+  const std::vector<TStreamMap>& maps = run_->stream_maps;
+  if (!maps.empty() && static_cast<int>(maps.size()) != total) {
+    throw EAVError("Number of stream maps must match number of output streams");
+  }
+  for (const TStreamMap& map : maps) {
+    auto valid = [&](int file, int stream) {
+      return file >= 0 && file < static_cast<int>(t.files.size()) && stream >= 0 &&
+             stream < t.files[file].nb_streams;
+    };
+    if (!valid(map.file_index, map.stream_index)) {
+      throw EAVError(fmt::sprintf("Could not find input stream #%d.%d", map.file_index, map.stream_index));
+    }
+    if (!valid(map.sync_file_index, map.sync_stream_index)) {
+      throw EAVError(fmt::sprintf("Could not find sync stream #%d.%d", map.sync_file_index,
+                                  map.sync_stream_index));
+    }
+  }
+  for (size_t i = 0; i < run_->output_files.size(); ++i) {
+    TOutputFile& file = run_->output_files[i];
+    for (unsigned k = 0; k < file.ctx->nb_streams; ++k) {
+      auto ost = std::make_unique<TOutputStreamState>();
+      ost->file_index = static_cast<int>(i);
+      ost->index = static_cast<int>(k);
+      ost->st = file.ctx->streams[k];
+      ost->enc = file.encoders[k].get();
+      ost->codec = file.codecs[k];
+      ost->quality = file.quality[k];
+      ost->bitstream_filters = &run_->bitstream_filters[i][k];
+      ChooseSource(*ost, static_cast<int>(t.output_streams.size()));
+      t.output_streams.push_back(std::move(ost));
+    }
+  }
+}
+
+void TAVConverter::ChooseSource(TOutputStreamState& ost, int n) {
+  TTranscodeState& t = *run_->transcode;
+  const AVMediaType kind = ost.enc->codec_type;
+  if (!run_->stream_maps.empty()) {
+    const TStreamMap& map = run_->stream_maps[n];
+    ost.source_index = t.files[map.file_index].ist_index + map.stream_index;
+    if (t.input_streams[ost.source_index]->st->codecpar->codec_type != kind) {
+      throw EAVError(fmt::sprintf("Codec type mismatch for mapping #%d.%d -> #%d.%d", map.file_index,
+                                  map.stream_index, ost.file_index, ost.index));
+    }
+    ost.sync_ist = t.input_streams[t.files[map.sync_file_index].ist_index + map.sync_stream_index].get();
+  } else {
+    int chosen = -1;
+    int64_t most_frames = -1;
+    const int program_id = FConvertOptions.ProgramID();
+    for (size_t j = 0; j < t.input_streams.size(); ++j) {
+      const TInputStreamState& ist = *t.input_streams[j];
+      if (!ist.discard || ist.st->discard == AVDISCARD_ALL) continue;
+      if (ist.st->codecpar->codec_type != kind) continue;
+      if (program_id != 0 && !InProgram(ist, program_id)) continue;
+      const int64_t frames = run_->input_files[ist.file_index].analysis_frames[ist.index];
+      if (frames > most_frames) {
+        most_frames = frames;
+        chosen = static_cast<int>(j);
+      }
+    }
+    if (chosen < 0 && program_id == 0) {
+      for (size_t j = 0; j < t.input_streams.size(); ++j) {
+        const TInputStreamState& ist = *t.input_streams[j];
+        if (ist.st->codecpar->codec_type == kind && ist.st->discard != AVDISCARD_ALL) {
+          chosen = static_cast<int>(j);
+        }
+      }
+    }
+    if (chosen < 0) throw EAVError("Could not find input stream matching output stream ");
+    ost.source_index = chosen;
+    ost.sync_ist = t.input_streams[chosen].get();
+  }
+  t.input_streams[ost.source_index]->discard = false;
+}
+
+bool TAVConverter::InProgram(const TInputStreamState& ist, int program_id) const {
+  const AVFormatContext* ctx = run_->input_files[ist.file_index].ctx.get();
+  for (unsigned p = 0; p < ctx->nb_programs; ++p) {
+    const AVProgram* program = ctx->programs[p];
+    if (program->id != program_id) continue;
+    for (unsigned i = 0; i < program->nb_stream_indexes; ++i) {
+      if (static_cast<int>(program->stream_index[i]) == ist.index) return true;
+    }
+  }
+  return false;
+}
+
+void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
+  TInputStreamState& ist = *run_->transcode->input_streams[ost.source_index];
+  AVCodecContext* c = ost.enc;
+  const AVDictionaryEntry* e = nullptr;
+  while ((e = av_dict_get(ist.st->metadata, "", e, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+    av_dict_set(&ost.st->metadata, e->key, e->value, AV_DICT_DONT_OVERWRITE);
+  }
+  ost.st->disposition = ist.st->disposition;
+  c->bits_per_raw_sample = ist.dec->bits_per_raw_sample;
+  c->chroma_sample_location = ist.dec->chroma_sample_location;
+
+  if (run_->output_files[ost.file_index].stream_copy[ost.index]) {
+    PrepareStreamCopy(ost, ist);
+  } else {
+    PrepareEncoding(ost, ist);
+  }
+}
+
+void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
+  const AVCodecParameters* in = ist.st->codecpar;
+  AVCodecParameters* par = ost.st->codecpar;
+  const AVOutputFormat* format = run_->output_files[ost.file_index].ctx->oformat;
+  const unsigned requested_tag = ost.enc->codec_tag;
+  if (avcodec_parameters_copy(par, in) < 0) throw EAVError("Out of memory");
+  par->codec_tag = requested_tag;
+  if (requested_tag == 0) {
+    const AVCodecTag* const* table = format->codec_tag;
+    if (table == nullptr || av_codec_get_id(table, in->codec_tag) == in->codec_id ||
+        av_codec_get_tag(table, in->codec_id) <= 0) {
+      par->codec_tag = in->codec_tag;
+    }
+  }
+  // The stream's time base, or the codec's when that is coarser and the
+  // stream's is finer than a millisecond.
+  const AVRational stream_tb = ist.st->time_base;
+  AVRational codec_tb = av_stream_get_codec_timebase(ist.st);
+  const int ticks = TicksPerFrame(in->codec_id);
+  AVRational tb = stream_tb;
+  if (codec_tb.num > 0 && av_q2d(codec_tb) * ticks > av_q2d(stream_tb) &&
+      av_q2d(stream_tb) < 1.0 / 1000) {
+    av_reduce(&tb.num, &tb.den, static_cast<int64_t>(codec_tb.num) * ticks, codec_tb.den, MaxInt);
+  }
+  ost.packet_time_base = tb;
+  ost.st->time_base = tb;
+
+  switch (in->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      if (FConvertOptions.AudioOptions().AudioVolume() != 256) {
+        throw EAVError("-acodec copy and -vol are incompatible (frames are not decoded)");
+      }
+      if ((in->codec_id == AV_CODEC_ID_MP3 && par->block_align == 1) ||
+          in->codec_id == AV_CODEC_ID_AC3) {
+        par->block_align = 0;
+      }
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      ost.st->avg_frame_rate = ist.st->avg_frame_rate;
+      ost.st->r_frame_rate = ist.st->r_frame_rate;
+      if (ost.st->sample_aspect_ratio.num != 0) par->sample_aspect_ratio = ost.st->sample_aspect_ratio;
+      break;
+    case AVMEDIA_TYPE_SUBTITLE:
+      break;
+    default:
+      throw EAVError("unknown codec type");
+  }
+}
+
+void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+  AVCodecContext* c = ost.enc;
+  const AVCodecContext* d = ist.dec;
+  switch (c->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      ost.audio_resample = c->sample_rate != d->sample_rate ||
+                           FConvertOptions.AudioOptions().AudioSyncMethod() > 1;
+      break;
+    case AVMEDIA_TYPE_VIDEO: {
+      if (c->pix_fmt == AV_PIX_FMT_NONE) {
+        throw EAVError("Video pixel format is unknown, stream can not be decoded");
+      }
+      const TVideoOptions& v = FConvertOptions.VideoOptions();
+      const int left = v.FrameLeftBand(), right = v.FrameRightBand();
+      const int top = v.FrameTopBand(), bottom = v.FrameBottomBand();
+      ost.video_crop = left + right + top + bottom != 0;
+      ost.video_resample = !(d->width - left - right == c->width &&
+                             d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
+      if (ost.video_crop) {
+        ost.top_band = ost.initial_top_band = top;
+        ost.bottom_band = ost.initial_bottom_band = bottom;
+        ost.left_band = ost.initial_left_band = left;
+        ost.right_band = ost.initial_right_band = right;
+      }
+      if (ost.video_resample) {
+        if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
+          throw EAVError("Cannot get resampling context");
+        }
+        int64_t flags = 0;
+        av_opt_get_int(run_->sws_opts.get(), "sws_flags", 0, &flags);
+        FConvertOptions.SetSwsFlags(static_cast<int32_t>(flags));
+        c->bits_per_raw_sample = 0;
+      }
+      ost.resample_height = d->height - top - bottom;
+      ost.resample_width = d->width - left - right;
+      ost.resample_pix_fmt = d->pix_fmt;
+      if (ConfigureVideoFilters(ist, ost) != 0) throw EAVError("Error opening filters!");
+      break;
+    }
+    case AVMEDIA_TYPE_SUBTITLE:
+      break;
+    default:
+      return;
+  }
+  ost.encoding_needed = true;
+  ist.decoding_needed = true;
+  if (c->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) PrepareTwoPass(ost);
+}
+
+void TAVConverter::PrepareTwoPass(TOutputStreamState& ost) {
+  const int n = OutputStreamNumber(ost);
+  const std::filesystem::path folder = TwoPassFolder(FOutputFiles[ost.file_index]);
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  ost.stats_path = (folder / fmt::sprintf("ffmpeg2pass-%d.log", n)).string();
+  AVCodecContext* c = ost.enc;
+  if (c->flags & AV_CODEC_FLAG_PASS1) {
+    ost.logfile.reset(std::fopen(ost.stats_path.c_str(), "wb"));
+    if (!ost.logfile) throw EAVError("Cannot write log file '" + ost.stats_path + "'");
+  } else {
+    std::ifstream in(ost.stats_path, std::ios::binary);
+    if (!in) throw EAVError("Cannot read log file '" + ost.stats_path + "' for pass 2");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string stats = text.str();
+    c->stats_in = static_cast<char*>(av_malloc(stats.size() + 1));
+    if (c->stats_in == nullptr) throw EAVError("Could not allocate log buffer");
+    std::memcpy(c->stats_in, stats.c_str(), stats.size() + 1);
+  }
+}
+
+int TAVConverter::OutputStreamNumber(const TOutputStreamState& ost) const {
+  const auto& streams = run_->transcode->output_streams;
+  for (size_t i = 0; i < streams.size(); ++i) {
+    if (streams[i].get() == &ost) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void TAVConverter::OpenEncoders() {
+  TTranscodeState& t = *run_->transcode;
+  std::set<std::string> taken;
+  bool any_encoder = false;
+  for (auto& ost : t.output_streams) {
+    if (!ost->encoding_needed) continue;
+    any_encoder = true;
+    const AVCodec* codec = ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
+    if (codec == nullptr) throw EAVError("Unsupported codec for output stream ");
+    Dictionary options = EncoderOptions(*ost, codec);
+    const Dictionary offered = options;
+    int opened = 0;
+    {
+      std::lock_guard lock(CodecLock);
+      opened = avcodec_open2(ost->enc, codec, options.get());
+    }
+    if (opened < 0) {
+      throw EAVError(
+          "Error while opening codec for output stream - maybe incorrect parameters such as "
+          "bit_rate, rate, width or height");
+    }
+    const AVDictionaryEntry* e = nullptr;
+    while ((e = av_dict_get(offered.raw(), "", e, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
+      if (options.Get(e->key) == nullptr) taken.insert(e->key);
+    }
+    if (avcodec_parameters_from_context(ost->st->codecpar, ost->enc) < 0) throw EAVError("Out of memory");
+    // Side data the encoder produced (buffer sizes and the like) informs the muxer.
+    for (int i = 0; i < ost->enc->nb_coded_side_data; ++i) {
+      const AVPacketSideData& side = ost->enc->coded_side_data[i];
+      uint8_t* data = av_stream_new_side_data(ost->st, side.type, side.size);
+      if (data == nullptr) throw EAVError("Out of memory");
+      std::memcpy(data, side.data, side.size);
+    }
+    ost->packet_time_base = ost->enc->time_base;
+    ost->st->time_base = ost->enc->time_base;
+    if (ost->enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+      ost->st->avg_frame_rate = ost->enc->framerate;
+    } else if (ost->enc->codec_type == AVMEDIA_TYPE_AUDIO) {
+      ost->fifo.reset(av_audio_fifo_alloc(ost->enc->sample_fmt, ost->enc->ch_layout.nb_channels, 1024));
+      if (!ost->fifo) throw EAVError("no memory");
+    }
+  }
+  auto MuxerTakes = [this](const std::string& name) {
+    for (const TOutputFile& file : run_->output_files) {
+      if (MuxerHasOption(file.ctx->oformat, name.c_str())) return true;
+    }
+    return false;
+  };
+  (void)any_encoder;
+  for (const auto& [name, value] : run_->private_codec_options) {
+    if (taken.count(name) == 0 && !MuxerTakes(name)) {
+      DoLog(AV_LOG_WARNING, fmt::format("Option {}={} was not taken by any encoder and is ignored\n",
+                                        name, value));
+    }
+  }
+}
+
+Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const {
+  Dictionary options;
+  for (const auto& [name, value] : run_->private_codec_options) options.Set(name, value);
+  // libx264 keeps its own statistics file; it goes next to ours.
+  if (!ost.stats_path.empty() && codec->priv_class != nullptr &&
+      av_opt_find(const_cast<AVClass**>(&codec->priv_class), "stats", nullptr, 0,
+                  AV_OPT_SEARCH_FAKE_OBJ) != nullptr) {
+    options.Set("stats", ost.stats_path);
+  }
+  return options;
+}
+
+void TAVConverter::OpenDecoders() {
+  for (auto& ist : run_->transcode->input_streams) {
+    if (!ist->decoding_needed) continue;
+    const AVCodec* codec = ist->dec->codec != nullptr ? ist->dec->codec
+                                                      : avcodec_find_decoder(ist->dec->codec_id);
+    if (codec == nullptr) throw EAVError("Unsupported codec for input stream ");
+    int opened = 0;
+    {
+      std::lock_guard lock(CodecLock);
+      opened = avcodec_open2(ist->dec, codec, nullptr);
+    }
+    if (opened < 0) throw EAVError("Error while opening codec for input stream ");
+    ist->frame.reset(av_frame_alloc());
+    if (!ist->frame) throw EAVError("Out of memory");
+  }
+}
+
+void TAVConverter::CopyChapters(size_t input, size_t output) {
+  AVFormatContext* is = run_->input_files[input].ctx.get();
+  AVFormatContext* os = run_->output_files[output].ctx.get();
+  const int64_t recording = FConvertOptions.RecordingTime();
+  for (unsigned i = 0; i < is->nb_chapters; ++i) {
+    const AVChapter* in = is->chapters[i];
+    const int64_t ts_off = av_rescale_q(TempStartTime - run_->input_files_ts_offset[input],
+                                        AV_TIME_BASE_Q, in->time_base);
+    const int64_t rt = recording == MaxInt64 ? INT64_MAX : av_rescale_q(recording, AV_TIME_BASE_Q, in->time_base);
+    if (in->end < ts_off) continue;
+    if (rt != INT64_MAX && in->start > rt + ts_off) break;
+    auto* out = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+    if (out == nullptr) throw EAVError("Copy chapters failed");
+    out->id = in->id;
+    out->time_base = in->time_base;
+    out->start = std::max<int64_t>(0, in->start - ts_off);
+    out->end = std::min(rt, in->end - ts_off);
+    if (av_dict_copy(&out->metadata, in->metadata, 0) < 0 ||
+        av_dynarray_add_nofree(&os->chapters, reinterpret_cast<int*>(&os->nb_chapters), out) < 0) {
+      av_dict_free(&out->metadata);
+      av_free(out);
+      throw EAVError("Copy chapters failed");
+    }
+  }
+}
+
+void TAVConverter::WriteHeaders() {
+  for (auto& ost : run_->transcode->output_streams) InitBitstreamFilters(*ost);
+  for (TOutputFile& file : run_->output_files) {
+    // Options no generic class knows may belong to the muxer (muxrate, ...).
+    for (const auto& [name, value] : run_->private_codec_options) {
+      if (MuxerHasOption(file.ctx->oformat, name.c_str())) file.muxer_options.Set(name, value);
+    }
+    Dictionary options = file.muxer_options;
+    if (avformat_write_header(file.ctx.get(), options.get()) < 0) {
+      throw EAVError("Could not write header for output file  (incorrect codec parameters ?)");
+    }
+    file.header_written = true;
+  }
+}
+
+void TAVConverter::InitBitstreamFilters(TOutputStreamState& ost) {
+  AVRational tb = ost.packet_time_base;
+  for (BsfContextPtr& bsf : *ost.bitstream_filters) {
+    if (avcodec_parameters_copy(bsf->par_in, ost.st->codecpar) < 0) throw EAVError("Out of memory");
+    bsf->time_base_in = tb;
+    if (av_bsf_init(bsf.get()) < 0) {
+      throw EAVError(std::string("Error initializing bitstream filter: ") + bsf->filter->name);
+    }
+    tb = bsf->time_base_out;
+    if (avcodec_parameters_copy(ost.st->codecpar, bsf->par_out) < 0) throw EAVError("Out of memory");
+  }
+  ost.st->time_base = tb;
+}
+
+}  // namespace veltrano

@@ -1,0 +1,279 @@
+// The video and subtitle paths: the per-stream filter graph (deinterlace,
+// crop, scale, the user's filters, conversion to the encoder's pixel
+// format), the frame-rate sync that drops or duplicates pictures, video
+// encoding with two-pass statistics, and subtitle encoding.
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "converter/AVConverter.h"
+#include "converter/AVError.h"
+#include "converter/FilterEntries.h"
+#include "converter/RunState.h"
+#include "converter/TranscodeState.h"
+
+namespace veltrano {
+
+int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
+
+namespace {
+
+constexpr size_t kSubtitleBufferSize = 1048576;
+
+// Links `from` output 0 to `to` input 0 and returns `to`; nullptr on failure.
+AVFilterContext* Link(AVFilterContext* from, AVFilterContext* to) {
+  if (from == nullptr || to == nullptr) return nullptr;
+  return avfilter_link(from, 0, to, 0) < 0 ? nullptr : to;
+}
+
+AVFilterContext* AddFilter(AVFilterGraph* graph, const char* name, const std::string& args) {
+  AVFilterContext* ctx = nullptr;
+  if (avfilter_graph_create_filter(&ctx, avfilter_get_by_name(name), nullptr, args.c_str(),
+                                   nullptr, graph) < 0) {
+    return nullptr;
+  }
+  return ctx;
+}
+
+// Frees the in/out label lists of a graph description.
+struct TInOutFree {
+  AVFilterInOut* list = nullptr;
+  ~TInOutFree() { avfilter_inout_free(&list); }
+};
+
+}  // namespace
+
+int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost) {
+  const AVCodecContext* dec = ist.dec;
+  AVCodecContext* enc = ost.enc;
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
+  ost.graph.reset(avfilter_graph_alloc());
+  AVFilterGraph* graph = ost.graph.get();
+  if (graph == nullptr) return -1;
+  ost.graph_width = dec->width;
+  ost.graph_height = dec->height;
+  ost.graph_pix_fmt = dec->pix_fmt;
+
+  const AVRational sar = dec->sample_aspect_ratio.num != 0 ? dec->sample_aspect_ratio : AVRational{0, 1};
+  const std::string source_args =
+      fmt::format("video_size={}x{}:pix_fmt={}:time_base=1/{}:pixel_aspect={}/{}", dec->width,
+                  dec->height, static_cast<int>(dec->pix_fmt), AV_TIME_BASE, sar.num,
+                  std::max(sar.den, 1));
+  if (avfilter_graph_create_filter(&ost.buffer_source, avfilter_get_by_name("buffer"), "src",
+                                   source_args.c_str(), nullptr, graph) < 0 ||
+      avfilter_graph_create_filter(&ost.buffer_sink, avfilter_get_by_name("buffersink"), "out",
+                                   nullptr, nullptr, graph) < 0) {
+    return -1;
+  }
+  const AVPixelFormat sink_formats[] = {enc->pix_fmt, AV_PIX_FMT_NONE};
+  if (av_opt_set_int_list(ost.buffer_sink, "pix_fmts", sink_formats, AV_PIX_FMT_NONE,
+                          AV_OPT_SEARCH_CHILDREN) < 0) {
+    return -1;
+  }
+  const int flags = FConvertOptions.SwsFlags();
+  graph->scale_sws_opts = av_strdup(fmt::format("flags={}", flags).c_str());
+
+  AVFilterContext* last = ost.buffer_source;
+  if (video.Deinterlace()) last = Link(last, AddFilter(graph, "yadif", ""));
+  const int left = video.FrameLeftBand(), right = video.FrameRightBand();
+  const int top = video.FrameTopBand(), bottom = video.FrameBottomBand();
+  const int cropped_width = dec->width - left - right;
+  const int cropped_height = dec->height - top - bottom;
+  if (ost.video_crop) {
+    last = Link(last, AddFilter(graph, "crop",
+                                fmt::format("w={}:h={}:x={}:y={}", cropped_width, cropped_height,
+                                            left, top)));
+  }
+  if (cropped_width != enc->width || cropped_height != enc->height) {
+    last = Link(last, AddFilter(graph, "scale",
+                                fmt::format("w={}:h={}:flags={}", enc->width, enc->height, flags)));
+  }
+  if (last == nullptr) return -1;
+
+  const std::string& filters = FConvertOptions.FilterOptions().VideoFilters();
+  if (!filters.empty()) {
+    std::string description;
+    try {
+      description = TranslateVideoFilters(filters);
+    } catch (const EAVError& e) {
+      DoLog(AV_LOG_ERROR, std::string(e.what()) + "\n");
+      return -1;
+    }
+    TInOutFree outputs{avfilter_inout_alloc()};
+    TInOutFree inputs{avfilter_inout_alloc()};
+    if (outputs.list == nullptr || inputs.list == nullptr) return -1;
+    outputs.list->name = av_strdup("in");
+    outputs.list->filter_ctx = last;
+    outputs.list->pad_idx = 0;
+    inputs.list->name = av_strdup("out");
+    inputs.list->filter_ctx = ost.buffer_sink;
+    inputs.list->pad_idx = 0;
+    if (avfilter_graph_parse_ptr(graph, description.c_str(), &inputs.list, &outputs.list,
+                                 nullptr) < 0) {
+      return -1;
+    }
+  } else if (Link(last, ost.buffer_sink) == nullptr) {
+    return -1;
+  }
+  if (avfilter_graph_config(graph, nullptr) < 0) return -1;
+
+  enc->width = av_buffersink_get_w(ost.buffer_sink);
+  enc->height = av_buffersink_get_h(ost.buffer_sink);
+  const AVRational out_sar = av_buffersink_get_sample_aspect_ratio(ost.buffer_sink);
+  if (out_sar.num != 0 && !avcodec_is_open(enc)) {
+    enc->sample_aspect_ratio = out_sar;
+    ost.st->sample_aspect_ratio = out_sar;
+  }
+  return 0;
+}
+
+void TAVConverter::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame) {
+  TTranscodeState& t = *run_->transcode;
+  if (frame != nullptr) {
+    if (frame->width != ost.graph_width || frame->height != ost.graph_height ||
+        frame->format != ost.graph_pix_fmt) {
+      if (!ost.video_resample) {
+        const char* format = av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format));
+        throw EAVError(fmt::sprintf("Input Stream #%d.%d frame size changed to %dx%d, %s",
+                                    ist.file_index, ist.index, frame->width, frame->height,
+                                    format != nullptr ? format : "none"));
+      }
+      // The scaler takes the new size: the graph is built again for it.
+      ist.dec->width = frame->width;
+      ist.dec->height = frame->height;
+      ist.dec->pix_fmt = static_cast<AVPixelFormat>(frame->format);
+      const TVideoOptions& v = FConvertOptions.VideoOptions();
+      ost.resample_width = frame->width - v.FrameLeftBand() - v.FrameRightBand();
+      ost.resample_height = frame->height - v.FrameTopBand() - v.FrameBottomBand();
+      ost.resample_pix_fmt = frame->format;
+      const int width = ost.enc->width, height = ost.enc->height;
+      if (ConfigureVideoFilters(ist, ost) != 0) throw EAVError("Error opening filters!");
+      ost.enc->width = width;
+      ost.enc->height = height;
+    }
+    frame->pts = ist.pts;
+    if (av_buffersrc_add_frame_flags(ost.buffer_source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
+      throw EAVError("Error while filtering the video");
+    }
+  } else if (av_buffersrc_add_frame(ost.buffer_source, nullptr) < 0) {
+    return;
+  }
+  if (!ost.filtered) ost.filtered.reset(av_frame_alloc());
+  AVFrame* filtered = ost.filtered.get();
+  if (filtered == nullptr) throw EAVError("Out of memory");
+  const AVRational sink_tb = av_buffersink_get_time_base(ost.buffer_sink);
+  while (true) {
+    const int ret = av_buffersink_get_frame(ost.buffer_sink, filtered);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) break;
+    if (ret < 0) throw EAVError("Error while filtering the video");
+    if (filtered->pts != AV_NOPTS_VALUE) {
+      ist.pts = av_rescale_q(filtered->pts, sink_tb, AV_TIME_BASE_Q);
+    }
+    OutputVideoFrame(ost, ist, filtered);
+    av_frame_unref(filtered);
+  }
+  (void)t;
+}
+
+void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture) {
+  AVCodecContext* enc = ost.enc;
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
+  const double sync_ipts = SyncInputSeconds(ost) / av_q2d(enc->time_base);
+  int64_t nb_frames = 1;
+  const int method = video.VideoSyncMethod();
+  if (method != 0) {
+    const double vdelta = sync_ipts - static_cast<double>(ost.sync_opts);
+    if (vdelta < -1.1) {
+      nb_frames = 0;
+    } else if (method == 2) {
+      if (vdelta <= -0.6) {
+        nb_frames = 0;
+      } else if (vdelta > 0.6) {
+        ost.sync_opts = std::llrint(sync_ipts);
+      }
+    } else if (vdelta > 1.1) {
+      nb_frames = std::llrint(vdelta);
+    }
+  } else {
+    ost.sync_opts = std::llrint(sync_ipts);
+  }
+  nb_frames = std::min<int64_t>(nb_frames, static_cast<int64_t>(video.MaxFrames()) - ost.frame_number);
+  if (nb_frames <= 0) return;
+
+  const int template_flags = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)]->flags;
+  if (template_flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) {
+    if (video.TopFieldFirst() != -1) picture->top_field_first = video.TopFieldFirst();
+  }
+  const float quality = video.SameQuality() ? ist.quality : ost.quality;
+  picture->quality = static_cast<int>(std::lrint(quality));
+  if (video.MeThreshold() == 0) picture->pict_type = AV_PICTURE_TYPE_NONE;
+  for (int64_t i = 0; i < nb_frames; ++i) {
+    picture->pts = ost.sync_opts;
+    EncodeVideoFrame(ost, picture);
+    ++ost.sync_opts;
+    ++ost.frame_number;
+  }
+}
+
+void TAVConverter::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture) {
+  AVCodecContext* enc = ost.enc;
+  const int sent = avcodec_send_frame(enc, picture);
+  if (sent < 0 && !(picture == nullptr && sent == AVERROR_EOF)) throw EAVError("Video encoding failed");
+  AVPacket* pkt = run_->transcode->out_packet.get();
+  while (true) {
+    const int ret = avcodec_receive_packet(enc, pkt);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+    if (ret < 0) throw EAVError("Video encoding failed");
+    const int64_t total = static_cast<int64_t>(FConvertOptions.VideoSize()) + pkt->size;
+    FConvertOptions.SetVideoSize(static_cast<int32_t>(std::min<int64_t>(total, MaxInt)));
+    if (ost.logfile && enc->stats_out != nullptr) std::fputs(enc->stats_out, ost.logfile.get());
+    WritePacket(ost, pkt);
+  }
+}
+
+void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
+                                  AVSubtitle& subtitle, int64_t pts) {
+  if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");
+  std::vector<uint8_t>& buffer = run_->transcode->subtitle_out;
+  if (buffer.empty()) buffer.resize(kSubtitleBufferSize);
+  const bool dvb = ost.enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
+  const int count = dvb ? 2 : 1;
+  const unsigned rects = subtitle.num_rects;
+  AVPacket* pkt = run_->transcode->out_packet.get();
+  for (int i = 0; i < count; ++i) {
+    subtitle.pts = av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) +
+                   av_rescale_q(subtitle.start_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
+    subtitle.end_display_time -= subtitle.start_display_time;
+    subtitle.start_display_time = 0;
+    // The second DVB packet clears the subtitle from the screen.
+    subtitle.num_rects = (dvb && i == 1) ? 0 : rects;
+    const int size = avcodec_encode_subtitle(ost.enc, buffer.data(), static_cast<int>(buffer.size()),
+                                             &subtitle);
+    subtitle.num_rects = rects;
+    if (size < 0) throw EAVError("Subtitle encoding failed");
+    if (av_new_packet(pkt, size) < 0) throw EAVError("Out of memory");
+    std::memcpy(pkt->data, buffer.data(), static_cast<size_t>(size));
+    int64_t packet_pts = subtitle.pts;
+    if (dvb) {
+      const uint32_t shown_ms = i == 0 ? subtitle.start_display_time : subtitle.end_display_time;
+      packet_pts += av_rescale_q(shown_ms, AVRational{1, 1000}, AV_TIME_BASE_Q);
+    } else {
+      pkt->duration = av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
+    }
+    pkt->pts = pkt->dts = av_rescale_q(packet_pts, AV_TIME_BASE_Q, ost.packet_time_base);
+    WritePacket(ost, pkt);
+    ++ost.frame_number;
+  }
+}
+
+}  // namespace veltrano
