@@ -72,4 +72,26 @@ bool RunToEnd(TAVConverter& converter, TEventLoopDispatcher& ui,
   return ended;
 }
 
+TConversionResult ConvertFiles(const std::vector<std::string>& inputs,
+                               const std::vector<std::string>& outputs,
+                               const std::function<void(TAVConverter&)>& setup) {
+  TEventLoopDispatcher ui;
+  TMessageRecorder messages;
+  TEventLog events;
+  TAVConverter converter(&ui);
+  RecordEvents(converter, events, ui);
+  converter.SetInputFiles(inputs);
+  converter.SetOutputFiles(outputs);
+  if (setup) setup(converter);
+  TConversionResult result;
+  result.ended = RunToEnd(converter, ui);
+  result.error = converter.ErrorMsg();
+  result.errors = messages.Errors();
+  result.completed = events.completed;
+  result.stopped = events.stopped;
+  result.progress = events.progress;
+  result.logs = events.LogTexts();
+  return result;
+}
+
 }  // namespace veltrano::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -49,5 +50,23 @@ void RecordEvents(TAVConverter& converter, TEventLog& events, IDispatcher& ui);
 // Returns false when it did not end within `timeout`.
 bool RunToEnd(TAVConverter& converter, TEventLoopDispatcher& ui,
               std::chrono::milliseconds timeout = std::chrono::minutes(3));
+
+// The outcome of one conversion run by ConvertFiles.
+struct TConversionResult {
+  bool ended = false;
+  std::string error;                 // the converter's ErrorMsg
+  std::vector<std::string> errors;   // error boxes shown
+  int completed = 0;
+  int stopped = 0;
+  int progress = 0;
+  std::vector<std::string> logs;
+  bool Ok() const { return ended && error.empty() && completed == 1; }
+};
+
+// Runs one converter on `inputs` into `outputs` with its own dispatcher;
+// `setup` adjusts the converter (options, events) before it starts.
+TConversionResult ConvertFiles(const std::vector<std::string>& inputs,
+                               const std::vector<std::string>& outputs,
+                               const std::function<void(TAVConverter&)>& setup = {});
 
 }  // namespace veltrano::test

@@ -11,6 +11,7 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/md5.h>
 }
 
 namespace veltrano::test {
@@ -153,11 +154,21 @@ TMediaInfo ProbeMedia(const fs::path& path) {
     }
     info.streams.push_back(s);
   }
+  std::vector<AVMD5*> digests(ctx->nb_streams);
+  for (AVMD5*& d : digests) {
+    d = av_md5_alloc();
+    av_md5_init(d);
+  }
   AVPacket* pkt = av_packet_alloc();
   while (av_read_frame(ctx, pkt) >= 0) {
     const unsigned i = static_cast<unsigned>(pkt->stream_index);
     if (i < info.streams.size()) {
       ++info.streams[i].packets;
+      info.streams[i].bytes += pkt->size;
+      av_md5_update(digests[i], pkt->data, pkt->size);
+      if (pkt->pts != AV_NOPTS_VALUE) {
+        info.streams[i].packet_times.push_back(pkt->pts * av_q2d(ctx->streams[i]->time_base));
+      }
       const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
       if (ts != AV_NOPTS_VALUE) {
         if (first[i] == AV_NOPTS_VALUE || ts < first[i]) first[i] = ts;
@@ -169,6 +180,12 @@ TMediaInfo ProbeMedia(const fs::path& path) {
   }
   av_packet_free(&pkt);
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    uint8_t sum[16];
+    av_md5_final(digests[i], sum);
+    av_free(digests[i]);
+    char hex[33];
+    for (int b = 0; b < 16; ++b) std::snprintf(hex + 2 * b, 3, "%02x", sum[b]);
+    info.streams[i].data_md5 = hex;
     const AVRational tb = ctx->streams[i]->time_base;
     if (first[i] != AV_NOPTS_VALUE) {
       info.streams[i].start = first[i] * av_q2d(tb);

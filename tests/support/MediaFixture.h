@@ -62,6 +62,9 @@ struct TStreamInfo {
   int64_t packets = 0;    // packets read
   double duration = 0;    // seconds, from the packets' timestamps
   double start = 0;       // seconds, first packet's presentation time
+  std::string data_md5;   // digest of all packet payloads, in reading order
+  int64_t bytes = 0;      // payload bytes
+  std::vector<double> packet_times;  // presentation times (s), in reading order
 };
 
 struct TMediaInfo {

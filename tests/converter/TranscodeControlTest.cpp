@@ -1,0 +1,230 @@
+// Stream mapping, pause and stop, progress hand-over, parallel conversions and
+// re-running a converter.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "converter/AVConverter.h"
+#include "converter/ConvertThread.h"
+#include "support/EngineHarness.h"
+#include "support/MediaFixture.h"
+
+namespace veltrano {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ConvertFiles;
+using test::MakeClip;
+using test::MakeTempFolder;
+using test::ProbeMedia;
+using test::SharedClip;
+using test::TClip;
+
+fs::path ShortClip() {
+  return SharedClip("control.mkv", test::AvClipSpec("mpeg4", "mp2"));
+}
+
+// Two audio streams: the first is short and sparse, the second long and busy.
+fs::path TwoAudioClip() {
+  const fs::path folder = MakeTempFolder("two-audio");
+  const fs::path path = folder / "two-audio.mkv";
+  const auto made = test::RunCommand(
+      "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=160x120:duration=3 "
+      "-f lavfi -i sine=frequency=300:sample_rate=8000:duration=0.5 "
+      "-f lavfi -i sine=frequency=900:sample_rate=48000:duration=3 "
+      "-map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 " + test::ShellQuote(path.string()));
+  EXPECT_EQ(made.exit_code, 0) << made.output;
+  return path;
+}
+
+TEST(StreamMapping, MapErrorsEndTheRunWithTheirMessages) {
+  const fs::path folder = MakeTempFolder("maps");
+  const std::string out = (folder / "out.mkv").string();
+  struct TCase {
+    TStrings maps;
+    std::string message;
+  };
+  const std::vector<TCase> cases{
+      {{"0=5", "0=1"}, "Could not find input stream #0.5"},
+      {{"0=0", "0=1", "0=1"}, "Number of stream maps must match number of output streams"},
+      {{"0=1", "0=0"}, "Codec type mismatch for mapping #0.1 -> #0.0"},
+      {{"1=0", "0=1"}, "Could not find input stream #1.0"},
+  };
+  for (const TCase& c : cases) {
+    const auto result = ConvertFiles({ShortClip().string()}, {out}, [&](TAVConverter& conv) {
+      conv.ConvertOptions().SetStreamMaps(c.maps);
+    });
+    EXPECT_EQ(result.error, c.message);
+    EXPECT_EQ(result.errors, TStrings{c.message});
+    EXPECT_EQ(result.completed, 1);
+  }
+  const auto empty = ConvertFiles({ShortClip().string()}, {out}, [](TAVConverter& conv) {
+    conv.ConvertOptions().VideoOptions().SetVideoDisable(true);
+    conv.ConvertOptions().AudioOptions().SetAudioDisable(true);
+  });
+  EXPECT_EQ(empty.error, "Output file does not contain any stream");
+}
+
+TEST(StreamMapping, ExplicitMapsChooseTheSources) {
+  const fs::path two = TwoAudioClip();
+  const fs::path out = MakeTempFolder("maps-ok") / "out.mkv";
+  const auto result = ConvertFiles({two.string()}, {out.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().SetStreamMaps({"0=0", "0=1"});
+    c.ConvertOptions().VideoOptions().SetVideoStreamCopy(true);
+    c.ConvertOptions().AudioOptions().SetAudioStreamCopy(true);
+  });
+  ASSERT_TRUE(result.Ok()) << result.error;
+  EXPECT_EQ(ProbeMedia(out).streams.at(1).sample_rate, ProbeMedia(two).streams.at(1).sample_rate);
+  EXPECT_NE(ProbeMedia(out).streams.at(1).sample_rate, 48000);
+}
+
+TEST(StreamMapping, WithoutMapsTheBusiestStreamOfAKindIsTaken) {
+  const fs::path two = TwoAudioClip();
+  const fs::path out = MakeTempFolder("auto") / "out.mkv";
+  const auto result = ConvertFiles({two.string()}, {out.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetVideoStreamCopy(true);
+    c.ConvertOptions().AudioOptions().SetAudioStreamCopy(true);
+  });
+  ASSERT_TRUE(result.Ok()) << result.error;
+  const auto info = ProbeMedia(out);
+  ASSERT_EQ(info.streams.size(), 2u);
+  EXPECT_EQ(info.streams[1].sample_rate, 48000);
+}
+
+// A long source, converted slowly enough to pause and stop it.
+fs::path LongClip() {
+  TClip clip = test::AvClipSpec("mpeg4", "mp2");
+  clip.seconds = 30;
+  return SharedClip("long.mkv", clip);
+}
+
+TEST(ConverterControl, StopWhilePausedFinishesTheOutputWithoutCompletion) {
+  const fs::path out = MakeTempFolder("stop") / "stopped.mkv";
+  TEventLoopDispatcher ui;
+  test::TMessageRecorder messages;
+  test::TEventLog events;
+  TAVConverter converter(&ui);
+  test::RecordEvents(converter, events, ui);
+  converter.SetInputFiles({LongClip().string()});
+  converter.SetOutputFiles({out.string()});
+  converter.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+  bool paused = false;
+  converter.SetOnProgress([&](TAVConverter& c) {
+    if (!paused && c.ConvertedDuration() > 0.5) {
+      c.Pause();
+      paused = true;
+    }
+  });
+  converter.Convert();
+  ASSERT_TRUE(ui.RunUntil([&] { return paused; }, std::chrono::minutes(1)));
+  EXPECT_EQ(converter.State(), csPaused);
+  const double at_pause = converter.ConvertedDuration();
+  ui.RunUntil([] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(converter.ConvertedDuration(), at_pause);  // nothing moves while paused
+  converter.Resume();  // resume from the paused state only
+  EXPECT_EQ(converter.State(), csRunning);
+  converter.Pause();
+  converter.Stop();
+  ASSERT_TRUE(ui.RunUntil([&] { return !converter.IsRunning(); }, std::chrono::minutes(1)));
+  converter.WaitFor();
+  EXPECT_EQ(events.stopped, 1);
+  EXPECT_EQ(events.completed, 0);
+  EXPECT_EQ(converter.State(), csNone);
+  EXPECT_TRUE(converter.ErrorMsg().empty());
+  const auto info = ProbeMedia(out);
+  ASSERT_TRUE(info.opened);
+  EXPECT_GT(info.duration, 0.3);  // the trailer was written: the duration is known
+  EXPECT_LT(info.duration, 20.0);
+}
+
+TEST(ConverterControl, ProgressReachesTheUserInterfaceThreadAtMostTenTimesASecond) {
+  const fs::path out = MakeTempFolder("progress") / "out.mkv";
+  const auto start = std::chrono::steady_clock::now();
+  int handovers = 0;
+  bool on_ui = true;
+  TEventLoopDispatcher ui;
+  TAVConverter converter(&ui);
+  converter.SetInputFiles({LongClip().string()});
+  converter.SetOutputFiles({out.string()});
+  converter.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+  converter.SetOnProgress([&](TAVConverter&) {
+    ++handovers;
+    on_ui &= ui.IsUiThread();
+  });
+  ASSERT_TRUE(test::RunToEnd(converter, ui));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_TRUE(on_ui);
+  EXPECT_GE(handovers, 2);
+  EXPECT_LE(handovers, seconds * 10 + 3);
+  EXPECT_NEAR(converter.Progress(), 100, 2);
+  EXPECT_GT(converter.TargetFileSize(), 0);
+  EXPECT_EQ(converter.SourceFileSize(), static_cast<int64_t>(fs::file_size(LongClip())));
+  EXPECT_GT(converter.Bitrate(), 0);
+}
+
+TEST(ConverterControl, TwoConversionsRunAtOnce) {
+  const fs::path folder = MakeTempFolder("parallel");
+  TEventLoopDispatcher ui;
+  std::vector<std::unique_ptr<TAVConverter>> converters;
+  std::vector<test::TEventLog> events(2);
+  for (int i = 0; i < 2; ++i) {
+    auto c = std::make_unique<TAVConverter>(&ui);
+    test::RecordEvents(*c, events[i], ui);
+    c->SetInputFiles({ShortClip().string()});
+    c->SetOutputFiles({(folder / ("out" + std::to_string(i) + ".avi")).string()});
+    c->ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    converters.push_back(std::move(c));
+  }
+  for (auto& c : converters) c->Convert();
+  ASSERT_TRUE(ui.RunUntil([&] { return !converters[0]->IsRunning() && !converters[1]->IsRunning(); },
+                          std::chrono::minutes(2)));
+  for (int i = 0; i < 2; ++i) {
+    converters[i]->WaitFor();
+    EXPECT_EQ(events[i].completed, 1);
+    EXPECT_TRUE(converters[i]->ErrorMsg().empty()) << converters[i]->ErrorMsg();
+    const auto info = ProbeMedia(folder / ("out" + std::to_string(i) + ".avi"));
+    ASSERT_EQ(info.streams.size(), 2u);
+    EXPECT_NEAR(info.duration, 2.0, 0.1);
+  }
+  EXPECT_EQ(RegisteredConvertThreadCount(), 0);
+}
+
+TEST(ConverterControl, AConverterRunsAgainAfterItsRunEnded) {
+  const fs::path folder = MakeTempFolder("rerun");
+  TEventLoopDispatcher ui;
+  test::TEventLog events;
+  TAVConverter converter(&ui);
+  test::RecordEvents(converter, events, ui);
+  converter.SetInputFiles({ShortClip().string()});
+  converter.SetOutputFiles({(folder / "a.mkv").string()});
+  ASSERT_TRUE(test::RunToEnd(converter, ui));
+  converter.SetOutputFiles({(folder / "b.avi").string()});
+  ASSERT_TRUE(test::RunToEnd(converter, ui));
+  EXPECT_EQ(events.completed, 2);
+  EXPECT_EQ(ProbeMedia(folder / "a.mkv").format, "matroska,webm");
+  EXPECT_EQ(ProbeMedia(folder / "b.avi").format, "avi");  // not the first run's format
+}
+
+TEST(ConverterControl, DestroyingARunningConverterStopsItFirst) {
+  const fs::path out = MakeTempFolder("destroy") / "out.mkv";
+  TEventLoopDispatcher ui;
+  test::TMessageRecorder messages;
+  {
+    TAVConverter converter(&ui);
+    converter.SetInputFiles({LongClip().string()});
+    converter.SetOutputFiles({out.string()});
+    converter.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    converter.Convert();
+    ui.RunUntil([&] { return converter.ConvertedDuration() > 0.5; }, std::chrono::seconds(30));
+  }
+  EXPECT_EQ(RegisteredConvertThreadCount(), 0);
+  EXPECT_TRUE(messages.Errors().empty());
+  const auto info = ProbeMedia(out);
+  EXPECT_TRUE(info.opened);
+  EXPECT_LT(info.duration, 25.0);
+}
+
+}  // namespace
+}  // namespace veltrano
