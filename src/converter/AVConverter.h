@@ -213,6 +213,7 @@ class TAVConverter {
   int ChooseInputFile(double& opts_min);
   void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
   bool ReachedStartTime(const TInputStreamState& ist) const;
+  int64_t RecordingLimit(AVRational time_base) const;
   void EmulateRate(const TInputStreamState& ist) const;
   int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
   int SourceIndex(const TInputStreamState& ist) const;

@@ -242,6 +242,20 @@ void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
 
 void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   AVCodecContext* enc = ost.enc;
+  // Samples beyond the requested span are read and left out.
+  const int64_t room = RecordingLimit(enc->time_base) - ost.sync_opts;
+  if (room < count) {
+    const int keep = static_cast<int>(std::max<int64_t>(room, 0));
+    if (keep == 0) {
+      av_audio_fifo_drain(ost.fifo.get(), count);
+      ost.sync_opts += count;
+      return;
+    }
+    EncodeAudioSamples(ost, keep);
+    av_audio_fifo_drain(ost.fifo.get(), count - keep);
+    ost.sync_opts += count - keep;
+    return;
+  }
   AVFrame* frame = run_->transcode->audio_frame.get();
   frame->nb_samples = count;
   frame->format = enc->sample_fmt;

@@ -160,7 +160,23 @@ void TAVConverter::CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt) {
 }
 
 bool TAVConverter::ReachedStartTime(const TInputStreamState& ist) const {
+  // The seek to a start time lands on a key frame before it. Timestamps count
+  // from the requested start, so decoded data before it lies below zero and
+  // is left out; copied packets keep it, as a copy must begin at a key frame.
+  if (ist.decoding_needed && FConvertOptions.StartTime() > 0 && !FConvertOptions.CopyTS() &&
+      ist.pts < 0) {
+    return false;
+  }
   return TempStartTime == 0 || ist.pts >= TempStartTime;
+}
+
+// The end of the requested span in `time_base` units (INT64_MAX: no end).
+// Every stream stops there, not only the loop, so that the streams of an
+// output end together however the encoders delay their packets.
+int64_t TAVConverter::RecordingLimit(AVRational time_base) const {
+  const int64_t recording = FConvertOptions.RecordingTime();
+  if (recording == MaxInt64) return INT64_MAX;
+  return av_rescale_q(recording, AV_TIME_BASE_Q, time_base);
 }
 
 void TAVConverter::EmulateRate(const TInputStreamState& ist) const {
@@ -329,6 +345,10 @@ void TAVConverter::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& 
              start;
   out->duration = av_rescale_q(in->duration, ist.st->time_base, tb);
   out->time_base = tb;
+  if (out->dts != AV_NOPTS_VALUE && out->dts >= RecordingLimit(tb)) {
+    av_packet_unref(out);
+    return;
+  }
   WritePacket(ost, out);
   ++ost.frame_number;
 }

@@ -338,8 +338,23 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
       if (ConfigureVideoFilters(ist, ost) != 0) throw EAVError("Error opening filters!");
       break;
     }
-    case AVMEDIA_TYPE_SUBTITLE:
+    case AVMEDIA_TYPE_SUBTITLE: {
+      const AVCodecDescriptor* in = avcodec_descriptor_get(d->codec_id);
+      const AVCodecDescriptor* out = avcodec_descriptor_get(c->codec_id);
+      const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
+      if (in != nullptr && out != nullptr && (in->props & kinds) != 0 && (out->props & kinds) != 0 &&
+          (in->props & out->props & kinds) == 0) {
+        throw EAVError("Subtitle encoding currently only possible from text to text or bitmap to bitmap");
+      }
+      // Text subtitles carry their style header from the decoder to the encoder.
+      if (d->subtitle_header != nullptr && c->subtitle_header == nullptr) {
+        c->subtitle_header = static_cast<uint8_t*>(av_mallocz(d->subtitle_header_size + 1));
+        if (c->subtitle_header == nullptr) throw EAVError("Out of memory");
+        std::memcpy(c->subtitle_header, d->subtitle_header, d->subtitle_header_size);
+        c->subtitle_header_size = d->subtitle_header_size;
+      }
       break;
+    }
     default:
       return;
   }

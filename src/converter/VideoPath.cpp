@@ -102,13 +102,8 @@ int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamSta
 
   const std::string& filters = FConvertOptions.FilterOptions().VideoFilters();
   if (!filters.empty()) {
-    std::string description;
-    try {
-      description = TranslateVideoFilters(filters);
-    } catch (const EAVError& e) {
-      DoLog(AV_LOG_ERROR, std::string(e.what()) + "\n");
-      return -1;
-    }
+    // A missing file or an unknown entry fails with its own message.
+    const std::string description = TranslateVideoFilters(filters);
     TInOutFree outputs{avfilter_inout_alloc()};
     TInOutFree inputs{avfilter_inout_alloc()};
     if (outputs.list == nullptr || inputs.list == nullptr) return -1;
@@ -208,6 +203,8 @@ void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& 
     ost.sync_opts = std::llrint(sync_ipts);
   }
   nb_frames = std::min<int64_t>(nb_frames, static_cast<int64_t>(video.MaxFrames()) - ost.frame_number);
+  const int64_t limit = RecordingLimit(enc->time_base);
+  if (limit != INT64_MAX) nb_frames = std::min(nb_frames, limit - ost.sync_opts);
   if (nb_frames <= 0) return;
 
   const int template_flags = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)]->flags;
@@ -244,6 +241,7 @@ void TAVConverter::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* pict
 void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
                                   AVSubtitle& subtitle, int64_t pts) {
   if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");
+  if (av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) >= RecordingLimit(AV_TIME_BASE_Q)) return;
   std::vector<uint8_t>& buffer = run_->transcode->subtitle_out;
   if (buffer.empty()) buffer.resize(kSubtitleBufferSize);
   const bool dvb = ost.enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
@@ -270,7 +268,11 @@ void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& is
     } else {
       pkt->duration = av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
     }
-    pkt->pts = pkt->dts = av_rescale_q(packet_pts, AV_TIME_BASE_Q, ost.packet_time_base);
+    // Both packets of a pair are decoded when the subtitle appears; the
+    // clearing one only takes effect at its later presentation time, which may
+    // lie after the next subtitle has appeared.
+    pkt->dts = av_rescale_q(subtitle.pts, AV_TIME_BASE_Q, ost.packet_time_base);
+    pkt->pts = av_rescale_q(packet_pts, AV_TIME_BASE_Q, ost.packet_time_base);
     WritePacket(ost, pkt);
     ++ost.frame_number;
   }

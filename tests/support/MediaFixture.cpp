@@ -122,6 +122,15 @@ fs::path SharedClip(const std::string& name, const TClip& clip) {
   return path;
 }
 
+const TStreamInfo& TMediaInfo::Stream(const std::string& kind) const {
+  for (const TStreamInfo& s : streams) {
+    if (s.kind == kind) return s;
+  }
+  ADD_FAILURE() << "no " << kind << " stream";
+  static const TStreamInfo none;
+  return none;
+}
+
 TMediaInfo ProbeMedia(const fs::path& path) {
   TMediaInfo info;
   AVFormatContext* ctx = nullptr;

@@ -68,6 +68,9 @@ struct TStreamInfo {
 };
 
 struct TMediaInfo {
+  // The first stream of `kind` ("video", "audio", ...); fails the test when absent.
+  const TStreamInfo& Stream(const std::string& kind) const;
+
   bool opened = false;
   std::string format;
   double duration = 0;  // container duration, seconds

@@ -1,0 +1,260 @@
+// Re-encoding: codecs, sizes, rates and timing of the outputs, the audio
+// volume and sync rules, the video frame-rate sync, two passes and subtitles.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "converter/AVConverter.h"
+#include "support/EngineHarness.h"
+#include "support/MediaFixture.h"
+#include "support/SubtitleFixture.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace veltrano {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ConvertFiles;
+using test::MakeClip;
+using test::MakeTempFolder;
+using test::ProbeMedia;
+using test::SharedClip;
+using test::TClip;
+using test::TMediaInfo;
+
+fs::path Source() {
+  TClip clip = test::AvClipSpec("libx264", "aac");
+  clip.seconds = 3;
+  clip.size = "320x240";
+  return SharedClip("reencode.mp4", clip);
+}
+
+struct TTarget {
+  std::string file;
+  std::string video_encoder;
+  std::string audio_encoder;
+  int width, height;
+  int sample_rate, channels;
+  std::string expect_video, expect_audio;
+};
+
+TEST(ReEncode, OutputsHaveTheRequestedCodecsSizesAndRates) {
+  const fs::path folder = MakeTempFolder("targets");
+  const std::vector<TTarget> targets{
+      {"a.mp4", "libx264", "aac", 160, 120, 22050, 1, "h264", "aac"},
+      {"b.avi", "libxvid", "libmp3lame", 176, 144, 44100, 2, "mpeg4", "mp3"},
+      {"c.mpg", "mpeg1video", "mp2", 352, 288, 44100, 2, "mpeg1video", "mp2"},
+      {"d.3gp", "h263", "libopencore_amrnb", 176, 144, 8000, 1, "h263", "amr_nb"},
+      {"e.flv", "flv", "libmp3lame", 320, 240, 22050, 2, "flv1", "mp3"},
+      {"f.wmv", "wmv2", "wmav2", 320, 240, 44100, 2, "wmv2", "wmav2"},
+  };
+  for (const TTarget& t : targets) {
+    const fs::path out = folder / t.file;
+    const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
+      TAVConvertOptions& o = c.ConvertOptions();
+      o.VideoOptions().SetEncoderVideoCodecName(t.video_encoder);
+      o.AudioOptions().SetEncoderAudioCodecName(t.audio_encoder);
+      o.VideoOptions().SetFrameWidth(t.width);
+      o.VideoOptions().SetFrameHeight(t.height);
+      o.AudioOptions().SetAudioSampleRate(t.sample_rate);
+      o.AudioOptions().SetAudioChannels(t.channels);
+      o.SetThreadCount(2);
+    });
+    ASSERT_TRUE(result.Ok()) << t.file << ": " << result.error;
+    const TMediaInfo info = ProbeMedia(out);
+    ASSERT_EQ(info.streams.size(), 2u) << t.file;
+    const auto& v = info.Stream("video");
+    const auto& a = info.Stream("audio");
+    EXPECT_EQ(v.codec, t.expect_video) << t.file;
+    EXPECT_EQ(v.width, t.width) << t.file;
+    EXPECT_EQ(v.height, t.height) << t.file;
+    EXPECT_NEAR(v.frame_rate, 25.0, 0.01) << t.file;
+    EXPECT_NEAR(v.duration, 3.0, 0.041) << t.file;  // within one frame
+    EXPECT_EQ(a.codec, t.expect_audio) << t.file;
+    EXPECT_EQ(a.sample_rate, t.sample_rate) << t.file;
+    EXPECT_EQ(a.channels, t.channels) << t.file;
+    EXPECT_NEAR(a.duration, 3.0, 0.1) << t.file;
+    EXPECT_NEAR(a.start, v.start, 0.05) << t.file;  // audio and video start together
+  }
+}
+
+TEST(ReEncode, AStartTimeCutsBothStreamsAtTheSamePlace) {
+  const fs::path out = MakeTempFolder("start") / "cut.mkv";
+  const auto result = ConvertFiles({Source().string()}, {out.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    c.ConvertOptions().SetStartTime(1'000'000);
+    c.ConvertOptions().SetRecordingTime(1'500'000);
+  });
+  ASSERT_TRUE(result.Ok()) << result.error;
+  const TMediaInfo info = ProbeMedia(out);
+  ASSERT_EQ(info.streams.size(), 2u);
+  EXPECT_NEAR(info.streams[0].duration, 1.5, 0.081);
+  EXPECT_NEAR(info.streams[1].duration, 1.5, 0.1);
+  EXPECT_NEAR(info.streams[0].start, info.streams[1].start, 0.05);
+}
+
+// All 16-bit samples of the first audio stream of a WAV file.
+std::vector<int16_t> ReadSamples(const fs::path& wav) {
+  std::vector<int16_t> samples;
+  AVFormatContext* ctx = nullptr;
+  if (avformat_open_input(&ctx, wav.c_str(), nullptr, nullptr) < 0) return samples;
+  AVPacket* pkt = av_packet_alloc();
+  while (av_read_frame(ctx, pkt) >= 0) {
+    const auto* data = reinterpret_cast<const int16_t*>(pkt->data);
+    samples.insert(samples.end(), data, data + pkt->size / 2);
+    av_packet_unref(pkt);
+  }
+  av_packet_free(&pkt);
+  avformat_close_input(&ctx);
+  return samples;
+}
+
+TEST(ReEncode, VolumeScalesSamplesRoundingDownAndLimits) {
+  const fs::path folder = MakeTempFolder("volume");
+  TClip clip;
+  clip.video = false;
+  clip.seconds = 1;
+  clip.audio_codec = "pcm_s16le";
+  clip.extra_output_args = {"-af", "volume=6.5"};  // peaks near 26600
+  const fs::path source = MakeClip(folder / "tone.wav", clip);
+  const std::vector<int16_t> in = ReadSamples(source);
+  ASSERT_GT(in.size(), 40000u);
+  for (int volume : {512, 128, 77}) {
+    const fs::path out = folder / ("v" + std::to_string(volume) + ".wav");
+    const auto result = ConvertFiles({source.string()}, {out.string()}, [&](TAVConverter& c) {
+      c.ConvertOptions().AudioOptions().SetAudioVolume(volume);
+    });
+    ASSERT_TRUE(result.Ok()) << result.error;
+    const std::vector<int16_t> got = ReadSamples(out);
+    ASSERT_EQ(got.size(), in.size());
+    size_t clipped = 0;
+    for (size_t i = 0; i < in.size(); ++i) {
+      const int scaled = static_cast<int>(std::floor((in[i] * volume + 128) / 256.0));
+      const int expected = std::clamp(scaled, -32768, 32767);
+      clipped += expected != scaled;
+      ASSERT_EQ(got[i], expected) << "sample " << i << " of volume " << volume;
+    }
+    if (volume == 512) {
+      EXPECT_GT(clipped, 1000u);
+    }
+  }
+}
+
+TEST(ReEncode, ResamplingAndChannelChangesKeepTheDuration) {
+  const fs::path folder = MakeTempFolder("resample");
+  TClip clip;
+  clip.video = false;
+  clip.seconds = 2;
+  clip.sample_rate = 48000;
+  const fs::path source = MakeClip(folder / "tone.wav", clip);
+  for (const auto& [rate, channels] : std::vector<std::pair<int, int>>{{22050, 1}, {44100, 2}, {8000, 1}}) {
+    const fs::path out = folder / ("out" + std::to_string(rate) + ".mp3");
+    const auto result = ConvertFiles({source.string()}, {out.string()}, [&](TAVConverter& c) {
+      c.ConvertOptions().AudioOptions().SetAudioSampleRate(rate);
+      c.ConvertOptions().AudioOptions().SetAudioChannels(channels);
+      c.ConvertOptions().AudioOptions().SetAudioSyncMethod(rate == 44100 ? 2 : 0);
+    });
+    ASSERT_TRUE(result.Ok()) << result.error;
+    const TMediaInfo info = ProbeMedia(out);
+    EXPECT_EQ(info.streams.at(0).sample_rate, rate);
+    EXPECT_EQ(info.streams.at(0).channels, channels);
+    // MP3 pads its last frame (at 8 kHz as the ffmpeg command line does: 2.16 s).
+    EXPECT_NEAR(info.duration, 2.0, 0.17) << rate;
+  }
+}
+
+int64_t VideoPackets(const fs::path& path) { return ProbeMedia(path).streams.at(0).packets; }
+
+TEST(ReEncode, TheFrameRateSyncDuplicatesDropsAndStopsAtMaxFrames) {
+  const fs::path folder = MakeTempFolder("vsync");
+  auto convert = [&](const std::string& name, int num, int method, int max_frames) {
+    const fs::path out = folder / name;
+    const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
+      TVideoOptions& v = c.ConvertOptions().VideoOptions();
+      v.SetEncoderVideoCodecName("mpeg4");
+      v.FrameRate().Setnum(num);
+      v.FrameRate().Setden(1);
+      v.SetCustomFrameRate(true);
+      v.SetVideoSyncMethod(method);
+      v.SetMaxFrames(max_frames);
+      c.ConvertOptions().AudioOptions().SetAudioDisable(true);
+    });
+    EXPECT_TRUE(result.Ok()) << result.error;
+    return out;
+  };
+  EXPECT_NEAR(VideoPackets(convert("double.avi", 50, -1, MaxInt)), 150, 2);
+  EXPECT_NEAR(VideoPackets(convert("fewer.avi", 10, -1, MaxInt)), 30, 2);
+  EXPECT_NEAR(VideoPackets(convert("variable.avi", 50, 2, MaxInt)), 75, 2);  // no duplicates
+  EXPECT_EQ(VideoPackets(convert("limited.avi", 50, -1, 40)), 40);
+  EXPECT_NEAR(ProbeMedia(folder / "double.avi").streams[0].frame_rate, 50, 0.01);
+}
+
+TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolder) {
+  const fs::path folder = MakeTempFolder("twopass");
+  for (const std::string encoder : {"mpeg4", "libx264"}) {
+    const fs::path out = folder / (encoder + ".mkv");
+    for (int pass : {1, 2}) {
+      const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
+        c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName(encoder);
+        c.ConvertOptions().VideoOptions().SetBitrate(300000);
+        c.ConvertOptions().VideoOptions().SetPass(pass);
+      });
+      ASSERT_TRUE(result.Ok()) << encoder << " pass " << pass << ": " << result.error;
+    }
+    EXPECT_EQ(ProbeMedia(out).streams.at(0).packets, 75);
+  }
+  // A second pass without a first one cannot find its statistics.
+  const auto orphan = ConvertFiles({Source().string()}, {(folder / "orphan.mkv").string()},
+                                   [](TAVConverter& c) {
+                                     c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+                                     c.ConvertOptions().VideoOptions().SetPass(2);
+                                   });
+  EXPECT_NE(orphan.error.find("for pass 2"), std::string::npos) << orphan.error;
+}
+
+TEST(ReEncode, DvbSubtitlesAreWrittenAsTwoPacketsEach) {
+  const fs::path folder = MakeTempFolder("dvbsub");
+  TClip clip = test::VideoClipSpec("mpeg2video");
+  clip.extra_output_args = {"-f", "mpegts"};
+  const fs::path video = MakeClip(folder / "video.ts", clip);
+  const fs::path source = folder / "subs.ts";
+  ASSERT_TRUE(test::MakeDvbSubtitleClip(video, source, 2, 500));
+  ASSERT_EQ(ProbeMedia(source).streams.at(1).codec, "dvb_subtitle");
+  const fs::path out = folder / "out.ts";
+  const auto result = ConvertFiles({source.string()}, {out.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetVideoStreamCopy(true);
+    c.ConvertOptions().SubtitleOptions().SetSubtitleCodecName("dvbsub");
+  });
+  ASSERT_TRUE(result.Ok()) << result.error;
+  const TMediaInfo info = ProbeMedia(out);
+  ASSERT_EQ(info.streams.size(), 2u);
+  const auto& subs = info.streams[1];
+  EXPECT_EQ(subs.codec, "dvb_subtitle");
+  ASSERT_EQ(subs.packet_times.size(), 4u);
+  // The second packet of each pair clears the picture when its time is up
+  // (the encoder gives pictures a 30 s time-out, which the decoder reports).
+  EXPECT_NEAR(subs.packet_times[1] - subs.packet_times[0], 30.0, 0.01);
+  EXPECT_NEAR(subs.packet_times[3] - subs.packet_times[2], 30.0, 0.01);
+  EXPECT_NEAR(subs.packet_times[2] - subs.packet_times[0], 0.7, 0.01);
+}
+
+TEST(ReEncode, PictureSubtitlesAreLeftOutOfFormatsThatOnlyTakeText) {
+  const fs::path folder = MakeTempFolder("subtext");
+  TClip clip = test::VideoClipSpec("mpeg2video");
+  clip.extra_output_args = {"-f", "mpegts"};
+  const fs::path video = MakeClip(folder / "video.ts", clip);
+  const fs::path source = folder / "subs.ts";
+  ASSERT_TRUE(test::MakeDvbSubtitleClip(video, source, 1, 500));
+  const fs::path out = folder / "out.mkv";
+  const auto result = ConvertFiles({source.string()}, {out.string()});
+  ASSERT_TRUE(result.Ok()) << result.error;
+  EXPECT_EQ(ProbeMedia(out).streams.size(), 1u);
+}
+
+}  // namespace
+}  // namespace veltrano
