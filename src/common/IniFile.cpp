@@ -24,7 +24,10 @@ struct TIniFile::TImpl {
 TIniFile::TIniFile(std::string file_name)
     : FFileName(std::move(file_name)), impl_(std::make_unique<TImpl>()) {
   std::error_code error;
-  if (std::filesystem::exists(FFileName, error)) impl_->ini.LoadFile(FFileName.c_str());
+  if (std::filesystem::exists(FFileName, error)) {
+    FLoadFailed = !std::filesystem::is_regular_file(FFileName, error) ||
+                  impl_->ini.LoadFile(FFileName.c_str()) < 0;
+  }
 }
 
 TIniFile::~TIniFile() = default;

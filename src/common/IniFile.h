@@ -19,6 +19,8 @@ class TIniFile : public TCustomIniFile {
   TIniFile& operator=(const TIniFile&) = delete;
 
   const std::string& FileName() const { return FFileName; }
+  // True when the file existed but could not be read.
+  bool LoadFailed() const { return FLoadFailed; }
 
   std::optional<std::string> ReadValue(const std::string& section,
                                        const std::string& key) const override;
@@ -37,6 +39,7 @@ class TIniFile : public TCustomIniFile {
  private:
   struct TImpl;
   std::string FFileName;
+  bool FLoadFailed = false;
   std::unique_ptr<TImpl> impl_;
 };
 

@@ -34,6 +34,9 @@ bool LoadProfiles(TAVProfileList& list, const std::string& file_name) {
   std::error_code error;
   if (!std::filesystem::exists(file_name, error)) return false;
   const TIniFile ini(file_name);
+  // A store that cannot be read is treated as missing: the catalogue's
+  // profiles stay rather than leaving the user with none.
+  if (ini.LoadFailed()) return false;
   list.Clear();
   // Every stored profile has keys of its own, so a count beyond the number of
   // keys cannot be genuine; it is not allowed to create millions of profiles.

@@ -27,7 +27,8 @@ void SaveProfiles(const TAVProfileList& list);  // GetProfilesFile()
 
 // When `file_name` exists: removes the parametric profiles of `list` and
 // appends the stored ones; missing or malformed values keep the
-// construction values. Returns whether the file existed.
+// construction values. Returns whether the file was read (a file that
+// exists but cannot be read counts as missing).
 bool LoadProfiles(TAVProfileList& list, const std::string& file_name);
 bool LoadProfiles(TAVProfileList& list);  // GetProfilesFile()
 

@@ -212,10 +212,13 @@ TEST_F(ProfileStoreTest, CountsThatNoKeysBackAreNotBelieved) {
   }
 }
 
-TEST_F(ProfileStoreTest, AMissingStoreLeavesTheCatalogue) {
+TEST_F(ProfileStoreTest, AMissingOrUnreadableStoreLeavesTheCatalogue) {
   TAVProfileList list;
   BuildCatalogue(list);
   EXPECT_FALSE(LoadProfiles(list, (folder / "absent.ini").string()));
+  EXPECT_EQ(list.ProfileCount(), 71);
+  fs::create_directory(file);  // exists, but cannot be read as a store
+  EXPECT_FALSE(LoadProfiles(list, file.string()));
   EXPECT_EQ(list.ProfileCount(), 71);
 }
 
