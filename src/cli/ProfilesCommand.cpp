@@ -82,8 +82,7 @@ void AddProfilesCommand(CLI::App& app) {
   auto args = std::make_shared<TProfilesArgs>();
   CLI::App* command = app.add_subcommand(
       "profiles", "List the output profiles by category, as the new-conversion wizard does");
-  command->add_option("-c,--category", args->category,
-                      "Only this category (letter case ignored)");
+  command->add_option("-c,--category", args->category, "Only this category (letter case ignored)");
   command->add_flag("-d,--details", args->details,
                     "Show codecs, frame size, frame rate, sample rate and bitrates");
   command->add_flag("-a,--all", args->all,

@@ -44,8 +44,8 @@ uint32_t Rgb(TColor colour) {
 
 const std::vector<std::string>& StandardColorNames() {
   static const std::vector<std::string> names{
-      "Black", "Maroon", "Green",  "Olive", "Navy", "Purple",  "Teal", "Gray",
-      "Silver", "Red",   "Lime",   "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
+      "Black",  "Maroon", "Green", "Olive",  "Navy", "Purple",  "Teal", "Gray",
+      "Silver", "Red",    "Lime",  "Yellow", "Blue", "Fuchsia", "Aqua", "White"};
   return names;
 }
 
@@ -78,9 +78,9 @@ std::string TOverlayTextFilter::GetFilterString() const {
 }
 
 std::string TSubtitleFilter::GetFilterString() const {
-  std::string entry = fmt::format("ass=filename${}#font${}#color$0x{:X}00",
-                                  DoubleBackslashes(FSubtitleFile), DoubleBackslashes(FFontFile),
-                                  Rgb(FFontColor));
+  std::string entry =
+      fmt::format("ass=filename${}#font${}#color$0x{:X}00", DoubleBackslashes(FSubtitleFile),
+                  DoubleBackslashes(FFontFile), Rgb(FFontColor));
   if (!FCodePage.empty()) entry += "#codepage$" + FCodePage;
   return entry;
 }

@@ -22,8 +22,7 @@ const TPropList& TPerformanceOptions::Properties() const {
   using C = TPerformanceOptions;
   static const TPropList list{
       MakeProperty<C>("ThreadCount", TPropKind::Integer, &C::ThreadCount, &C::SetThreadCount),
-      MakeProperty<C>("ThreadPrority", TPropKind::Integer, &C::ThreadPrority,
-                      &C::SetThreadPrority),
+      MakeProperty<C>("ThreadPrority", TPropKind::Integer, &C::ThreadPrority, &C::SetThreadPrority),
   };
   return list;
 }
@@ -35,8 +34,8 @@ const TPropList& TAVConfiguration::Properties() const {
   using K = TPropKind;
   static const TPropList list{
       MakeObjectProperty<C, TPerformanceOptions>("PerformanceOptions", &C::PerformanceOptions),
-      MakeProperty<C>("ShutdownWhenDone", K::Boolean, &C::ShutdownWhenDone,
-                      &C::SetShutdownWhenDone, 0),
+      MakeProperty<C>("ShutdownWhenDone", K::Boolean, &C::ShutdownWhenDone, &C::SetShutdownWhenDone,
+                      0),
       MakeProperty<C>("OutputFolder", K::String, &C::OutputFolder, &C::SetOutputFolder),
       MakeProperty<C>("ShowAlert", K::Boolean, &C::ShowAlert, &C::SetShowAlert, 1),
   };

@@ -34,8 +34,8 @@ const TPropList& TConversionSettings::Properties() const {
   using K = TPropKind;
   static const TPropList list{
       MakeProperty<C>("SourceFile", K::String, &C::SourceFile, &C::SetSourceFile),
-      MakeProperty<C>("SourceType", K::Enumeration, &C::SourceType, &C::SetSourceType,
-                      std::nullopt, SourceTypeNames()),
+      MakeProperty<C>("SourceType", K::Enumeration, &C::SourceType, &C::SetSourceType, std::nullopt,
+                      SourceTypeNames()),
       MakeProperty<C>("DvdDriver", K::String, &C::DvdDriver, &C::SetDvdDriver),
       MakeProperty<C>("DvdTitle", K::Integer, &C::DvdTitle, &C::SetDvdTitle),
       MakeProperty<C>("DvdChapter", K::Integer, &C::DvdChapter, &C::SetDvdChapter),

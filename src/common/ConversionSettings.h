@@ -40,7 +40,7 @@ class TConversionSettings : public TPersistent {
   int32_t CategoryId() const { return FCategoryId; }
   TAVConvertOptions& ConvertOptions() { return FConvertOptions; }
   const TAVConvertOptions& ConvertOptions() const { return FConvertOptions; }
-  double Duration() const { return FDuration; }             // seconds
+  double Duration() const { return FDuration; }               // seconds
   int64_t SourceFileSize() const { return FSourceFileSize; }  // bytes
 
   void SetSourceFile(const std::string& value) { FSourceFile = value; }

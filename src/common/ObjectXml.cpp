@@ -182,7 +182,8 @@ void ReadList(pugi::xml_node element, const TPropInfo& info, TPersistent& object
   if (const pugi::xml_attribute attribute = FindAttribute(element, "Count")) {
     const std::string text = attribute.value();
     count = static_cast<int32_t>(ParseInteger(text));
-    if (count > kMaxListLines) throw EPersistError(fmt::format("Invalid integer value ({}).", text));
+    if (count > kMaxListLines)
+      throw EPersistError(fmt::format("Invalid integer value ({}).", text));
     if (count < 0) count = 0;
   }
   TStrings lines(static_cast<size_t>(count));

@@ -40,7 +40,7 @@ class EPersistError : public std::runtime_error {
 };
 
 struct TXmlWriteStyle {
-  bool indent = true;       // two spaces per level, one element per line
+  bool indent = true;        // two spaces per level, one element per line
   bool declaration = false;  // the <?xml …?> line
 };
 

@@ -40,8 +40,8 @@ bool LoadProfiles(TAVProfileList& list, const std::string& file_name) {
   list.Clear();
   // Every stored profile has keys of its own, so a count beyond the number of
   // keys cannot be genuine; it is not allowed to create millions of profiles.
-  const int count = std::min(ini.ReadInteger(kProfileSection, "ProfileCount", 0),
-                             ini.KeyCount(kProfileSection));
+  const int count =
+      std::min(ini.ReadInteger(kProfileSection, "ProfileCount", 0), ini.KeyCount(kProfileSection));
   for (int n = 0; n < count; ++n) {
     std::unique_ptr<TAVCustomAudioProfile> profile;
     if (ini.ReadBool(kProfileSection, ProfileKey("IsVideo", n), false)) {

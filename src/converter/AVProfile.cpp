@@ -66,9 +66,8 @@ const std::vector<std::string>& AudioEncoderNames() {
 }
 
 const std::vector<std::string>& VideoEncoderNames() {
-  static const std::vector<std::string> names{"H263",       "H264",     "MPEG4",
-                                              "WMV2",       "MPEG2VIDEO", "MSMPEGV3",
-                                              "RV20",       "XVID",     "FLV"};
+  static const std::vector<std::string> names{"H263",     "H264", "MPEG4", "WMV2", "MPEG2VIDEO",
+                                              "MSMPEGV3", "RV20", "XVID",  "FLV"};
   return names;
 }
 
@@ -104,26 +103,24 @@ const std::vector<std::string>& PresetNames() {
 
 std::optional<std::string> AudioCodecName(TCustomAudioEncoder encoder) {
   static const std::vector<std::string> codecs{
-      "libfaac",    "wmav2",     "ac3",      "mp2",
-      "libmp3lame", "pcm_s16le", "real_144", "libopencore_amrnb"};
+      "libfaac", "wmav2", "ac3", "mp2", "libmp3lame", "pcm_s16le", "real_144", "libopencore_amrnb"};
   const std::optional<size_t> ordinal = OrdinalIn(encoder, codecs.size());
   if (!ordinal) return std::nullopt;
   return codecs[*ordinal];
 }
 
 std::optional<std::string> VideoCodecName(TCustomVideoEncoder encoder) {
-  static const std::vector<std::string> codecs{"h263",       "libx264", "mpeg4",
-                                               "wmv2",       "mpeg2video", "msmpeg4",
-                                               "rv20",       "libxvid", "flv"};
+  static const std::vector<std::string> codecs{
+      "h263", "libx264", "mpeg4", "wmv2", "mpeg2video", "msmpeg4", "rv20", "libxvid", "flv"};
   const std::optional<size_t> ordinal = OrdinalIn(encoder, codecs.size());
   if (!ordinal) return std::nullopt;
   return codecs[*ordinal];
 }
 
 std::optional<std::string> OutputFormatName(TCustomAVFormat format) {
-  static const std::vector<std::string> formats{"",    "rm",   "mp4",  "asf", "avi", "3gp",
-                                                "3g2", "flv",  "mov",  "psp", "ipod", "svcd",
-                                                "vcd", "vob",  "dvd",  "webm", "ac3"};
+  static const std::vector<std::string> formats{"",    "rm",  "mp4", "asf",  "avi",  "3gp",
+                                                "3g2", "flv", "mov", "psp",  "ipod", "svcd",
+                                                "vcd", "vob", "dvd", "webm", "ac3"};
   const std::optional<size_t> ordinal = OrdinalIn(format, formats.size());
   if (!ordinal) return std::nullopt;
   return formats[*ordinal];
@@ -131,22 +128,33 @@ std::optional<std::string> OutputFormatName(TCustomAVFormat format) {
 
 std::optional<TRational> CustomFrameRateValue(TCustomFrameRate rate) {
   switch (rate) {
-    case TCustomFrameRate::r1499: return TRational(15000, 1001);
-    case TCustomFrameRate::r20: return TRational(20, 1);
-    case TCustomFrameRate::r2397: return TRational(24000, 1001);
-    case TCustomFrameRate::r24: return TRational(24, 1);
-    case TCustomFrameRate::r25: return TRational(25, 1);
-    case TCustomFrameRate::r2997: return TRational(30000, 1001);
-    case TCustomFrameRate::r30: return TRational(30, 1);
-    default: return std::nullopt;
+    case TCustomFrameRate::r1499:
+      return TRational(15000, 1001);
+    case TCustomFrameRate::r20:
+      return TRational(20, 1);
+    case TCustomFrameRate::r2397:
+      return TRational(24000, 1001);
+    case TCustomFrameRate::r24:
+      return TRational(24, 1);
+    case TCustomFrameRate::r25:
+      return TRational(25, 1);
+    case TCustomFrameRate::r2997:
+      return TRational(30000, 1001);
+    case TCustomFrameRate::r30:
+      return TRational(30, 1);
+    default:
+      return std::nullopt;
   }
 }
 
 TRational TargetFrameRate(TAVTarget target) {
   switch (target) {
-    case TAVTarget::ntsc: return TRational(30000, 1001);
-    case TAVTarget::film: return TRational(24000, 1001);
-    default: return TRational(25, 1);
+    case TAVTarget::ntsc:
+      return TRational(30000, 1001);
+    case TAVTarget::film:
+      return TRational(24000, 1001);
+    default:
+      return TRational(25, 1);
   }
 }
 
@@ -229,15 +237,14 @@ void TAVCustomAudioProfile::ReadFromIni(const TCustomIniFile& AIni, int Index) {
   TAVProfile::ReadFromIni(AIni, Index);
   const auto key = [Index](const char* name) { return ProfileKey(name, Index); };
   FSampleRate = AIni.ReadInteger(kProfileSection, key("SampleRate"), FSampleRate);
-  FAudioEncoder = static_cast<TCustomAudioEncoder>(AIni.ReadInteger(
-      kProfileSection, key("AudioEncoder"), static_cast<int32_t>(FAudioEncoder)));
+  FAudioEncoder = static_cast<TCustomAudioEncoder>(
+      AIni.ReadInteger(kProfileSection, key("AudioEncoder"), static_cast<int32_t>(FAudioEncoder)));
   FAudioChannels = static_cast<TCustomAudioChannels>(AIni.ReadInteger(
       kProfileSection, key("AudioChannels"), static_cast<int32_t>(FAudioChannels)));
   FAudioBitrate = AIni.ReadFloat(kProfileSection, key("AudioBitrate"), FAudioBitrate);
   FFormat = static_cast<TCustomAVFormat>(
       AIni.ReadInteger(kProfileSection, key("Format"), static_cast<int32_t>(FFormat)));
-  FOptions =
-      ParseCommaText(AIni.ReadString(kProfileSection, key("Options"), CommaText(FOptions)));
+  FOptions = ParseCommaText(AIni.ReadString(kProfileSection, key("Options"), CommaText(FOptions)));
 }
 
 void TAVCustomAudioProfile::ApplyAudioSettings(TAVConvertOptions& O) const {
@@ -303,8 +310,8 @@ void TAVCustomVideoProfile::ReadFromIni(const TCustomIniFile& AIni, int Index) {
   const auto key = [Index](const char* name) { return ProfileKey(name, Index); };
   FFrameWidth = AIni.ReadInteger(kProfileSection, key("FrameWidth"), FFrameWidth);
   FFrameHeight = AIni.ReadInteger(kProfileSection, key("FrameHeight"), FFrameHeight);
-  FVideoEncoder = static_cast<TCustomVideoEncoder>(AIni.ReadInteger(
-      kProfileSection, key("VideoEncoder"), static_cast<int32_t>(FVideoEncoder)));
+  FVideoEncoder = static_cast<TCustomVideoEncoder>(
+      AIni.ReadInteger(kProfileSection, key("VideoEncoder"), static_cast<int32_t>(FVideoEncoder)));
   FFrameRate = static_cast<TCustomFrameRate>(
       AIni.ReadInteger(kProfileSection, key("FrameRate"), static_cast<int32_t>(FFrameRate)));
   FVideoBitrate = AIni.ReadInteger(kProfileSection, key("VideoBitrate"), FVideoBitrate);

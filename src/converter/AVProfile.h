@@ -39,6 +39,7 @@ class TAVProfileList;
 // order is fixed. A value read from a hand-edited store may lie outside the
 // enumerators; the profile keeps it and only applying it fails.
 
+// clang-format off
 enum class TCustomAudioEncoder : int32_t { AAC, WMAV2, AC3, MP2, MP3, PCM_S16LE, RA1, AMR_NB };
 enum class TCustomVideoEncoder : int32_t {
   H263, H264, MPEG4, WMV2, MPEG2VIDEO, MSMPEGV3, RV20, XVID, FLV
@@ -63,13 +64,14 @@ enum class TAVFrameSize : int32_t {
   fsWxga, fsWsxga, fsWuxga, fsWoxga, fsWqsxga, fsWquxga, fsWhsxga, fsWhuxga, fsCga, fsEga,
   fsHd480, fsHd720, fsHd1080, fsMceHd
 };
+// clang-format on
 
 // Enumerator names in ordinal order ("AAC" … "AMR_NB", "H263" … "FLV", …).
 const std::vector<std::string>& AudioEncoderNames();
 const std::vector<std::string>& VideoEncoderNames();
-const std::vector<std::string>& AVFormatNames();      // "F_NONE" … "F_AC3"
-const std::vector<std::string>& FrameRateLabels();    // "Original", "14.99", … "30"
-const std::vector<std::string>& TargetNames();        // "pal", "ntsc", "film"
+const std::vector<std::string>& AVFormatNames();    // "F_NONE" … "F_AC3"
+const std::vector<std::string>& FrameRateLabels();  // "Original", "14.99", … "30"
+const std::vector<std::string>& TargetNames();      // "pal", "ntsc", "film"
 const std::vector<std::string>& ImageTypeNames();
 const std::vector<std::string>& PresetNames();
 

@@ -27,34 +27,64 @@ struct TDiscRecipe {
   int32_t audio_bitrate = 0;  // bit/s
   TOptionPairs advanced;
   int32_t sample_rate = 0;
-  int32_t channels = 0;           // 0: unchanged
-  float mux_preload = -1.0f;      // negative: unchanged
+  int32_t channels = 0;       // 0: unchanged
+  float mux_preload = -1.0f;  // negative: unchanged
 };
 
 const TDiscRecipe& VcdRecipe() {
-  static const TDiscRecipe recipe{
-      "mpeg1video", "mp2", "vcd", {352, 288}, {352, 240}, 1150000, 224000,
-      {{"maxrate", "1150000"}, {"minrate", "1150000"}, {"bufsize", "327680"},
-       {"packetsize", "2324"}, {"muxrate", "1411200"}},
-      44100, 2, 0.44f};
+  static const TDiscRecipe recipe{"mpeg1video",
+                                  "mp2",
+                                  "vcd",
+                                  {352, 288},
+                                  {352, 240},
+                                  1150000,
+                                  224000,
+                                  {{"maxrate", "1150000"},
+                                   {"minrate", "1150000"},
+                                   {"bufsize", "327680"},
+                                   {"packetsize", "2324"},
+                                   {"muxrate", "1411200"}},
+                                  44100,
+                                  2,
+                                  0.44f};
   return recipe;
 }
 
 const TDiscRecipe& SVcdRecipe() {
-  static const TDiscRecipe recipe{
-      "mpeg2video", "mp2", "svcd", {480, 576}, {480, 480}, 2040000, 224000,
-      {{"maxrate", "2516000"}, {"minrate", "0"}, {"bufsize", "1835008"},
-       {"flags", "+scan_offset"}, {"packetsize", "2324"}},
-      44100, 0, -1.0f};
+  static const TDiscRecipe recipe{"mpeg2video",
+                                  "mp2",
+                                  "svcd",
+                                  {480, 576},
+                                  {480, 480},
+                                  2040000,
+                                  224000,
+                                  {{"maxrate", "2516000"},
+                                   {"minrate", "0"},
+                                   {"bufsize", "1835008"},
+                                   {"flags", "+scan_offset"},
+                                   {"packetsize", "2324"}},
+                                  44100,
+                                  0,
+                                  -1.0f};
   return recipe;
 }
 
 const TDiscRecipe& DvdRecipe() {
-  static const TDiscRecipe recipe{
-      "mpeg2video", "ac3", "dvd", {720, 576}, {720, 480}, 6000000, 448000,
-      {{"maxrate", "9000000"}, {"minrate", "0"}, {"bufsize", "1835008"},
-       {"packetsize", "2048"}, {"muxrate", "10080000"}},
-      48000, 0, -1.0f};
+  static const TDiscRecipe recipe{"mpeg2video",
+                                  "ac3",
+                                  "dvd",
+                                  {720, 576},
+                                  {720, 480},
+                                  6000000,
+                                  448000,
+                                  {{"maxrate", "9000000"},
+                                   {"minrate", "0"},
+                                   {"bufsize", "1835008"},
+                                   {"packetsize", "2048"},
+                                   {"muxrate", "10080000"}},
+                                  48000,
+                                  0,
+                                  -1.0f};
   return recipe;
 }
 
@@ -104,47 +134,124 @@ const std::vector<TX264Preset>& X264Presets() {
   static const std::string kLosslessParts = "+parti8x8+parti4x4+partp8x8+partp4x4-partb8x8";
   static const std::vector<TX264Preset> presets{
       // basic
-      {kAllParts, "hex", "7", "16", "1",
-       {{"bf", "3"}, {"refs", "3"}, {"directpred", "1"}, {"trellis", "1"},
-        {"flags2", "+mixed_refs+wpred+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kAllParts,
+       "hex",
+       "7",
+       "16",
+       "1",
+       {{"bf", "3"},
+        {"refs", "3"},
+        {"directpred", "1"},
+        {"trellis", "1"},
+        {"flags2", "+mixed_refs+wpred+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // FastFirstPass
-      {"-parti8x8-parti4x4-partp8x8-partp4x4-partb8x8", "dia", "2", "16", "1",
-       {{"bf", "3"}, {"refs", "1"}, {"directpred", "3"}, {"trellis", "0"},
-        {"flags2", "-bpyramid-wpred-mixed_refs-dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {"-parti8x8-parti4x4-partp8x8-partp4x4-partb8x8",
+       "dia",
+       "2",
+       "16",
+       "1",
+       {{"bf", "3"},
+        {"refs", "1"},
+        {"directpred", "3"},
+        {"trellis", "0"},
+        {"flags2", "-bpyramid-wpred-mixed_refs-dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // SlowFirstPass
-      {kAllParts, "hex", "6", "16", "2",
-       {{"bf", "3"}, {"refs", "1"}, {"directpred", "3"}, {"trellis", "0"},
-        {"flags2", "+wpred+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kAllParts,
+       "hex",
+       "6",
+       "16",
+       "2",
+       {{"bf", "3"},
+        {"refs", "1"},
+        {"directpred", "3"},
+        {"trellis", "0"},
+        {"flags2", "+wpred+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // Common
-      {kAllParts, "hex", "6", "16", "1",
-       {{"bf", "3"}, {"refs", "2"}, {"directpred", "3"}, {"trellis", "0"},
-        {"flags2", "+wpred+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kAllParts,
+       "hex",
+       "6",
+       "16",
+       "1",
+       {{"bf", "3"},
+        {"refs", "2"},
+        {"directpred", "3"},
+        {"trellis", "0"},
+        {"flags2", "+wpred+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // HighQuality
-      {kAllParts, "umh", "8", "16", "2",
-       {{"bf", "3"}, {"refs", "4"}, {"directpred", "3"}, {"trellis", "1"},
-        {"flags2", "+wpred+mixed_refs+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kAllParts,
+       "umh",
+       "8",
+       "16",
+       "2",
+       {{"bf", "3"},
+        {"refs", "4"},
+        {"directpred", "3"},
+        {"trellis", "1"},
+        {"flags2", "+wpred+mixed_refs+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // Best
-      {"+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8", "tesa", "10", "24", "2",
-       {{"bf", "3"}, {"refs", "16"}, {"directpred", "3"}, {"trellis", "2"},
-        {"flags2", "+wpred+mixed_refs+dct8x8-fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {"+parti8x8+parti4x4+partp8x8+partp4x4+partb8x8",
+       "tesa",
+       "10",
+       "24",
+       "2",
+       {{"bf", "3"},
+        {"refs", "16"},
+        {"directpred", "3"},
+        {"trellis", "2"},
+        {"flags2", "+wpred+mixed_refs+dct8x8-fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // LosslessFast
-      {"-parti8x8+parti4x4+partp8x8-partp4x4-partb8x8", "hex", "3", "16", "1",
+      {"-parti8x8+parti4x4+partp8x8-partp4x4-partb8x8",
+       "hex",
+       "3",
+       "16",
+       "1",
        {{"directpred", "1"}, {"cqp", "0"}, {"flags2", "+fastpskip+mbtree"}, {"wpredp", "0"}}},
       // LosslessMedium
-      {"-parti8x8+parti4x4+partp8x8+partp4x4-partb8x8", "hex", "5", "16", "1",
+      {"-parti8x8+parti4x4+partp8x8+partp4x4-partb8x8",
+       "hex",
+       "5",
+       "16",
+       "1",
        {{"directpred", "1"}, {"cqp", "0"}, {"flags2", "+fastpskip+mbtree"}, {"wpredp", "2"}}},
       // LosslessSlow
-      {kLosslessParts, "umh", "6", "16", "1",
-       {{"refs", "2"}, {"directpred", "1"}, {"cqp", "0"},
-        {"flags2", "+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kLosslessParts,
+       "umh",
+       "6",
+       "16",
+       "1",
+       {{"refs", "2"},
+        {"directpred", "1"},
+        {"cqp", "0"},
+        {"flags2", "+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // LosslessSlower
-      {kLosslessParts, "umh", "8", "16", "1",
-       {{"refs", "4"}, {"directpred", "1"}, {"cqp", "0"},
-        {"flags2", "+mixed_refs+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kLosslessParts,
+       "umh",
+       "8",
+       "16",
+       "1",
+       {{"refs", "4"},
+        {"directpred", "1"},
+        {"cqp", "0"},
+        {"flags2", "+mixed_refs+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
       // LosslessMax
-      {kLosslessParts, "esa", "8", "16", "1",
-       {{"refs", "16"}, {"directpred", "1"}, {"cqp", "0"},
-        {"flags2", "+mixed_refs+dct8x8+fastpskip+mbtree"}, {"wpredp", "2"}}},
+      {kLosslessParts,
+       "esa",
+       "8",
+       "16",
+       "1",
+       {{"refs", "16"},
+        {"directpred", "1"},
+        {"cqp", "0"},
+        {"flags2", "+mixed_refs+dct8x8+fastpskip+mbtree"},
+        {"wpredp", "2"}}},
   };
   return presets;
 }

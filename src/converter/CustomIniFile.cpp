@@ -37,8 +37,7 @@ void TCustomIniFile::WriteBool(const std::string& section, const std::string& ke
   WriteString(section, key, value ? "1" : "0");
 }
 
-void TCustomIniFile::WriteFloat(const std::string& section, const std::string& key,
-                                double value) {
+void TCustomIniFile::WriteFloat(const std::string& section, const std::string& key, double value) {
   WriteString(section, key, FloatToText(value));
 }
 

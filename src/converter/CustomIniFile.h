@@ -31,8 +31,7 @@ class TCustomIniFile {
   // Any non-zero integer is true.
   bool ReadBool(const std::string& section, const std::string& key, bool default_value) const;
   // "." or "," as the decimal separator.
-  double ReadFloat(const std::string& section, const std::string& key,
-                   double default_value) const;
+  double ReadFloat(const std::string& section, const std::string& key, double default_value) const;
 
   void WriteInteger(const std::string& section, const std::string& key, int64_t value);
   void WriteBool(const std::string& section, const std::string& key, bool value);

@@ -19,8 +19,8 @@ std::string_view Trimmed(std::string_view text) {
 
 std::string FloatToText(double value) {
   char buffer[64];
-  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                 std::chars_format::general, 15);
+  auto [end, ec] =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
   if (ec != std::errc()) return "0";
   return std::string(buffer, end);
 }

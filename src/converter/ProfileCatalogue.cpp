@@ -61,8 +61,8 @@ TEntry Disc(TEntryKind kind, const char* name) {
   return e;
 }
 
-TEntry Image(const char* name, const char* description, const char* extension,
-             const char* category, TAVImageType image) {
+TEntry Image(const char* name, const char* description, const char* extension, const char* category,
+             TAVImageType image) {
   TEntry e;
   e.kind = TEntryKind::Image;
   e.name = name;
@@ -73,8 +73,8 @@ TEntry Image(const char* name, const char* description, const char* extension,
   return e;
 }
 
-TEntry Audio(const char* name, const char* description, const char* extension,
-             const char* category, int32_t sample_rate, A audio, double audio_kbits, F format) {
+TEntry Audio(const char* name, const char* description, const char* extension, const char* category,
+             int32_t sample_rate, A audio, double audio_kbits, F format) {
   TEntry e;
   e.kind = TEntryKind::Audio;
   e.name = name;
@@ -88,11 +88,10 @@ TEntry Audio(const char* name, const char* description, const char* extension,
   return e;
 }
 
-TEntry Video(const char* name, const char* description, const char* extension,
-             const char* category, int32_t sample_rate, A audio, double audio_kbits, F format,
-             int32_t width, int32_t height, V video, R rate, int32_t video_kbits) {
-  TEntry e = Audio(name, description, extension, category, sample_rate, audio, audio_kbits,
-                   format);
+TEntry Video(const char* name, const char* description, const char* extension, const char* category,
+             int32_t sample_rate, A audio, double audio_kbits, F format, int32_t width,
+             int32_t height, V video, R rate, int32_t video_kbits) {
+  TEntry e = Audio(name, description, extension, category, sample_rate, audio, audio_kbits, format);
   e.kind = TEntryKind::Video;
   e.width = width;
   e.height = height;
@@ -121,18 +120,18 @@ const std::vector<TEntry>& Catalogue() {
             F::F_NONE, 320, 240, V::H264, R::r2997, 1500),
       Video("pfTV264_480", "Apple TV H264 video(640x480)", ".mp4", "Apple TV", 48000, A::AAC, 64,
             F::F_NONE, 640, 480, V::H264, R::r2997, 2000),
-      Video("pfTV264_720", "Apple TV H264 video(1280x720)", ".mp4", "Apple TV", 48000, A::AAC,
-            64, F::F_NONE, 1280, 720, V::H264, R::r2997, 2500),
-      Video("pfTVMP4_480", "Apple TV MPEG-4 high quality video(640x480)", ".mp4", "Apple TV",
-            44100, A::AAC, 128, F::F_NONE, 640, 480, V::MPEG4, R::r2997, 1500),
-      Video("pfTVMP4_480_hq", "Apple TV MPEG-4 video(640x480)", ".mp4", "Apple TV", 44100,
-            A::AAC, 96, F::F_NONE, 640, 480, V::MPEG4, R::r2997, 1200),
+      Video("pfTV264_720", "Apple TV H264 video(1280x720)", ".mp4", "Apple TV", 48000, A::AAC, 64,
+            F::F_NONE, 1280, 720, V::H264, R::r2997, 2500),
+      Video("pfTVMP4_480", "Apple TV MPEG-4 high quality video(640x480)", ".mp4", "Apple TV", 44100,
+            A::AAC, 128, F::F_NONE, 640, 480, V::MPEG4, R::r2997, 1500),
+      Video("pfTVMP4_480_hq", "Apple TV MPEG-4 video(640x480)", ".mp4", "Apple TV", 44100, A::AAC,
+            96, F::F_NONE, 640, 480, V::MPEG4, R::r2997, 1200),
       Video("pfTVMP4_480_lq", "Apple TV MPEG-4 low quality video(640x480)", ".mp4", "Apple TV",
             44100, A::AAC, 64, F::F_NONE, 640, 480, V::MPEG4, R::r2997, 768),
-      Video("pfZuneMP4", "Zune MPEG4 Video(320x240)", ".mp4", "Zune", 44100, A::AAC, 64,
-            F::F_NONE, 320, 240, V::MPEG4, R::r25, 768),
-      Video("pfZuneAVC", "Zune H264 Video(320x240)", ".mp4", "Zune", 44100, A::AAC, 64,
-            F::F_NONE, 320, 240, V::H264, R::r25, 768),
+      Video("pfZuneMP4", "Zune MPEG4 Video(320x240)", ".mp4", "Zune", 44100, A::AAC, 64, F::F_NONE,
+            320, 240, V::MPEG4, R::r25, 768),
+      Video("pfZuneAVC", "Zune H264 Video(320x240)", ".mp4", "Zune", 44100, A::AAC, 64, F::F_NONE,
+            320, 240, V::H264, R::r25, 768),
       Video("pfZuneWMV", "Zune Windows Media WMV(320x240)", ".wmv", "Zune", 48000, A::WMAV2, 128,
             F::F_NONE, 320, 240, V::WMV2, R::r25, 1500),
       Video("pfWMX51", "Dell Axim X51 Video", ".wmv", "Windows Mobile", 32000, A::WMAV2, 128,
@@ -151,12 +150,12 @@ const std::vector<TEntry>& Catalogue() {
             F::F_NONE, 640, 480, V::WMV2, R::r25, 1200),
       Video("pfPS3_hd", "PS3 1080 HD Video", ".mp4", "PS3", 48000, A::AAC, 128, F::F_NONE, 1920,
             1080, V::H264, R::r2997, 35000),
-      Video("pfPS3_720", "PS3 720p Video", ".mp4", "PS3", 48000, A::AAC, 128, F::F_NONE, 1280,
-            720, V::H264, R::r2997, 15000),
+      Video("pfPS3_720", "PS3 720p Video", ".mp4", "PS3", 48000, A::AAC, 128, F::F_NONE, 1280, 720,
+            V::H264, R::r2997, 15000),
       Video("pfPS3_480", "PS3 480p Video", ".mp4", "PS3", 48000, A::AAC, 80, F::F_NONE, 720, 480,
             V::H264, R::r2997, 5000),
-      Video("pfPSP_Mpeg4", "PSP MPEG4 Video", ".mp4", "PSP", 48000, A::AAC, 64, F::F_PSP, 368,
-            208, V::XVID, R::r2997, 512),
+      Video("pfPSP_Mpeg4", "PSP MPEG4 Video", ".mp4", "PSP", 48000, A::AAC, 64, F::F_PSP, 368, 208,
+            V::XVID, R::r2997, 512),
       Video("pfPSP_AVC", "PSP AVC Video", ".mp4", "PSP", 48000, A::AAC, 64, F::F_PSP, 368, 208,
             V::H264, R::r2997, 512),
       Video("pfPSP_HQ", "PSP 480p Video", ".mp4", "PSP", 48000, A::AAC, 80, F::F_PSP, 368, 208,
@@ -166,18 +165,18 @@ const std::vector<TEntry>& Catalogue() {
           .Aspect43(),
       Video("pfIPhone_264_tele", "IPhone H264 Television Video", ".mp4", "IPhone", 48000, A::AAC,
             128, F::F_MP4, 640, 480, V::H264, R::r2997, 1800),
-      Video("pfIPhone_mpeg4", "IPhone MPEG4 Video", ".mp4", "IPhone", 48000, A::AAC, 128,
-            F::F_MP4, 480, 320, V::MPEG4, R::r2997, 1000)
+      Video("pfIPhone_mpeg4", "IPhone MPEG4 Video", ".mp4", "IPhone", 48000, A::AAC, 128, F::F_MP4,
+            480, 320, V::MPEG4, R::r2997, 1000)
           .Aspect43()
           .Options(kIPhoneMpeg4Options),
-      Video("pfIPhone_mpeg4_tele", "IPhone MPEG4 Television Video", ".mp4", "IPhone", 48000,
-            A::AAC, 128, F::F_MP4, 640, 480, V::MPEG4, R::r2997, 1800)
+      Video("pfIPhone_mpeg4_tele", "IPhone MPEG4 Television Video", ".mp4", "IPhone", 48000, A::AAC,
+            128, F::F_MP4, 640, 480, V::MPEG4, R::r2997, 1800)
           .Options(kIPhoneMpeg4Options),
       Video("pfIPhone_mpeg4_wide", "IPhone MPEG4 Wide Screen Video", ".mp4", "IPhone", 44100,
             A::AAC, 128, F::F_MP4, 720, 406, V::XVID, R::r2997, 1500)
           .Options(kIPhoneMpeg4Options),
-      Video("pfIPod", "IPod 320x240 Video", ".mp4", "IPod", 48000, A::AAC, 128, F::F_IPOD, 320,
-            240, V::XVID, R::r2997, 768)
+      Video("pfIPod", "IPod 320x240 Video", ".mp4", "IPod", 48000, A::AAC, 128, F::F_IPOD, 320, 240,
+            V::XVID, R::r2997, 768)
           .Aspect43(),
       Video("pfIPod_HQ", "IPod 320x240 High Quality Video", ".mp4", "IPod", 48000, A::AAC, 192,
             F::F_IPOD, 320, 240, V::XVID, R::r2997, 1000)
@@ -199,14 +198,14 @@ const std::vector<TEntry>& Catalogue() {
             576, V::H264, R::r25, 1800),
       Video("pfIPad_H264_HQ", "IPad H264 Hiqh Quality", ".mp4", "IPad", 48000, A::AAC, 160,
             F::F_NONE, 1280, 720, V::H264, R::r25, 4000),
-      Video("pfXb_H264_HD", "Xbox360 HD H264 Video", ".mp4", "XBox", 48000, A::AAC, 128,
-            F::F_NONE, 640, 480, V::H264, R::r2997, 1500),
+      Video("pfXb_H264_HD", "Xbox360 HD H264 Video", ".mp4", "XBox", 48000, A::AAC, 128, F::F_NONE,
+            640, 480, V::H264, R::r2997, 1500),
       Video("pfXb_MPEG_MCE", "Xbox360 MCE HD MPEG2 Video", ".mpg", "Xbox", 48000, A::AC3, 224,
             F::F_NONE, 1440, 1080, V::MPEG2VIDEO, R::r30, 8000),
-      Video("pfMKV", "Matroska Video", ".mkv", "视频", 48000, A::MP3, 128, F::F_NONE, 0, 0,
-            V::H264, R::r25, 1200),
-      Video("pfDVD_PAL", "DVD MPEG TS(PAL)", ".vob", "视频", 48000, A::AC3, 448, F::F_DVD, 720,
-            576, V::MPEG2VIDEO, R::r25, 6000),
+      Video("pfMKV", "Matroska Video", ".mkv", "视频", 48000, A::MP3, 128, F::F_NONE, 0, 0, V::H264,
+            R::r25, 1200),
+      Video("pfDVD_PAL", "DVD MPEG TS(PAL)", ".vob", "视频", 48000, A::AC3, 448, F::F_DVD, 720, 576,
+            V::MPEG2VIDEO, R::r25, 6000),
       Video("pfDVD_NTSC", "DVD MPEG2 PS(NTSC)", ".vob", "视频", 48000, A::AC3, 448, F::F_DVD, 720,
             480, V::MPEG2VIDEO, R::r2997, 6000),
       Video("pfFlash", "Flash Video", ".flv", "视频", 44100, A::MP3, 64, F::F_FLV, 0, 0, V::FLV,
@@ -228,19 +227,19 @@ const std::vector<TEntry>& Catalogue() {
             R::r2997, 1600),
       Video("pfdAVINormal", "音视频交错格式(*.avi)", ".avi", "视频", 44100, A::PCM_S16LE, 128,
             F::F_AVI, 640, 480, V::MPEG4, R::rOriginal, 1200),
-      Video("pfdAVIXviD", "XviD影片(*.avi)", ".avi", "视频", 48000, A::MP3, 128, F::F_AVI, 640,
-            480, V::XVID, R::r25, 1200),
+      Video("pfdAVIXviD", "XviD影片(*.avi)", ".avi", "视频", 48000, A::MP3, 128, F::F_AVI, 640, 480,
+            V::XVID, R::r25, 1200),
       Video("pfdWMVNormal", "Windows视频(*.wmv)", ".wmv", "视频", 48000, A::WMAV2, 128, F::F_NONE,
             320, 240, V::WMV2, R::r25, 1200),
       // The audio bitrate of 48000 kbit/s is the catalogue's own value.
-      Video("pfdWMVhd", "Windows视频高清(*.wmv)", ".wmv", "视频", 48000, A::WMAV2, 48000,
-            F::F_NONE, 720, 576, V::WMV2, R::r25, 4000),
+      Video("pfdWMVhd", "Windows视频高清(*.wmv)", ".wmv", "视频", 48000, A::WMAV2, 48000, F::F_NONE,
+            720, 576, V::WMV2, R::r25, 4000),
       Video("pfdM2ts", "MPEG-2 Transport Stream(*.m2ts)", ".m2ts", "视频", 48000, A::AC3, 256,
             F::F_NONE, 1280, 1024, V::H264, R::r25, 8000),
       Video("pfdASF", "高级流媒体(*.asf)", ".asf", "视频", 48000, A::WMAV2, 128, F::F_NONE, 0, 0,
             V::MSMPEGV3, R::r25, 1200),
-      Video("pfdFLVNormal", "Flash Video(*.flv)", ".flv", "Flash视频", 44100, A::MP3, 64,
-            F::F_FLV, 0, 0, V::FLV, R::r1499, 384),
+      Video("pfdFLVNormal", "Flash Video(*.flv)", ".flv", "Flash视频", 44100, A::MP3, 64, F::F_FLV,
+            0, 0, V::FLV, R::r1499, 384),
       Video("pfdF4V", "Flash Video格式(*.f4v)", ".f4v", "Flash视频", 44100, A::AAC, 128, F::F_MP4,
             0, 0, V::H264, R::r2997, 1500),
       Video("pfdSWFNormal", "Flash SWF格式(*.swf)", ".swf", "Flash视频", 44100, A::MP3, 32,
@@ -260,11 +259,16 @@ void FillAudio(TAVCustomAudioProfile& p, const TEntry& e) {
 
 std::unique_ptr<TAVProfile> CreateProfile(const TEntry& e) {
   switch (e.kind) {
-    case TEntryKind::Vcd: return std::make_unique<TAVVcdProfile>();
-    case TEntryKind::Dv: return std::make_unique<TAVDvProfile>();
-    case TEntryKind::Dv50: return std::make_unique<TAVDv50Profile>();
-    case TEntryKind::Dvd: return std::make_unique<TAVDvdProfile>();
-    case TEntryKind::SVcd: return std::make_unique<TAVSVcdProfile>();
+    case TEntryKind::Vcd:
+      return std::make_unique<TAVVcdProfile>();
+    case TEntryKind::Dv:
+      return std::make_unique<TAVDvProfile>();
+    case TEntryKind::Dv50:
+      return std::make_unique<TAVDv50Profile>();
+    case TEntryKind::Dvd:
+      return std::make_unique<TAVDvdProfile>();
+    case TEntryKind::SVcd:
+      return std::make_unique<TAVSVcdProfile>();
     case TEntryKind::Image: {
       auto p = std::make_unique<TAVImageProfile>();
       p->SetImageType(e.image);
@@ -293,9 +297,9 @@ std::unique_ptr<TAVProfile> CreateProfile(const TEntry& e) {
 }  // namespace
 
 const TStrings& CatalogueCategories() {
-  static const TStrings categories{"视频", "音频", "手机和3gp",      "Flash视频", "IPad",
-                                   "IPhone", "IPod", "Zune", "PSP", "PS3", "Xbox",
-                                   "Windows Mobile", "Apple TV"};
+  static const TStrings categories{"视频",   "音频",           "手机和3gp", "Flash视频", "IPad",
+                                   "IPhone", "IPod",           "Zune",      "PSP",       "PS3",
+                                   "Xbox",   "Windows Mobile", "Apple TV"};
   return categories;
 }
 

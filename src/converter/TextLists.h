@@ -24,7 +24,9 @@ std::string DelimitedText(const TStrings& lines, char delimiter, char quote);
 // quotes become one. A delimiter at the very end adds an empty line.
 TStrings ParseDelimitedText(std::string_view text, char delimiter, char quote);
 
-inline std::string CommaText(const TStrings& lines) { return DelimitedText(lines, ',', '"'); }
+inline std::string CommaText(const TStrings& lines) {
+  return DelimitedText(lines, ',', '"');
+}
 inline TStrings ParseCommaText(std::string_view text) {
   return ParseDelimitedText(text, ',', '"');
 }

@@ -141,7 +141,8 @@ TEST(ConfigurationTest, PerformanceOptionsAssignOnlyFromTheirOwnClass) {
 
 TEST(ProfileOptionsTest, PreparesLikeTheWizard) {
   TAVConfiguration config;
-  const int32_t processors = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  const int32_t processors =
+      static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
   EXPECT_EQ(ConversionThreadCount(config), processors);
   config.PerformanceOptions().SetThreadCount(-3);
   EXPECT_EQ(ConversionThreadCount(config), processors);

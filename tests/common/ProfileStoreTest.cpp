@@ -107,11 +107,16 @@ TEST_F(ProfileStoreTest, WritesTheKeysInOrderWithIsVideoReplaced) {
   const std::string text = test::ReadWholeFile(file);
 
   // pfAAC is the first parametric profile (number 0), pfMp3 the second.
-  const std::vector<std::string> keys{"Description0=AAC Audio", "Extension0=.mp4",
-                                      "Category0=音频",           "IsVideo0=0",
-                                      "SampleRate0=48000",        "AudioEncoder0=0",
-                                      "AudioChannels0=1",         "AudioBitrate0=128",
-                                      "Format0=0",                "Options0=",
+  const std::vector<std::string> keys{"Description0=AAC Audio",
+                                      "Extension0=.mp4",
+                                      "Category0=音频",
+                                      "IsVideo0=0",
+                                      "SampleRate0=48000",
+                                      "AudioEncoder0=0",
+                                      "AudioChannels0=1",
+                                      "AudioBitrate0=128",
+                                      "Format0=0",
+                                      "Options0=",
                                       "Description1=MP3 Audio"};
   size_t position = 0;
   for (const std::string& key : keys) {

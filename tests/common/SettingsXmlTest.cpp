@@ -98,8 +98,7 @@ TEST(SettingsXmlTest, WritesTheDocumentedForm) {
   EXPECT_NE(text.find("<AudioDriftThreshold>0.100000001490116</AudioDriftThreshold>"),
             std::string::npos);
   EXPECT_NE(text.find("<MuxPreload>0.439999997615814</MuxPreload>"), std::string::npos);
-  EXPECT_NE(text.find("<FrameAspectRatio>1.33333337306976</FrameAspectRatio>"),
-            std::string::npos);
+  EXPECT_NE(text.find("<FrameAspectRatio>1.33333337306976</FrameAspectRatio>"), std::string::npos);
   EXPECT_NE(text.find("<RecordingTime>9223372036854775807</RecordingTime>"), std::string::npos);
   EXPECT_NE(text.find("<SourceType>stDvd</SourceType>"), std::string::npos);
   EXPECT_NE(text.find("<AudioSampleFmt>sfS16</AudioSampleFmt>"), std::string::npos);
@@ -107,16 +106,16 @@ TEST(SettingsXmlTest, WritesTheDocumentedForm) {
   EXPECT_EQ(ChildNames(text, "data/TConversionSettings/ConvertOptions/CodecOptions"),
             (std::vector<std::string>{"l0", "l2"}));
   EXPECT_NE(text.find("<CodecOptions Count=\"3\">"), std::string::npos);
-  EXPECT_EQ(ChildNames(text, "data/TConversionSettings"),
-            (std::vector<std::string>{"SourceFile", "SourceType", "DvdDriver", "DvdTitle",
-                                      "DvdChapter", "DvdThrough", "DvdAngle", "DvdVolume",
-                                      "TargetFile", "Profile", "CategoryId", "ConvertOptions",
-                                      "Duration", "SourceFileSize"}));
-  EXPECT_EQ(ChildNames(text, "data/TConversionSettings/ConvertOptions"),
-            (std::vector<std::string>{"AudioOptions", "SubtitleOptions", "VideoOptions",
-                                      "MuxerOptions", "GrabOptions", "FilterOptions", "MetaData",
-                                      "CodecOptions", "StartTime", "RecordingTime",
-                                      "ThreadCount", "StreamMaps"}));
+  EXPECT_EQ(
+      ChildNames(text, "data/TConversionSettings"),
+      (std::vector<std::string>{"SourceFile", "SourceType", "DvdDriver", "DvdTitle", "DvdChapter",
+                                "DvdThrough", "DvdAngle", "DvdVolume", "TargetFile", "Profile",
+                                "CategoryId", "ConvertOptions", "Duration", "SourceFileSize"}));
+  EXPECT_EQ(
+      ChildNames(text, "data/TConversionSettings/ConvertOptions"),
+      (std::vector<std::string>{"AudioOptions", "SubtitleOptions", "VideoOptions", "MuxerOptions",
+                                "GrabOptions", "FilterOptions", "MetaData", "CodecOptions",
+                                "StartTime", "RecordingTime", "ThreadCount", "StreamMaps"}));
 }
 
 TEST(SettingsXmlTest, LeavesOutEmptyAndDefaultValues) {
@@ -209,9 +208,10 @@ TEST(SettingsXmlTest, MalformedValuesRaiseTheirMessagesAfterReadingWhatCameBefor
   };
   for (const TCase& c : cases) {
     TConversionSettings s;
-    const std::string text = "<data PropFormat=\"node\"><TConversionSettings>"
-                             "<SourceFile>first</SourceFile>" +
-                             c.body + "</TConversionSettings></data>";
+    const std::string text =
+        "<data PropFormat=\"node\"><TConversionSettings>"
+        "<SourceFile>first</SourceFile>" +
+        c.body + "</TConversionSettings></data>";
     try {
       SettingsFromXml(s, text);
       ADD_FAILURE() << "no error for " << c.body;

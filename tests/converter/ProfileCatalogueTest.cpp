@@ -47,13 +47,11 @@ TEST_F(CatalogueTest, HoldsThirteenCategoriesAndSeventyOneProfilesInOrder) {
   const std::vector<std::string> names = Names();
   EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), 71u);
   // Spot checks of positions (1-based in the catalogue).
-  const std::map<int, std::string> positions{{1, "pfVcd"},        {4, "pfDvd_old"},
-                                             {6, "pfImage"},      {7, "pfAAC"},
-                                             {9, "pfTV264_320"},  {39, "pf3gp"},
-                                             {40, "pfAC3"},       {41, "pf3gp2"},
-                                             {51, "pfMOV"},       {52, "pfJpeg"},
-                                             {56, "pfTiff"},      {57, "pfdWMA128"},
-                                             {61, "pfdMP4Normal"}, {71, "pfdSWFNormal"}};
+  const std::map<int, std::string> positions{
+      {1, "pfVcd"},         {4, "pfDvd_old"},    {6, "pfImage"}, {7, "pfAAC"},
+      {9, "pfTV264_320"},   {39, "pf3gp"},       {40, "pfAC3"},  {41, "pf3gp2"},
+      {51, "pfMOV"},        {52, "pfJpeg"},      {56, "pfTiff"}, {57, "pfdWMA128"},
+      {61, "pfdMP4Normal"}, {71, "pfdSWFNormal"}};
   for (const auto& [position, name] : positions) EXPECT_EQ(names[position - 1], name);
   for (int i = 0; i < list.ProfileCount(); ++i) EXPECT_EQ(list.Profiles(i)->Index(), i);
 }
@@ -76,9 +74,9 @@ TEST_F(CatalogueTest, EveryCategoryOffersProfilesAndElevenAreOfferedByNone) {
 
 TEST_F(CatalogueTest, ClearLeavesTheElevenNonParametricProfilesInOrder) {
   list.Clear();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"pfVcd", "pfDv", "pfDv50", "pfDvd_old", "pfSVcd",
-                                               "pfImage", "pfJpeg", "pfGif", "pfPng", "pfBmp",
-                                               "pfTiff"}));
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{"pfVcd", "pfDv", "pfDv50", "pfDvd_old", "pfSVcd", "pfImage",
+                                      "pfJpeg", "pfGif", "pfPng", "pfBmp", "pfTiff"}));
   for (const std::string& caption : list.Categories()) {
     EXPECT_TRUE(list.ProfilesOfCategory(caption).empty()) << caption;
   }
@@ -131,8 +129,8 @@ TEST_F(CatalogueTest, ThreeGppAppliesAsADeviceWould) {
 TEST_F(CatalogueTest, IPhoneMpeg4AddsItsRateControlLines) {
   TAVConvertOptions o;
   ByName("pfIPhone_mpeg4").ApplyProfile(o);
-  EXPECT_EQ(o.CodecOptions(), (TStrings{"maxrate=1000000", "qmin=3", "qmax=5", "bufsize=4096k",
-                                        "g=300"}));
+  EXPECT_EQ(o.CodecOptions(),
+            (TStrings{"maxrate=1000000", "qmin=3", "qmax=5", "bufsize=4096k", "g=300"}));
   EXPECT_FLOAT_EQ(o.VideoOptions().FrameAspectRatio(), 4.0f / 3.0f);
   EXPECT_EQ(o.OutputFormat(), "mp4");
 }
@@ -140,15 +138,16 @@ TEST_F(CatalogueTest, IPhoneMpeg4AddsItsRateControlLines) {
 // What each enumerator must put into the options, written out here rather
 // than taken from the code under test.
 const std::map<std::string, std::string> kAudioCodecs{
-    {"AAC", "libfaac"},      {"WMAV2", "wmav2"},         {"AC3", "ac3"},
-    {"MP2", "mp2"},          {"MP3", "libmp3lame"},      {"PCM_S16LE", "pcm_s16le"},
-    {"RA1", "real_144"},     {"AMR_NB", "libopencore_amrnb"}};
+    {"AAC", "libfaac"},    {"WMAV2", "wmav2"},
+    {"AC3", "ac3"},        {"MP2", "mp2"},
+    {"MP3", "libmp3lame"}, {"PCM_S16LE", "pcm_s16le"},
+    {"RA1", "real_144"},   {"AMR_NB", "libopencore_amrnb"}};
 const std::map<std::string, std::string> kVideoCodecs{
-    {"H263", "h263"},   {"H264", "libx264"},       {"MPEG4", "mpeg4"},
-    {"WMV2", "wmv2"},   {"MPEG2VIDEO", "mpeg2video"}, {"MSMPEGV3", "msmpeg4"},
-    {"RV20", "rv20"},   {"XVID", "libxvid"},       {"FLV", "flv"}};
-const std::vector<std::string> kFormats{"",    "rm",  "mp4", "asf", "avi", "3gp",
-                                        "3g2", "flv", "mov", "psp", "ipod", "svcd",
+    {"H263", "h263"}, {"H264", "libx264"},          {"MPEG4", "mpeg4"},
+    {"WMV2", "wmv2"}, {"MPEG2VIDEO", "mpeg2video"}, {"MSMPEGV3", "msmpeg4"},
+    {"RV20", "rv20"}, {"XVID", "libxvid"},          {"FLV", "flv"}};
+const std::vector<std::string> kFormats{"",    "rm",  "mp4", "asf",  "avi",  "3gp",
+                                        "3g2", "flv", "mov", "psp",  "ipod", "svcd",
                                         "vcd", "vob", "dvd", "webm", "ac3"};
 const std::map<std::string, std::vector<std::string>> kDiscNames{
     {"TAVVcdProfile", {"mpeg1video", "mp2", "vcd"}},
@@ -156,8 +155,8 @@ const std::map<std::string, std::vector<std::string>> kDiscNames{
     {"TAVDvdProfile", {"mpeg2video", "ac3", "dvd"}},
     {"TAVDvProfile", {"", "", "dv"}},
     {"TAVDv50Profile", {"", "", ""}}};
-const std::vector<std::pair<int, int>> kRates{{25, 1},    {15000, 1001}, {20, 1},   {24000, 1001},
-                                              {24, 1},    {25, 1},       {30000, 1001}, {30, 1}};
+const std::vector<std::pair<int, int>> kRates{{25, 1}, {15000, 1001}, {20, 1},       {24000, 1001},
+                                              {24, 1}, {25, 1},       {30000, 1001}, {30, 1}};
 
 TEST_F(CatalogueTest, EveryProfileAppliesWithoutErrorBoxesAndSetsItsNames) {
   std::vector<std::string> boxes;
@@ -175,8 +174,7 @@ TEST_F(CatalogueTest, EveryProfileAppliesWithoutErrorBoxesAndSetsItsNames) {
       EXPECT_EQ(a.EncoderAudioCodecName(), kAudioCodecs.at(audio->AudioEncoderName()));
       EXPECT_EQ(o.OutputFormat(), kFormats.at(static_cast<size_t>(audio->Format())));
       EXPECT_EQ(a.AudioSampleRate(), audio->SampleRate());
-      EXPECT_EQ(a.AudioChannels(),
-                audio->AudioChannels() == TCustomAudioChannels::mono1 ? 1 : 2);
+      EXPECT_EQ(a.AudioChannels(), audio->AudioChannels() == TCustomAudioChannels::mono1 ? 1 : 2);
       EXPECT_TRUE(o.SubtitleOptions().SubtitleDisable());
       EXPECT_FALSE(profile.Extension().empty());
     }

@@ -223,9 +223,9 @@ TEST(ProfileApplyTest, X264PresetTailsDifferAndAnUnknownPresetSetsNothing) {
 
 TEST(ProfileApplyTest, ThreadCountOneOnlyForTheSingleThreadedEncoders) {
   const std::vector<std::pair<TCustomVideoEncoder, int>> cases{
-      {TCustomVideoEncoder::H263, 1},    {TCustomVideoEncoder::WMV2, 1},
-      {TCustomVideoEncoder::RV20, 1},    {TCustomVideoEncoder::FLV, 1},
-      {TCustomVideoEncoder::MPEG4, 8},   {TCustomVideoEncoder::XVID, 8},
+      {TCustomVideoEncoder::H263, 1},     {TCustomVideoEncoder::WMV2, 1},
+      {TCustomVideoEncoder::RV20, 1},     {TCustomVideoEncoder::FLV, 1},
+      {TCustomVideoEncoder::MPEG4, 8},    {TCustomVideoEncoder::XVID, 8},
       {TCustomVideoEncoder::MSMPEGV3, 8}, {TCustomVideoEncoder::MPEG2VIDEO, 8}};
   for (const auto& [encoder, threads] : cases) {
     TAVConvertOptions o;
