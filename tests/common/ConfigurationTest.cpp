@@ -10,7 +10,6 @@
 #include "common/Configuration.h"
 #include "common/ObjectXml.h"
 #include "common/ProfileOptions.h"
-#include "converter/AVError.h"
 #include "converter/AVProfile.h"
 #include "platform/AppFolders.h"
 
@@ -125,18 +124,6 @@ TEST(ConfigurationTest, APriorityOutsideTheLevelsIsSavedWithoutApplyingAnything)
   for (const auto& entry : fs::directory_iterator(GetAppDataFolder())) {
     EXPECT_EQ(entry.path().filename(), "Config.Xml");  // no temporary left behind
   }
-}
-
-TEST(ConfigurationTest, PerformanceOptionsAssignOnlyFromTheirOwnClass) {
-  TPerformanceOptions a;
-  a.SetThreadCount(8);
-  a.SetThreadPrority(1);
-  TAVConfiguration config;
-  config.SetPerformanceOptions(a);
-  EXPECT_EQ(config.PerformanceOptions().ThreadCount(), 8);
-  EXPECT_EQ(config.PerformanceOptions().ThreadPrority(), 1);
-  TAVConvertOptions other;
-  EXPECT_THROW(a.Assign(other), EConvertError);
 }
 
 TEST(ProfileOptionsTest, PreparesLikeTheWizard) {

@@ -11,7 +11,6 @@
 #include "converter/AVError.h"
 #include "converter/ProfileCatalogue.h"
 #include "platform/AppFolders.h"
-#include "platform/AtomicFile.h"
 #include "support/MediaFixture.h"
 
 namespace veltrano {
@@ -253,17 +252,6 @@ TEST_F(ProfileStoreTest, KeepsOtherKeysAndReplacesTheFileWhole) {
   for (const auto& entry : fs::directory_iterator(folder)) {
     EXPECT_EQ(entry.path().filename(), "Profiles.ini");  // no temporary left behind
   }
-}
-
-TEST_F(ProfileStoreTest, AFailedWriteRaisesAndLeavesNoTemporary) {
-  const fs::path blocked = folder / "blocked.ini";
-  fs::create_directory(blocked);  // a folder where the file should go
-  TAVProfileList list;
-  BuildCatalogue(list);
-  EXPECT_THROW(SaveProfiles(list, blocked.string()), EFileWriteError);
-  size_t entries = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++entries;
-  EXPECT_EQ(entries, 1u);
 }
 
 TEST_F(ProfileStoreTest, TheProgramListUsesTheStoreOfTheAppDataFolder) {
