@@ -180,11 +180,9 @@ std::string ProfileKey(const char* name, int index) {
 // TAVProfile -------------------------------------------------------------------------
 
 TAVProfile::~TAVProfile() {
-  // A profile held by a list is destroyed by that list, which lets go of it
-  // first; this only guards against a list that still points here.
-  if (FProfileList != nullptr) {
-    FProfileList->RemoveProfile(this).release();
-  }
+  // Only the owning list destroys a profile it holds, and it lets go first;
+  // anything else would leave the list with a dangling entry.
+  VEL_ASSERT(FProfileList == nullptr);
 }
 
 int TAVProfile::Index() const {
