@@ -66,7 +66,8 @@ TCommandResult RunCommand(const std::string& command) {
   if (pipe == nullptr) return result;
   std::array<char, 4096> buffer{};
   size_t n = 0;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), n);
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    result.output.append(buffer.data(), n);
   const int status = pclose(pipe);
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
@@ -91,13 +92,12 @@ fs::path MakeClip(const fs::path& path, const TClip& clip) {
   std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y";
   const std::string seconds = std::to_string(clip.seconds);
   if (clip.video) {
-    cmd += " -f lavfi -i " + ShellQuote("testsrc2=size=" + clip.size + ":rate=" + clip.rate +
-                                        ":duration=" + seconds);
+    cmd += " -f lavfi -i " +
+           ShellQuote("testsrc2=size=" + clip.size + ":rate=" + clip.rate + ":duration=" + seconds);
   }
   if (clip.audio) {
-    cmd += " -f lavfi -i " +
-           ShellQuote("sine=frequency=440:sample_rate=" + std::to_string(clip.sample_rate) +
-                      ":duration=" + seconds);
+    cmd += " -f lavfi -i " + ShellQuote("sine=frequency=440:sample_rate=" +
+                                        std::to_string(clip.sample_rate) + ":duration=" + seconds);
   }
   if (clip.video && !clip.video_codec.empty()) cmd += " -c:v " + clip.video_codec;
   if (clip.audio) {

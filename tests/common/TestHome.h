@@ -1,0 +1,16 @@
+// Every test of this program runs with HOME and XDG_CONFIG_HOME in a
+// temporary folder, so it never touches the real user's files.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace veltrano::test {
+
+// Points XDG_CONFIG_HOME at a fresh empty folder and returns it.
+std::filesystem::path UseFreshConfigHome(const std::string& hint);
+
+// Reads a whole file.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+}  // namespace veltrano::test
