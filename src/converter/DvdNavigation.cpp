@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include <fmt/printf.h>
 
@@ -184,7 +185,9 @@ struct TDvdNavigation::TState {
 std::unique_ptr<TDvdNavigation> TDvdNavigation::Init(const std::string& path) {
   auto state = std::make_unique<TState>();
   state->path = WithoutTrailingSlashes(path);
-  if (state->path.empty()) return nullptr;
+  // libdvdread leaks its context when the path does not exist: ask first.
+  std::error_code error;
+  if (state->path.empty() || !std::filesystem::exists(state->path, error)) return nullptr;
   state->reader = DVDOpen2(nullptr, &kReaderLogger, state->path.c_str());
   if (state->reader == nullptr) return nullptr;
   state->vmg.reset(ifoOpen(state->reader, 0));
