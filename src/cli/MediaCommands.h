@@ -1,0 +1,31 @@
+// veltrano-cli commands of the media sources: `probe FILE` and `dvd PATH`,
+// and the options that make a DVD title the source of `convert`.
+#pragma once
+
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+namespace veltrano {
+
+// Adds `probe FILE` (what the media probe finds) and `dvd PATH` (the titles
+// of a disc with their playing time, chapter and angle counts).
+void AddMediaCommands(CLI::App& app);
+
+// A DVD title as the source of a conversion.
+struct TDvdSourceOptions {
+  std::string path;      // --dvd: mount point, device, VIDEO_TS folder or .iso
+  int title = 1;         // --title N
+  std::string chapters;  // --chapters A-B (or A); empty: the whole title
+  int angle = 1;         // --angle K
+};
+
+// Adds --dvd, --title, --chapters and --angle to `command`.
+void AddDvdSourceOptions(CLI::App& command, TDvdSourceOptions& options);
+
+// Opens the title range as a DVD title stream and returns its "stream:N"
+// name, the conversion's input. Throws EAVError for a malformed chapter range
+// or a disc, title, range or angle that does not exist.
+std::string OpenDvdSource(const TDvdSourceOptions& options);
+
+}  // namespace veltrano
