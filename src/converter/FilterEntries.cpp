@@ -12,13 +12,6 @@
 namespace veltrano {
 namespace {
 
-bool NeedsQuoting(const std::string& entry) {
-  for (unsigned char c : entry) {
-    if (c == ',' || (c >= 1 && c <= 32)) return true;
-  }
-  return false;
-}
-
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -163,20 +156,6 @@ TStrings FlattenEntries(const std::string& text) {
 }
 
 }  // namespace
-
-std::string JoinFilterEntries(const TStrings& entries) {
-  std::string text;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    if (i > 0) text += ',';
-    const std::string& entry = entries[i];
-    if (NeedsQuoting(entry) || entry.empty()) {
-      text += ' ' + ReplaceAll(entry, " ", "  ") + ' ';
-    } else {
-      text += entry;
-    }
-  }
-  return text;
-}
 
 TStrings SplitFilterEntries(const std::string& text) {
   TStrings entries;

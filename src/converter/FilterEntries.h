@@ -18,12 +18,8 @@
 
 namespace veltrano {
 
-// Joins entries the way a filter chain is stored: "," between entries; an
-// entry with a space, a comma or a character of code 1 to 32 is framed by one
-// space on each side with its spaces doubled.
-std::string JoinFilterEntries(const TStrings& entries);
-
-// The inverse of JoinFilterEntries.
+// The entries of a stored chain: the inverse of JoinFilterEntries (the
+// filter model's join), where a framed entry's doubled spaces are its spaces.
 TStrings SplitFilterEntries(const std::string& text);
 
 // Translates a stored filter chain into a filter-graph description whose

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/CFilters.h"
 #include "converter/AVError.h"
 #include "converter/FilterEntries.h"
 #include "support/MediaFixture.h"
@@ -17,16 +18,6 @@ namespace veltrano {
 namespace {
 
 namespace fs = std::filesystem;
-
-TEST(FilterEntries, JoinQuotesEntriesWithSpacesCommasAndControlCharacters) {
-  EXPECT_EQ(JoinFilterEntries({}), "");
-  EXPECT_EQ(JoinFilterEntries({""}), "  ");
-  EXPECT_EQ(JoinFilterEntries({"logo=10|20|C:\\\\a\\\\logo.png", "vflip,negate,rotate=90"}),
-            "logo=10|20|C:\\\\a\\\\logo.png, vflip,negate,rotate=90 ");
-  EXPECT_EQ(JoinFilterEntries({"text='a b'"}), " text='a  b' ");
-  EXPECT_EQ(JoinFilterEntries({"a\tb"}), " a\tb ");
-  EXPECT_EQ(JoinFilterEntries({"文字=中文"}), "文字=中文");
-}
 
 TEST(FilterEntries, SplitIsTheInverseOfJoin) {
   const std::vector<TStrings> lists{
