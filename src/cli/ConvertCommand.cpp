@@ -7,12 +7,26 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <sstream>
 
 #include "cli/PropertyPath.h"
+#include "common/CFilters.h"
+#include "common/Configuration.h"
+#include "common/ConversionSettings.h"
+#include "common/ProfileOptions.h"
+#include "common/ProfileStore.h"
 #include "converter/AVConverter.h"
+#include "converter/AVError.h"
 #include "converter/AVLib.h"
+#include "converter/DvdNavigation.h"
+#include "converter/DvdStream.h"
 #include "converter/MessageBoxes.h"
+#include "converter/StreamProtocol.h"
+#include "platform/AppFolders.h"
 
 namespace veltrano::cli {
 namespace {
@@ -37,6 +51,8 @@ class TInterruptGuard {
     sigaction(SIGINT, &old_int_, nullptr);
     sigaction(SIGTERM, &old_term_, nullptr);
   }
+  TInterruptGuard(const TInterruptGuard&) = delete;
+  TInterruptGuard& operator=(const TInterruptGuard&) = delete;
 
  private:
   struct sigaction old_int_ {};
@@ -51,8 +67,8 @@ class TProgressLine {
     if (!enabled_) return;
     const int64_t left = c.GetLeftTime();
     const std::string remaining = left == kUnknownLeftTime ? "?" : SecondsToClockText(left);
-    std::fprintf(stderr, "\r\033[K%3d%%  %.1f kbit/s  elapsed %s  left %s", c.Progress(), c.Bitrate(),
-                 SecondsToClockText(c.GetUsedTime()).c_str(), remaining.c_str());
+    std::fprintf(stderr, "\r\033[K%3d%%  %.1f kbit/s  elapsed %s  left %s", c.Progress(),
+                 c.Bitrate(), SecondsToClockText(c.GetUsedTime()).c_str(), remaining.c_str());
     std::fflush(stderr);
     shown_ = true;
   }
@@ -69,10 +85,63 @@ class TProgressLine {
 
 int64_t SecondsToMicroseconds(double seconds) { return static_cast<int64_t>(seconds * 1e6 + 0.5); }
 
+// The user's configuration when there is one; defaults otherwise. The
+// command line never creates the configuration file.
+const TAVConfiguration& Configuration() {
+  static TAVConfiguration configuration;
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    std::error_code error;
+    if (std::filesystem::exists(GetConfigFile(), error)) {
+      configuration.LoadFromFile(GetConfigFile());
+    }
+  }
+  return configuration;
+}
+
+void SetDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) {
+  const std::vector<TDvdTitle> titles = ScanDvdTitles(dvd.path);
+  if (dvd.title < 1 || dvd.title > static_cast<int>(titles.size())) {
+    throw EAVError(fmt::format("The disc has no title {}", dvd.title));
+  }
+  const TDvdTitle& title = titles[dvd.title - 1];
+  int first = 1;
+  int last = static_cast<int>(title.list_chapter.size());
+  if (!dvd.chapters.empty()) {
+    static const std::regex range(R"((\d{1,3})(?:-(\d{1,3}))?)");
+    std::smatch match;
+    if (!std::regex_match(dvd.chapters, match, range)) {
+      throw EAVError("'" + dvd.chapters + "' is not a chapter range (A-B)");
+    }
+    first = std::stoi(match[1]);
+    last = match[2].matched ? std::stoi(match[2]) : first;
+  }
+  settings.SetSourceType(TAVSourceType::stDvd);
+  settings.SetDvdDriver(dvd.path);
+  settings.SetDvdTitle(dvd.title);
+  settings.SetDvdChapter(first);
+  settings.SetDvdThrough(last);
+  settings.SetDvdAngle(dvd.angle);
+  settings.SetDvdVolume(title.name);
+}
+
+std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("Cannot read " + path);
+  std::stringstream text;
+  text << in.rdbuf();
+  auto settings = std::make_unique<TConversionSettings>();
+  SettingsFromXml(*settings, text.str());
+  if (settings->TargetFile().empty()) {
+    throw std::runtime_error(path + " holds no conversion (no target file)");
+  }
+  return settings;
+}
+
 }  // namespace
 
-void ApplyRequestOptions(TAVConverter& converter, const TConvertRequest& request) {
-  TAVConvertOptions& options = converter.ConvertOptions();
+void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& request) {
   for (const std::string& assignment : request.options) AssignProperty(options, assignment);
   for (const std::string& line : request.codec_options) {
     const size_t eq = line.find('=');
@@ -82,10 +151,63 @@ void ApplyRequestOptions(TAVConverter& converter, const TConvertRequest& request
     options.SetAdvancedOption(line.substr(0, eq), line.substr(eq + 1));
   }
   if (request.threads >= 0) options.SetThreadCount(request.threads);
+}
+
+std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& request) {
+  if (!request.settings_file.empty()) {
+    if (!request.files.empty() || !request.profile.empty() || !request.dvd.path.empty()) {
+      throw std::runtime_error("--settings describes the whole conversion: give no files, "
+                               "--profile or --dvd with it");
+    }
+    auto settings = LoadSettingsFile(request.settings_file);
+    ApplyRequestOptions(settings->ConvertOptions(), request);
+    return settings;
+  }
+  auto settings = std::make_unique<TConversionSettings>();
+  const size_t wanted = request.dvd.path.empty() ? 2 : 1;
+  if (request.files.size() != wanted) {
+    throw std::runtime_error(wanted == 2 ? "convert takes SOURCE and TARGET"
+                                         : "with --dvd, convert takes TARGET only");
+  }
+  if (wanted == 2) {
+    settings->SetSourceFile(request.files[0]);
+  } else {
+    SetDvdSource(*settings, request.dvd);
+  }
+  settings->SetTargetFile(request.files.back());
+  settings->SetCategoryId(1);
+
+  TAVConvertOptions& options = settings->ConvertOptions();
   if (request.start_seconds >= 0) options.SetStartTime(SecondsToMicroseconds(request.start_seconds));
   if (request.duration_seconds >= 0) {
     options.SetRecordingTime(SecondsToMicroseconds(request.duration_seconds));
   }
+  if (!request.filters.empty()) {
+    options.FilterOptions().SetVideoFilters(JoinFilterEntries(request.filters));
+  }
+  if (!request.profile.empty()) {
+    const auto profiles = CreateProfileList();
+    const TAVProfile* profile = profiles->FindProfile(request.profile);
+    if (profile == nullptr) {
+      throw std::runtime_error("No profile is called \"" + request.profile +
+                               "\" (veltrano-cli profiles lists them)");
+    }
+    PrepareProfileOptions(options, *profile, Configuration());
+    settings->SetProfile(request.profile);
+  }
+  ApplyRequestOptions(options, request);
+  return settings;
+}
+
+void PrepareConverter(TAVConverter& converter, TConversionSettings& settings) {
+  if (settings.SourceType() == TAVSourceType::stDvd) {
+    settings.SetSourceFile(OpenDvdTitleStream(settings.DvdDriver(), settings.DvdTitle(),
+                                              settings.DvdChapter(), settings.DvdThrough(),
+                                              settings.DvdAngle()));
+  }
+  converter.SetConvertOptions(settings.ConvertOptions());
+  converter.SetInputFiles({settings.SourceFile()});
+  converter.SetOutputFiles({settings.TargetFile()});
 }
 
 int RunConversion(TAVConverter& converter, bool quiet) {
@@ -129,32 +251,73 @@ int RunConversion(TAVConverter& converter, bool quiet) {
   return converter.ErrorMsg().empty() ? 0 : 1;
 }
 
+namespace {
+
+void AddRequestOptions(CLI::App& command, TConvertRequest& request) {
+  command.add_option("FILES", request.files, "SOURCE TARGET (TARGET alone with --dvd)");
+  command.add_option("--profile,-p", request.profile,
+                     "Apply an output profile by its description (see `profiles`)");
+  command.add_option("--filter", request.filters,
+                     "A video filter entry, e.g. vflip or logo=10|20|/path/logo.png (repeatable)");
+  command.add_option("--settings", request.settings_file,
+                     "Run a stored conversion (the XML a task keeps)");
+  AddDvdSourceOptions(command, request.dvd);
+  command.add_option("--option", request.options,
+                     "Set a stored option: Path=Value, or Path+=Line for lists "
+                     "(e.g. VideoOptions.VideoStreamCopy=1, CodecOptions+=g=15)");
+  command.add_option("--codec-option", request.codec_options,
+                     "Set an encoder option: Name=Value (replaces the line of that name)");
+  command.add_option("--threads", request.threads, "Threads for every decoder and encoder");
+  command.add_option("--start", request.start_seconds, "Start position in the source, seconds");
+  command.add_option("--duration", request.duration_seconds, "Longest output duration, seconds");
+}
+
+std::unique_ptr<TConversionSettings> BuildOrExplain(const TConvertRequest& request) {
+  try {
+    return BuildSettings(request);
+  } catch (const std::exception& e) {
+    throw CLI::ValidationError(e.what());
+  }
+}
+
+}  // namespace
+
 void AddConvertCommand(CLI::App& app) {
   auto request = std::make_shared<TConvertRequest>();
-  CLI::App* convert = app.add_subcommand("convert", "Convert a media file");
-  convert->add_option("SOURCE", request->source, "Media file to convert")->required();
-  convert->add_option("TARGET", request->target, "File to write")->required();
-  convert->add_option("--option", request->options,
-                      "Set a stored option: Path=Value, or Path+=Line for lists "
-                      "(e.g. VideoOptions.VideoStreamCopy=1, CodecOptions+=g=15)");
-  convert->add_option("--codec-option", request->codec_options,
-                      "Set an encoder option: Name=Value (replaces the line of that name)");
-  convert->add_option("--threads", request->threads, "Threads for every decoder and encoder");
-  convert->add_option("--start", request->start_seconds, "Start position in the source, seconds");
-  convert->add_option("--duration", request->duration_seconds, "Longest output duration, seconds");
+  CLI::App* convert = app.add_subcommand("convert", "Convert a media file or a DVD title");
+  AddRequestOptions(*convert, *request);
   convert->add_flag("--quiet,-q", request->quiet, "No log lines and no progress");
   convert->callback([request] {
+    std::unique_ptr<TConversionSettings> settings = BuildOrExplain(*request);
     TEventLoopDispatcher ui;
     TAVConverter converter(&ui);
     try {
-      ApplyRequestOptions(converter, *request);
+      PrepareConverter(converter, *settings);
     } catch (const std::exception& e) {
-      throw CLI::ValidationError("--option", e.what());
+      std::fprintf(stderr, "Error: %s\n", e.what());
+      throw CLI::RuntimeError(1);
     }
-    converter.SetInputFiles({request->source});
-    converter.SetOutputFiles({request->target});
     const int status = RunConversion(converter, request->quiet);
     if (status != 0) throw CLI::RuntimeError(status);
+  });
+}
+
+void AddSettingsCommand(CLI::App& app) {
+  auto request = std::make_shared<TConvertRequest>();
+  CLI::App* command = app.add_subcommand(
+      "settings", "Print the stored form (XML) of what `convert` would run, without running it");
+  AddRequestOptions(*command, *request);
+  command->callback([request] {
+    std::unique_ptr<TConversionSettings> settings = BuildOrExplain(*request);
+    if (settings->SourceType() == TAVSourceType::stDvd) {
+      // The title stream a task opens is named like this one; it is not kept.
+      const std::string name = OpenDvdTitleStream(settings->DvdDriver(), settings->DvdTitle(),
+                                                  settings->DvdChapter(), settings->DvdThrough(),
+                                                  settings->DvdAngle());
+      settings->SetSourceFile(name);
+      UnregisterStream(std::stoi(name.substr(name.find(':') + 1)));
+    }
+    std::cout << SettingsToXml(*settings) << std::endl;
   });
 }
 

@@ -318,6 +318,10 @@ TAVDv50Profile::TAVDv50Profile() {
 }
 
 bool TAVDv50Profile::DoApplyProfile(TAVConvertOptions& O) const {
+  // DV50 pictures exist in the two television sizes only; without one the
+  // encoder refuses every other source.
+  O.VideoOptions().SetFrameWidth(720);
+  O.VideoOptions().SetFrameHeight(Is480Lines() ? 480 : 576);
   O.VideoOptions().SetFramePixFormat(kPixFmtYuv422p);
   O.VideoOptions().SetFrameRate(TargetFrameRate(Target()));
   O.VideoOptions().SetCustomFrameRate(true);

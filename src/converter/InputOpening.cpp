@@ -259,7 +259,8 @@ void TAVConverter::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
   video.SetFrameAspectRatio(dec->height > 0 ? static_cast<float>(av_q2d(sar) * dec->width /
                                                                   dec->height)
                                             : 0.0f);
-  video.SetFramePixFormat(dec->pix_fmt);
+  // The source's pixel format, unless the caller chose one (DV profiles do).
+  if (video.FramePixFormat() < 0) video.SetFramePixFormat(dec->pix_fmt);
   if (dec->lowres > 0) {
     video.SetFrameHeight(video.FrameHeight() >> dec->lowres);
     video.SetFrameWidth(video.FrameWidth() >> dec->lowres);

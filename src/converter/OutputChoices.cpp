@@ -38,6 +38,13 @@ TBitstreamFilterChain BuildBitstreamFilterChain(
 
 AVPixelFormat ChoosePixelFormat(const AVCodec* encoder, AVPixelFormat requested, int compliance) {
   if (encoder == nullptr || encoder->pix_fmts == nullptr) return requested;
+  // Baseline JPEG is full range: today's encoder takes limited-range YUV only
+  // with unofficial compliance, so those pictures go out as their full-range kin.
+  if (encoder->id == AV_CODEC_ID_MJPEG && compliance > FF_COMPLIANCE_UNOFFICIAL) {
+    if (requested == AV_PIX_FMT_YUV420P) requested = AV_PIX_FMT_YUVJ420P;
+    if (requested == AV_PIX_FMT_YUV422P) requested = AV_PIX_FMT_YUVJ422P;
+    if (requested == AV_PIX_FMT_YUV444P) requested = AV_PIX_FMT_YUVJ444P;
+  }
   for (const AVPixelFormat* p = encoder->pix_fmts; *p != AV_PIX_FMT_NONE; ++p) {
     if (*p == requested) return requested;
   }

@@ -120,6 +120,11 @@ void TAVConverter::OpenOutputFile(int n) {
 
   if (file_oformat == nullptr) {
     file_oformat = av_guess_format(nullptr, name.c_str(), nullptr);
+    // A numbered name ("frame%d.gif") asks for one picture per file.
+    if (file_oformat != nullptr && av_filename_number_test(name.c_str()) &&
+        !(file_oformat->flags & AVFMT_NOFILE)) {
+      file_oformat = av_guess_format("image2", nullptr, nullptr);
+    }
     if (file_oformat == nullptr) {
       throw EAVError(fmt::sprintf("Unable to find a suitable output format for %s", name));
     }

@@ -402,6 +402,7 @@ void TAVConverter::OpenEncoders() {
     any_encoder = true;
     const AVCodec* codec = ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
     if (codec == nullptr) throw EAVError("Unsupported codec for output stream ");
+    ReconcileRateLimits(*ost->enc);
     Dictionary options = EncoderOptions(*ost, codec);
     const Dictionary offered = options;
     int opened = 0;
@@ -460,6 +461,23 @@ Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVC
     options.Set("stats", ost.stats_path);
   }
   return options;
+}
+
+// A maximum rate below the bit rate (or a minimum above it) makes today's
+// encoders refuse to open; the bit rate is what the profile asked for, so the
+// limits give way to it.
+void TAVConverter::ReconcileRateLimits(AVCodecContext& enc) {
+  if (enc.bit_rate <= 0) return;
+  if (enc.rc_max_rate > 0 && enc.rc_max_rate < enc.bit_rate) {
+    DoLog(AV_LOG_WARNING, fmt::format("Maximum rate {} is below the bit rate {}; raised to it\n",
+                                      enc.rc_max_rate, enc.bit_rate));
+    enc.rc_max_rate = enc.bit_rate;
+  }
+  if (enc.rc_min_rate > enc.bit_rate) {
+    DoLog(AV_LOG_WARNING, fmt::format("Minimum rate {} is above the bit rate {}; lowered to it\n",
+                                      enc.rc_min_rate, enc.bit_rate));
+    enc.rc_min_rate = enc.bit_rate;
+  }
 }
 
 void TAVConverter::OpenDecoders() {
