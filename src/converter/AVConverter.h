@@ -225,6 +225,7 @@ class TAVConverter {
   void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
   void FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb);
   void Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb);
+  void KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt);
   void ReportProgress(bool last);
   void FlushEncoders(TInputStreamState& ist);
   void FinishTranscode();

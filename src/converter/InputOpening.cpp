@@ -108,6 +108,9 @@ void TAVConverter::OpenInputFile(int n) {
     ctx->subtitle_codec_id = subtitle_decoder->id;
   }
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
+  // Program streams (DVD titles above all) leave some presentation times out;
+  // copies into containers that need them would fail without generated ones.
+  ctx->flags |= AVFMT_FLAG_GENPTS;
   ctx->interrupt_callback = {&InterruptWhenStopped, this};
 
   // A "stream:N" name is read from the system's own stream object.

@@ -385,6 +385,7 @@ void TAVConverter::FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket
 
 void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
   av_packet_rescale_ts(pkt, tb, ost.st->time_base);
+  KeepDecodeTimesIncreasing(ost, pkt);
   const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
   if (ts != AV_NOPTS_VALUE) {
     const double end = static_cast<double>(ts + std::max<int64_t>(pkt->duration, 0)) *
@@ -396,6 +397,28 @@ void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
   if (av_interleaved_write_frame(run_->output_files[ost.file_index].ctx.get(), copy.get()) < 0) {
     throw EAVError("av_interleaved_write_frame() ");
   }
+}
+
+// Sources with a glitch in their timestamps (two packets of one time, a step
+// back) would make the muxer refuse the packet and end the conversion; the
+// packet is moved just after its predecessor instead, as players expect.
+void TAVConverter::KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
+  const AVFormatContext* ctx = run_->output_files[ost.file_index].ctx.get();
+  if (ctx->oformat->flags & AVFMT_NOTIMESTAMPS) return;
+  if (pkt->dts == AV_NOPTS_VALUE) {
+    if (pkt->pts != AV_NOPTS_VALUE && ost.st->codecpar->video_delay == 0) pkt->dts = pkt->pts;
+    if (pkt->dts == AV_NOPTS_VALUE) return;
+  }
+  const bool strict = !(ctx->oformat->flags & AVFMT_TS_NONSTRICT);
+  if (ost.last_dts != AV_NOPTS_VALUE &&
+      (pkt->dts < ost.last_dts || (strict && pkt->dts == ost.last_dts))) {
+    const int64_t moved = ost.last_dts + (strict ? 1 : 0);
+    DoLog(AV_LOG_WARNING, fmt::format("Output stream #{}.{}: decode time {} follows {}; moved to {}\n",
+                                      ost.file_index, ost.index, pkt->dts, ost.last_dts, moved));
+    if (pkt->pts != AV_NOPTS_VALUE && pkt->pts >= pkt->dts) pkt->pts += moved - pkt->dts;
+    pkt->dts = moved;
+  }
+  ost.last_dts = pkt->dts;
 }
 
 void TAVConverter::ReportProgress(bool last) {

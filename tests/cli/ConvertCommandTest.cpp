@@ -1,0 +1,156 @@
+// veltrano-cli convert and settings, run as the user runs them: exit
+// statuses, messages, Ctrl+C, profiles, filters, stored settings and DVDs.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "converter/DvdNavigation.h"
+#include "support/DvdFixture.h"
+#include "support/MediaFixture.h"
+
+namespace veltrano {
+namespace {
+
+namespace fs = std::filesystem;
+using test::MakeTempFolder;
+using test::ProbeMedia;
+using test::ShellQuote;
+
+// The veltrano-cli built with these tests.
+std::string Cli() { return VELTRANO_CLI; }
+
+test::TCommandResult RunCli(const std::string& arguments) {
+  return test::RunCommand(ShellQuote(Cli()) + " " + arguments);
+}
+
+class ConvertCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = MakeTempFolder("cli-convert");
+    // The command line reads the user's configuration: keep it in the test folder.
+    setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+  }
+  static std::string Source() {
+    return test::SharedClip("cli-source.mp4", test::AvClipSpec("libx264", "aac")).string();
+  }
+  std::string Out(const std::string& name) const { return (folder_ / name).string(); }
+  fs::path folder_;
+};
+
+TEST_F(ConvertCommand, ExitStatusSaysWhetherTheConversionCompleted) {
+  const auto copied = RunCli("convert -q " + ShellQuote(Source()) + " " + ShellQuote(Out("a.mkv")) +
+                             " --option VideoOptions.VideoStreamCopy=1"
+                             " --option audiooptions.audiostreamcopy=true");
+  EXPECT_EQ(copied.exit_code, 0) << copied.output;
+  EXPECT_EQ(ProbeMedia(Out("a.mkv")).Stream("video").codec, "h264");
+
+  const auto missing = RunCli("convert " + ShellQuote(Out("none.mp4")) + " " + ShellQuote(Out("b.mkv")));
+  EXPECT_NE(missing.exit_code, 0);
+  EXPECT_NE(missing.output.find("打不开:-2!"), std::string::npos) << missing.output;
+
+  const auto bad_option = RunCli("convert " + ShellQuote(Source()) + " " + ShellQuote(Out("c.mkv")) +
+                                 " --option VideoOptions.NoSuch=1");
+  EXPECT_NE(bad_option.exit_code, 0);
+  EXPECT_NE(bad_option.output.find("Unknown property 'VideoOptions.NoSuch'"), std::string::npos)
+      << bad_option.output;
+
+  const auto bad_value = RunCli("convert " + ShellQuote(Source()) + " " + ShellQuote(Out("d.mkv")) +
+                                " --option ThreadCount=many");
+  EXPECT_NE(bad_value.exit_code, 0);
+  EXPECT_FALSE(fs::exists(Out("d.mkv")));
+}
+
+TEST_F(ConvertCommand, ListOptionsAndCodecOptionsReachTheEncoder) {
+  const auto result = RunCli("convert -q " + ShellQuote(Source()) + " " + ShellQuote(Out("gop.avi")) +
+                             " --option VideoOptions.EncoderVideoCodecName=mpeg4"
+                             " --option CodecOptions+=g=5 --codec-option bf=0 --duration 2");
+  ASSERT_EQ(result.exit_code, 0) << result.output;
+  // A key frame every five pictures: ffprobe counts them independently.
+  const auto keys = test::RunCommand(
+      "ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 " +
+      ShellQuote(Out("gop.avi")) + " | grep -c K");
+  EXPECT_EQ(std::stoi(keys.output), 10);
+  EXPECT_NEAR(ProbeMedia(Out("gop.avi")).Stream("video").duration, 2.0, 0.05);
+}
+
+TEST_F(ConvertCommand, CtrlCStopsCleanlyAndTheOutputIsComplete) {
+  test::TClip clip;
+  clip.video = false;
+  clip.seconds = 600;
+  clip.audio_codec = "pcm_s16le";
+  const fs::path wav = test::MakeClip(folder_ / "long.wav", clip);
+  const auto result = test::RunCommand(
+      "timeout --preserve-status -s INT 2 " + ShellQuote(Cli()) + " convert -q " +
+      ShellQuote(wav.string()) + " " + ShellQuote(Out("stopped.mkv")) +
+      " --option AudioOptions.EncoderAudioCodecName=libmp3lame");
+  EXPECT_EQ(result.exit_code, 130) << result.output;
+  EXPECT_NE(result.output.find("Stopped."), std::string::npos);
+  const auto info = ProbeMedia(Out("stopped.mkv"));
+  ASSERT_TRUE(info.opened);
+  EXPECT_GT(info.duration, 1.0);  // the trailer gave the file its duration
+  EXPECT_LT(info.duration, 590.0);
+}
+
+TEST_F(ConvertCommand, ProfilesFiltersAndStoredSettingsDescribeTheSameConversion) {
+  const std::string args = ShellQuote(Source()) + " " + ShellQuote(Out("direct.avi")) +
+                           " --profile 'XviD影片(*.avi)' --filter vflip --filter negate"
+                           " --start 0.5 --duration 1";
+  const auto printed = RunCli("settings " + args);
+  ASSERT_EQ(printed.exit_code, 0) << printed.output;
+  EXPECT_NE(printed.output.find("<Profile>XviD影片(*.avi)</Profile>"), std::string::npos);
+  EXPECT_NE(printed.output.find("<VideoFilters>vflip,negate</VideoFilters>"), std::string::npos);
+  EXPECT_NE(printed.output.find("<StartTime>500000</StartTime>"), std::string::npos);
+  std::ofstream(folder_ / "task.xml") << printed.output;
+
+  ASSERT_EQ(RunCli("convert -q " + args).exit_code, 0);
+  const auto stored = RunCli("convert -q --settings " + ShellQuote((folder_ / "task.xml").string()));
+  ASSERT_EQ(stored.exit_code, 0) << stored.output;
+  const auto a = ProbeMedia(Out("direct.avi"));
+  ASSERT_EQ(a.Stream("video").codec, "mpeg4");
+  EXPECT_EQ(a.Stream("video").width, 640);
+  EXPECT_NEAR(a.Stream("video").duration, 1.0, 0.05);
+  // Run from its stored form, the task writes the same file again.
+  EXPECT_EQ(ProbeMedia(Out("direct.avi")).Stream("video").data_md5, a.Stream("video").data_md5);
+
+  const auto unknown = RunCli("convert " + ShellQuote(Source()) + " " + ShellQuote(Out("x.avi")) +
+                              " --profile 'No Such Profile'");
+  EXPECT_NE(unknown.exit_code, 0);
+  EXPECT_NE(unknown.output.find("No profile is called \"No Such Profile\""), std::string::npos);
+}
+
+TEST_F(ConvertCommand, DvdTitlesAndChapterRangesConvert) {
+  const auto& dvd = test::SharedDvd();
+  const std::string copy =
+      " --option VideoOptions.VideoStreamCopy=1 --option AudioOptions.AudioStreamCopy=1";
+  const auto whole = RunCli("convert -q --dvd " + ShellQuote(dvd.folder.string()) +
+                            " --title 1 " + ShellQuote(Out("title1.mpg")) + copy);
+  ASSERT_EQ(whole.exit_code, 0) << whole.output;
+  EXPECT_NEAR(ProbeMedia(Out("title1.mpg")).Stream("video").duration, 6.0, 0.15);
+
+  // A chapter range stops at its end: a copy of chapter 2 holds its pictures exactly.
+  const double chapter = ScanDvdTitles(dvd.folder.string()).at(0).list_chapter.at(1).duration / 90000.0;
+  EXPECT_LT(chapter, 3.0);
+  const auto range = RunCli("convert -q --dvd " + ShellQuote(dvd.folder.string()) +
+                            " --title 1 --chapters 2-2 " + ShellQuote(Out("chapter2.mpg")) + copy);
+  ASSERT_EQ(range.exit_code, 0) << range.output;
+  EXPECT_NEAR(ProbeMedia(Out("chapter2.mpg")).Stream("video").packets, chapter * 25, 0.5);
+  // Re-encoded, the picture starts with the sound: the first picture of the
+  // range (which starts a little after the sound) fills the gap.
+  const auto encoded = RunCli("convert -q --dvd " + ShellQuote(dvd.folder.string()) +
+                              " --title 1 --chapters 2-2 " + ShellQuote(Out("chapter2.mkv")) +
+                              " --option VideoOptions.EncoderVideoCodecName=mpeg4");
+  ASSERT_EQ(encoded.exit_code, 0) << encoded.output;
+  const auto info = ProbeMedia(Out("chapter2.mkv"));
+  EXPECT_GE(info.Stream("video").duration, chapter - 0.01);
+  EXPECT_LT(info.Stream("video").duration, chapter + 0.3);
+  EXPECT_NEAR(info.Stream("video").start, info.Stream("audio").start, 0.05);
+
+  const auto no_title = RunCli("convert --dvd " + ShellQuote(dvd.folder.string()) +
+                               " --title 9 " + ShellQuote(Out("none.mpg")));
+  EXPECT_NE(no_title.exit_code, 0);
+}
+
+}  // namespace
+}  // namespace veltrano
