@@ -258,3 +258,52 @@ TEST(ReEncode, PictureSubtitlesAreLeftOutOfFormatsThatOnlyTakeText) {
 
 }  // namespace
 }  // namespace veltrano
+
+namespace veltrano {
+namespace {
+
+// Two MPEG-2 clips of different sizes, one after the other in one stream.
+fs::path SizeChangingClip(const fs::path& folder) {
+  const fs::path joined = folder / "joined.ts";
+  std::ofstream out(joined, std::ios::binary);
+  for (const std::string size : {"160x120", "320x240"}) {
+    TClip clip = test::VideoClipSpec("mpeg2video", size);
+    clip.extra_output_args = {"-f", "mpegts"};
+    out << std::ifstream(MakeClip(folder / (size + ".ts"), clip), std::ios::binary).rdbuf();
+  }
+  return joined;
+}
+
+TEST(ReEncode, APictureSizeChangeNeedsTheScaler) {
+  const fs::path folder = MakeTempFolder("size-change");
+  const fs::path source = SizeChangingClip(folder);
+  const auto refused = ConvertFiles({source.string()}, {(folder / "refused.mkv").string()},
+                                    [](TAVConverter& c) {
+                                      c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+                                    });
+  EXPECT_EQ(refused.error, "Input Stream #0.0 frame size changed to 320x240, yuv420p");
+
+  const fs::path scaled = folder / "scaled.mkv";
+  const auto accepted = ConvertFiles({source.string()}, {scaled.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    c.ConvertOptions().VideoOptions().SetFrameWidth(176);
+    c.ConvertOptions().VideoOptions().SetFrameHeight(144);
+  });
+  ASSERT_TRUE(accepted.Ok()) << accepted.error;
+  const auto video = ProbeMedia(scaled).Stream("video");
+  EXPECT_EQ(video.width, 176);
+  EXPECT_NEAR(video.duration, 4.0, 0.3);
+}
+
+TEST(ReEncode, DeinterlacingKeepsEveryPicture) {
+  const fs::path out = MakeTempFolder("deinterlace") / "out.mkv";
+  const auto result = ConvertFiles({Source().string()}, {out.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    c.ConvertOptions().VideoOptions().SetDeinterlace(true);
+  });
+  ASSERT_TRUE(result.Ok()) << result.error;
+  EXPECT_EQ(ProbeMedia(out).Stream("video").packets, 75);
+}
+
+}  // namespace
+}  // namespace veltrano
