@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <sstream>
 
 #include "cli/PropertyPath.h"
@@ -108,15 +107,7 @@ void SetDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) {
   const TDvdTitle& title = titles[dvd.title - 1];
   int first = 1;
   int last = static_cast<int>(title.list_chapter.size());
-  if (!dvd.chapters.empty()) {
-    static const std::regex range(R"((\d{1,3})(?:-(\d{1,3}))?)");
-    std::smatch match;
-    if (!std::regex_match(dvd.chapters, match, range)) {
-      throw EAVError("'" + dvd.chapters + "' is not a chapter range (A-B)");
-    }
-    first = std::stoi(match[1]);
-    last = match[2].matched ? std::stoi(match[2]) : first;
-  }
+  if (!dvd.chapters.empty()) ParseChapterRange(dvd.chapters, first, last);
   settings.SetSourceType(TAVSourceType::stDvd);
   settings.SetDvdDriver(dvd.path);
   settings.SetDvdTitle(dvd.title);

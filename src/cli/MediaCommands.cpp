@@ -92,18 +92,20 @@ void AddDvdSourceOptions(CLI::App& command, TDvdSourceOptions& options) {
   command.add_option("--angle", options.angle, "DVD camera angle (from 1)");
 }
 
+void ParseChapterRange(const std::string& text, int& first, int& last) {
+  static const std::regex range(R"((\d{1,3})(?:-(\d{1,3}))?)");
+  std::smatch match;
+  if (!std::regex_match(text, match, range)) {
+    throw EAVError("'" + text + "' is not a chapter range (A-B)");
+  }
+  first = std::stoi(match[1]);
+  last = match[2].matched ? std::stoi(match[2]) : first;
+}
+
 std::string OpenDvdSource(const TDvdSourceOptions& options) {
   int first = 1;
   int last = 0;
-  if (!options.chapters.empty()) {
-    static const std::regex range(R"((\d{1,3})(?:-(\d{1,3}))?)");
-    std::smatch match;
-    if (!std::regex_match(options.chapters, match, range)) {
-      throw EAVError("'" + options.chapters + "' is not a chapter range (A-B)");
-    }
-    first = std::stoi(match[1]);
-    last = match[2].matched ? std::stoi(match[2]) : first;
-  }
+  if (!options.chapters.empty()) ParseChapterRange(options.chapters, first, last);
   return OpenDvdTitleStream(options.path, options.title, first, last, options.angle);
 }
 

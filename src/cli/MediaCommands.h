@@ -23,6 +23,10 @@ struct TDvdSourceOptions {
 // Adds --dvd, --title, --chapters and --angle to `command`.
 void AddDvdSourceOptions(CLI::App& command, TDvdSourceOptions& options);
 
+// Reads a chapter range "A-B" (or "A": that chapter only). Throws EAVError
+// for anything else.
+void ParseChapterRange(const std::string& text, int& first, int& last);
+
 // Opens the title range as a DVD title stream and returns its "stream:N"
 // name, the conversion's input. Throws EAVError for a malformed chapter range
 // or a disc, title, range or angle that does not exist.
