@@ -336,8 +336,13 @@ TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
     EXPECT_FALSE(converter.snapshot.reached) << c.message;
     EXPECT_EQ(converter.ErrorMsg(), c.message);
   }
+  // A job beyond the tables is refused before anything is opened.
+  TInspectingConverter crowded(&ui);
+  Run(crowded, TStrings(101, AvClip()), {(folder / "out.mkv").string()});
+  EXPECT_EQ(crowded.ErrorMsg(), "Too many input files (at most 100)");
+
   // Each failure was shown once, and no worker is left registered.
-  EXPECT_EQ(messages.Errors().size(), cases.size());
+  EXPECT_EQ(messages.Errors().size(), cases.size() + 1);
   EXPECT_EQ(RegisteredConvertThreadCount(), 0);
 
   // A known output format with an unknown input format is no failure: the input is probed.

@@ -173,6 +173,19 @@ TEST(StreamCopy, ChaptersAreCopied) {
   EXPECT_EQ(ProbeMedia(out).chapters, 2);
 }
 
+TEST(StreamCopy, MetadataLinesBecomeTagsOfTheOutput) {
+  const fs::path out = MakeTempFolder("metadata") / "tagged.mkv";
+  const auto result = ConvertFiles({H264Clip().string()}, {out.string()}, [](TAVConverter& c) {
+    CopyAll(c);
+    c.ConvertOptions().SetMetaData({"title=假期 2026", "comment=a=b"});
+  });
+  ASSERT_TRUE(result.Ok()) << result.error;
+  const auto tags = test::RunCommand("ffprobe -v error -show_entries format_tags -of "
+                                     "default=nw=1 " + test::ShellQuote(out.string()));
+  EXPECT_NE(tags.output.find("TAG:title=假期 2026"), std::string::npos) << tags.output;
+  EXPECT_NE(tags.output.find("=a=b"), std::string::npos) << tags.output;
+}
+
 TEST(StreamCopy, CopiedAudioRefusesAVolumeChange) {
   const fs::path out = MakeTempFolder("copy-volume") / "out.mkv";
   const auto result = ConvertFiles({H264Clip().string()}, {out.string()}, [](TAVConverter& c) {
