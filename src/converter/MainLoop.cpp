@@ -20,8 +20,6 @@ extern "C" {
 
 namespace veltrano {
 
-int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
-
 namespace {
 
 constexpr int64_t kProgressHandOverUs = 100000;  // at most ten OnProgress a second

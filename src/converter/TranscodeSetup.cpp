@@ -42,15 +42,6 @@ int TicksPerFrame(AVCodecID id) {
   return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO ? 2 : 1;
 }
 
-int FrameLimit(const TAVConvertOptions& o, AVMediaType type) {
-  switch (type) {
-    case AVMEDIA_TYPE_VIDEO: return o.VideoOptions().MaxFrames();
-    case AVMEDIA_TYPE_AUDIO: return o.AudioOptions().MaxFrames();
-    case AVMEDIA_TYPE_DATA: return o.MaxDataFrames();
-    default: return MaxInt;
-  }
-}
-
 // The statistics folder of one output file: the two passes of one target
 // meet there, conversions of different targets never share it.
 std::filesystem::path TwoPassFolder(const std::string& output_file) {
@@ -63,7 +54,12 @@ std::filesystem::path TwoPassFolder(const std::string& output_file) {
 }  // namespace
 
 int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
-  return FrameLimit(options, type);
+  switch (type) {
+    case AVMEDIA_TYPE_VIDEO: return options.VideoOptions().MaxFrames();
+    case AVMEDIA_TYPE_AUDIO: return options.AudioOptions().MaxFrames();
+    case AVMEDIA_TYPE_DATA: return options.MaxDataFrames();
+    default: return MaxInt;
+  }
 }
 
 void TAVConverter::Transcode() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/AVOptions.h"
 #include "converter/FFmpegPtr.h"
 #include "converter/RunState.h"
 
@@ -85,6 +86,9 @@ struct TOutputStreamState {
   std::unique_ptr<FILE, TFileCloser> logfile;
   std::string stats_path;
 };
+
+// The most frames (or packets) an output stream of `type` may write.
+int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
 
 // Scales decoded samples by volume/256 (256: unchanged): integers rounded
 // towards minus infinity and limited to their range, floats limited to ±1.

@@ -24,8 +24,6 @@ extern "C" {
 
 namespace veltrano {
 
-int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
-
 namespace {
 
 constexpr size_t kSubtitleBufferSize = 1048576;
@@ -133,7 +131,6 @@ int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamSta
 }
 
 void TAVConverter::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame) {
-  TTranscodeState& t = *run_->transcode;
   if (frame != nullptr) {
     if (frame->width != ost.graph_width || frame->height != ost.graph_height ||
         frame->format != ost.graph_pix_fmt) {
@@ -177,7 +174,6 @@ void TAVConverter::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& 
     OutputVideoFrame(ost, ist, filtered);
     av_frame_unref(filtered);
   }
-  (void)t;
 }
 
 void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture) {
