@@ -2,6 +2,7 @@
 // and a progress line when stderr is a terminal.
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,21 @@ struct TConvertRequest {
 };
 
 void AddConvertCommand(CLI::App& app);
+
+// While it lives, Ctrl+C and termination only set Interrupted(): a command
+// stops its conversions instead of being killed, so outputs get their trailer.
+class TInterruptGuard {
+ public:
+  TInterruptGuard();
+  ~TInterruptGuard();
+  TInterruptGuard(const TInterruptGuard&) = delete;
+  TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
+bool Interrupted();
 
 // Applies the request's option assignments to the converter's options.
 // Throws EPropertyPath or std::invalid_argument with a message for the user.
