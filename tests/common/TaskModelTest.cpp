@@ -9,6 +9,7 @@
 #include "TaskFixture.h"
 #include "common/Configuration.h"
 #include "common/PersistentManager.h"
+#include "converter/ConvertThread.h"
 #include "converter/DvdStream.h"
 #include "converter/StreamProtocol.h"
 #include "platform/ServiceDoubles.h"
@@ -322,6 +323,24 @@ TEST_F(TaskModel, AFailedConversionStaysUnfiledAsStoppedWithItsMessageAndCanRunA
   EXPECT_EQ(Sql("select Converting, CategoryId from conversions"), "0|1\n");
   EXPECT_EQ(alerts.size(), 1u);
   EXPECT_EQ(dbus.Calls().size(), 2u);
+}
+
+TEST_F(TaskModel, ClosingTheExplorerStopsEveryConversionAndWaitsForItsWorker) {
+  Unfiled().NewConversion(SlowSettings(folder / "running.mp4"));
+  TAVTask& paused = Unfiled().NewConversion(SlowSettings(folder / "paused.mp4"));
+  ASSERT_TRUE(WaitUntil([&] { return paused.Converter().State() == csRunning; }));
+  paused.Pause();
+  const auto start = std::chrono::steady_clock::now();
+  model.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(RegisteredConvertThreadCount(), 0);
+  EXPECT_TRUE(list.ChildRows(kNoRow).empty());
+  EXPECT_TRUE(tree.ChildRows(kNoRow).empty());
+  // Both stay unfinished and come back stopped.
+  EXPECT_EQ(Sql("select Converting from conversions"), "1\n1\n");
+  OpenModel();
+  ASSERT_EQ(Unfiled().Tasks().size(), 2u);
+  for (const auto& task : Unfiled().Tasks()) EXPECT_EQ(task->Status(), stError);
 }
 
 // A task whose log events the test raises itself.
