@@ -273,11 +273,11 @@ class TProgressView : public TMemoryTaskView {
 
 int RunQueue() {
   LoadMediaLibraries();
+  int completed = 0;
+  int failed = 0;
   TProgressView list(isatty(STDERR_FILENO) != 0);
   TQueueSession session(&list);
   TConvertingNode& node = session.Model().ConvertingNode();
-  int completed = 0;
-  int failed = 0;
   node.SetOnTaskEnded([&](TAVTask& task, bool ok) {
     list.Erase();
     if (ok) {
