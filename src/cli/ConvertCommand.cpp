@@ -34,30 +34,6 @@ std::atomic<bool> interrupted{false};
 
 void OnInterrupt(int) { interrupted = true; }
 
-// Ctrl+C and termination ask the conversion to stop instead of killing it,
-// so that the output still gets its trailer.
-class TInterruptGuard {
- public:
-  TInterruptGuard() {
-    interrupted = false;
-    struct sigaction action {};
-    action.sa_handler = &OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &old_int_);
-    sigaction(SIGTERM, &action, &old_term_);
-  }
-  ~TInterruptGuard() {
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
-  }
-  TInterruptGuard(const TInterruptGuard&) = delete;
-  TInterruptGuard& operator=(const TInterruptGuard&) = delete;
-
- private:
-  struct sigaction old_int_ {};
-  struct sigaction old_term_ {};
-};
-
 // The progress line on a terminal; log lines and errors clear it first.
 class TProgressLine {
  public:
@@ -131,6 +107,22 @@ std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
 }
 
 }  // namespace
+
+TInterruptGuard::TInterruptGuard() {
+  interrupted = false;
+  struct sigaction action {};
+  action.sa_handler = &OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &old_int_);
+  sigaction(SIGTERM, &action, &old_term_);
+}
+
+TInterruptGuard::~TInterruptGuard() {
+  sigaction(SIGINT, &old_int_, nullptr);
+  sigaction(SIGTERM, &old_term_, nullptr);
+}
+
+bool Interrupted() { return interrupted; }
 
 void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& request) {
   for (const std::string& assignment : request.options) AssignProperty(options, assignment);

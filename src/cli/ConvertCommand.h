@@ -4,6 +4,7 @@
 // stderr is a terminal.
 #pragma once
 
+#include <csignal>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,21 @@ void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& requ
 // Gives `converter` the job of `settings`; a DVD source gets a fresh title
 // stream opened from the stored DVD fields.
 void PrepareConverter(TAVConverter& converter, TConversionSettings& settings);
+
+// While it lives, Ctrl+C and termination only set Interrupted(): a command
+// stops its conversions instead of being killed, so outputs get their trailer.
+class TInterruptGuard {
+ public:
+  TInterruptGuard();
+  ~TInterruptGuard();
+  TInterruptGuard(const TInterruptGuard&) = delete;
+  TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+ private:
+  struct sigaction old_int_ {};
+  struct sigaction old_term_ {};
+};
+bool Interrupted();
 
 // Runs `converter` to its end with the log and progress on stderr; Ctrl+C
 // stops it cleanly. The exit status: 0 completed, 1 failed, 130 stopped.

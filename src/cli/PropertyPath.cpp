@@ -70,7 +70,8 @@ void AssignProperty(TPersistent& root, const std::string& assignment) {
   size_t start = 0;
   while (true) {
     const size_t dot = path.find('.', start);
-    const std::string name = path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+    const std::string name =
+        path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
     const TPropInfo* info = object->FindProperty(name);
     if (info == nullptr) throw EPropertyPath("Unknown property '" + path + "'");
     if (dot != std::string::npos) {

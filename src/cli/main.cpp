@@ -5,6 +5,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/MediaCommands.h"
 #include "cli/ProfilesCommand.h"
+#include "cli/QueueCommand.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Veltrano video converter (command line)"};
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   veltrano::cli::AddSettingsCommand(app);
   veltrano::AddProfilesCommand(app);
   veltrano::AddMediaCommands(app);
+  veltrano::cli::AddQueueCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

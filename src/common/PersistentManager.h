@@ -1,0 +1,84 @@
+// The task store: every task and every category of converted files in the
+// SQLite database av.cfg of the application-data folder.
+//
+// Tables (created with the root category, ID 1 and Parent -1, when the file
+// is missing):
+//   conversions(ID, Converting, ConvertSettings, ConvertedDate, CategoryId, Log)
+//     one row per task; Converting 1 until the task is converted; the settings
+//     as the XML text of SettingsToXml; ConvertedDate as UTC text
+//     "yyyy-mm-dd hh:mm:ss.zzz" (sorts chronologically); Log the lines, each
+//     followed by CR LF.
+//   categories(ID, Category, Path, Parent)
+//     one row per category; Parent -1 at the top.
+//
+// All SQL of the program is here. Statements are fixed texts with integer
+// keys appended in decimal and every other value bound as a positional "?"
+// parameter; their parameter count is checked before binding. The store
+// belongs to the user-interface thread: it is connected there and used from
+// there only (a fatal check failure otherwise). The journal is a write-ahead
+// log, so a program killed in the middle of a conversion leaves the file
+// intact; a busy timeout lets a second program (the command line beside the
+// GUI) wait for a write instead of failing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace veltrano {
+
+class TAVTask;
+class TConvertingNode;
+class TConvertedNode;
+class TNodeObject;
+class IDispatcher;
+
+class TPersistentManager {
+ public:
+  TPersistentManager() = delete;
+
+  // The database file in `folder` (which ends with "/").
+  static std::string DatabaseFile(const std::string& folder);
+  // Opens av.cfg in `folder` (the application-data folder when empty) on
+  // this thread, creating the folder, the file, its tables and the root
+  // category (named `root_name`, folder `root_folder`) when missing. A
+  // connection open before is closed first. Errors of the database layer
+  // (SQLite::Exception, a std::runtime_error) are raised.
+  static void Connect(const std::string& folder = std::string(),
+                      const std::string& root_name = "已转换",
+                      const std::string& root_folder = std::string());
+  static void Disconnect();
+  static bool Connected();
+
+  // Inserts a new unfinished task and sets its ID.
+  static void NewDbTask(TAVTask& ATask);
+  // Marks the task converted with its final settings, the current date (also
+  // set as the task's Date), its category (1 when that category no longer
+  // exists) and its log.
+  static void FinishDbTask(TAVTask& ATask);
+  static void DeleteTask(const TAVTask& ATask);
+  static void ClearLog(const TAVTask& ATask);
+  static std::string GetConvertSettings(const TAVTask& ATask);
+
+  // Reads every unfinished task into the node, each as stopped (stError).
+  static void LoadConvertingTask(TConvertingNode& ConvertingNode);
+  // Appends the categories whose parent is `ID` to `AList`, in the order
+  // SQLite returns them; they use `dispatcher` (nullptr: the default).
+  static void LoadConvertedNodes(int32_t ID, std::vector<std::unique_ptr<TConvertedNode>>& AList,
+                                 IDispatcher* dispatcher = nullptr);
+  // Replaces the node's tasks by its converted tasks, newest first.
+  static void LoadConvertedTask(TConvertedNode& ConvertedNode);
+
+  // Inserts the category under its parent in the explorer and sets its id.
+  static void NewCategory(TConvertedNode& ANode);
+  static void UpdateCategory(const TConvertedNode& ANode);
+  // Deletes the category and its converted tasks (never the root).
+  static void DeleteCategory(const TConvertedNode& ANode);
+};
+
+// The log lines as stored (each followed by CR LF), and back.
+std::string JoinLogLines(const std::vector<std::string>& lines);
+std::vector<std::string> SplitLogText(const std::string& text);
+
+}  // namespace veltrano

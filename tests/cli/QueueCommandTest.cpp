@@ -1,0 +1,222 @@
+// `veltrano-cli queue`, run as separate processes on an application-data
+// folder of their own: a round trip through add, run, list and delete, a
+// failing task, and a program killed in the middle of a conversion.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "support/MediaFixture.h"
+
+extern char** environ;
+
+namespace veltrano::test {
+namespace {
+
+// veltrano-cli when it has the queue command, else the test host that does.
+// The veltrano-cli built with these tests.
+std::string QueueProgram() { return VELTRANO_CLI; }
+
+class QueueCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home = MakeTempFolder("queue-home");
+    clip = home / "clip.mp4";
+    TClip spec = AvClipSpec("mpeg4", "aac");
+    spec.seconds = 1;
+    fs::copy_file(SharedClip("queue-clip.mp4", spec), clip);
+  }
+
+  std::string Env() const {
+    return "HOME=" + ShellQuote(home.string()) +
+           " XDG_CONFIG_HOME=" + ShellQuote((home / ".config").string()) + " ";
+  }
+  TCommandResult Queue(const std::string& arguments) const {
+    return RunCommand(Env() + ShellQuote(QueueProgram()) + " queue " + arguments);
+  }
+  std::string Store() const { return (home / ".config/Tellurix/Veltrano/av.cfg").string(); }
+  std::string Sql(const std::string& sql) const {
+    return RunCommand("sqlite3 " + ShellQuote(Store()) + " " + ShellQuote(sql)).output;
+  }
+  static bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+  }
+
+  fs::path home;
+  fs::path clip;
+};
+
+TEST_F(QueueCommand, AddRunListAndDeleteRoundTrip) {
+  const std::string q_clip = ShellQuote(clip.string());
+  const fs::path output_folder = home / "Tellurix转换";
+  TCommandResult added = Queue("add " + q_clip +
+                               " --profile 'Zune MPEG4 Video(320x240)' --filter vflip"
+                               " --filter 'drawbox=4:4:20:20:Red'");
+  ASSERT_EQ(added.exit_code, 0) << added.output;
+  EXPECT_EQ(added.output,
+            "Added task 1: clip.mp4 -> " + (output_folder / "clip.mp4").string() + "\n");
+  const fs::path audio = home / "audio.m4a";
+  added = Queue("add " + q_clip + " --profile 'AAC Audio' --target " + ShellQuote(audio.string()) +
+                " --start 0.2 --duration 0.5");
+  ASSERT_EQ(added.exit_code, 0) << added.output;
+  EXPECT_NE(Sql("select ConvertSettings from conversions where ID=1")
+                .find("<VideoFilters>vflip,drawbox=4:4:20:20:Red</VideoFilters>"),
+            std::string::npos);
+
+  TCommandResult listed = Queue("list");
+  ASSERT_EQ(listed.exit_code, 0) << listed.output;
+  EXPECT_TRUE(Has(listed.output, "任务列表\nID\tStatus\t原始文件\t原始文件大小\t目标文件"))
+      << listed.output;
+  EXPECT_TRUE(Has(listed.output, "\n1\tstopped\tclip.mp4\t")) << listed.output;
+  EXPECT_TRUE(Has(listed.output, "\t100:40:39\t0:0:0\n")) << listed.output;
+
+  const TCommandResult ran = Queue("run");
+  EXPECT_EQ(ran.exit_code, 0) << ran.output;
+  EXPECT_TRUE(Has(ran.output, "Converted task 1: " + (output_folder / "clip.mp4").string()));
+  EXPECT_TRUE(Has(ran.output, "Converted task 2: " + audio.string()));
+  EXPECT_TRUE(Has(ran.output, "2 converted, 0 failed")) << ran.output;
+  EXPECT_NEAR(ProbeMedia(audio).Stream("audio").duration, 0.5, 0.05);
+  EXPECT_EQ(ProbeMedia(output_folder / "clip.mp4").Stream("video").width, 320);
+
+  listed = Queue("list");
+  ASSERT_EQ(listed.exit_code, 0) << listed.output;
+  const std::string root_section =
+      "\n已转换 (category 1, " + output_folder.string() + ")\nID\tStatus\t原始文件";
+  ASSERT_TRUE(Has(listed.output, "任务列表\nID\tStatus\t原始文件")) << listed.output;
+  const size_t root = listed.output.find(root_section);
+  ASSERT_NE(root, std::string::npos) << listed.output;
+  const std::string unfiled = listed.output.substr(0, root);
+  EXPECT_FALSE(Has(unfiled, "stopped")) << listed.output;
+  const std::string filed = listed.output.substr(root);
+  EXPECT_TRUE(Has(filed, "\n1\tconverted\tclip.mp4\t")) << listed.output;
+  EXPECT_TRUE(Has(filed, "\n2\tconverted\tclip.mp4\t")) << listed.output;
+  EXPECT_TRUE(Has(filed, "\taudio.m4a\t")) << listed.output;
+  EXPECT_TRUE(Has(filed, "\tAAC Audio\t0:0:1\t")) << listed.output;
+
+  // The same file in the sqlite3 shell.
+  EXPECT_EQ(Sql("select name from pragma_table_info('conversions')"),
+            "ID\nConverting\nConvertSettings\nConvertedDate\nCategoryId\nLog\n");
+  EXPECT_EQ(Sql("select name from pragma_table_info('categories')"),
+            "ID\nCategory\nPath\nParent\n");
+  EXPECT_EQ(Sql("select ID, Category, Parent from categories"), "1|已转换|-1\n");
+  EXPECT_EQ(Sql("select ID, Converting, CategoryId, ConvertedDate is not null from conversions "
+                "order by ID"),
+            "1|0|1|1\n2|0|1|1\n");
+  EXPECT_EQ(Sql("pragma integrity_check"), "ok\n");
+
+  const TCommandResult deleted = Queue("delete 2 --target");
+  EXPECT_EQ(deleted.exit_code, 0) << deleted.output;
+  EXPECT_FALSE(fs::exists(audio));
+  EXPECT_TRUE(fs::exists(clip));
+  EXPECT_EQ(Sql("select ID from conversions"), "1\n");
+
+  const TCommandResult missing = Queue("delete 2");
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_TRUE(Has(missing.output, "no task 2")) << missing.output;
+  const TCommandResult unknown = Queue("add " + q_clip + " --profile 'No Such Profile'");
+  EXPECT_EQ(unknown.exit_code, 1);
+  EXPECT_TRUE(Has(unknown.output, "no profile \"No Such Profile\"")) << unknown.output;
+  const TCommandResult no_file =
+      Queue("add " + ShellQuote((home / "none.mp4").string()) + " --profile 'AAC Audio'");
+  EXPECT_EQ(no_file.exit_code, 1);
+  std::ofstream(home / "notes.txt") << "not media";
+  const TCommandResult not_media =
+      Queue("add " + ShellQuote((home / "notes.txt").string()) + " --profile 'AAC Audio'");
+  EXPECT_EQ(not_media.exit_code, 1);
+  EXPECT_TRUE(Has(not_media.output, "无效的文件")) << not_media.output;
+  EXPECT_EQ(Sql("select count(*) from conversions"), "1\n");
+}
+
+TEST_F(QueueCommand, AFailedTaskMakesRunFailAndStaysListedAsStopped) {
+  std::ofstream(home / "blocker") << "a file where a folder should be";
+  ASSERT_EQ(Queue("add " + ShellQuote(clip.string()) + " --profile 'AAC Audio' --target " +
+                  ShellQuote((home / "blocker" / "out.m4a").string()))
+                .exit_code,
+            0);
+  const TCommandResult ran = Queue("run");
+  EXPECT_EQ(ran.exit_code, 1) << ran.output;
+  EXPECT_TRUE(Has(ran.output, "Failed task 1: ")) << ran.output;
+  EXPECT_TRUE(Has(ran.output, "0 converted, 1 failed")) << ran.output;
+  EXPECT_TRUE(Has(Queue("list").output, "\n1\tstopped\tclip.mp4\t"));
+  EXPECT_EQ(Sql("select Converting, CategoryId is null from conversions"), "1|1\n");
+}
+
+// Starts `program queue run` with `env` and its output in `log`.
+pid_t SpawnRun(const std::string& program, const std::vector<std::string>& env,
+               const fs::path& log) {
+  std::vector<char*> envp;
+  for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
+  envp.push_back(nullptr);
+  const std::string log_name = log.string();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(log_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+      dup2(fd, STDOUT_FILENO);
+      dup2(fd, STDERR_FILENO);
+    }
+    execle(program.c_str(), program.c_str(), "queue", "run", static_cast<char*>(nullptr),
+           envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) {
+  ASSERT_EQ(Queue("add " + ShellQuote(clip.string()) + " --profile 'AAC Audio' --target " +
+                  ShellQuote((home / "done.m4a").string()))
+                .exit_code,
+            0);
+  ASSERT_EQ(Queue("run").exit_code, 0);
+  // A conversion of a few seconds: 1080p H.264 from a two-second clip.
+  TClip spec = AvClipSpec("mpeg4", "aac");
+  spec.seconds = 2;
+  const fs::path big = home / "big.mp4";
+  ASSERT_EQ(Queue("add " + ShellQuote(SharedClip("queue-slow.mp4", spec).string()) +
+                  " --profile 'PS3 1080 HD Video' --target " + ShellQuote(big.string()))
+                .exit_code,
+            0);
+
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_CONFIG_HOME=", 0) != 0) env.push_back(text);
+  }
+  env.push_back("HOME=" + home.string());
+  env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
+  const pid_t pid = SpawnRun(QueueProgram(), env, home / "run.log");
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!fs::exists(big) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kill(pid, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it could be killed";
+  EXPECT_EQ(WTERMSIG(status), SIGKILL);
+
+  EXPECT_EQ(Sql("pragma integrity_check"), "ok\n");
+  EXPECT_EQ(Sql("select ID, Converting, CategoryId, ConvertedDate is null from conversions "
+                "order by ID"),
+            "1|0|1|0\n2|1||1\n");
+  const TCommandResult listed = Queue("list");
+  EXPECT_TRUE(Has(listed.output, "\n2\tstopped\t")) << listed.output;
+  EXPECT_TRUE(Has(listed.output, "\n1\tconverted\tclip.mp4\t")) << listed.output;
+
+  // The stopped task converts when run again.
+  const TCommandResult again = Queue("run");
+  EXPECT_EQ(again.exit_code, 0) << again.output;
+  EXPECT_EQ(ProbeMedia(big).Stream("video").height, 1080);
+  EXPECT_EQ(Sql("select Converting from conversions where ID=2"), "0\n");
+}
+
+}  // namespace
+}  // namespace veltrano::test
