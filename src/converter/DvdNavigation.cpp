@@ -170,6 +170,7 @@ struct TDvdNavigation::TState {
   std::optional<TDvdTitle> title;  // the started title
   bool started = false;
   bool ended = false;  // played past the title, stopped by the disc, or failed
+  bool stopped = false;  // the disc's playback stopped: the navigation must be opened anew
   uint32_t next_position = 0;
   uint32_t end_position = 0;
   std::array<uint8_t, kDvdBlockSize> pending{};  // read ahead by Seek
@@ -182,6 +183,23 @@ struct TDvdNavigation::TState {
   }
 };
 
+// Opens (or opens again) the navigation of `state.path`.
+bool TDvdNavigation::OpenNavigation(TState& state) {
+  if (state.nav != nullptr) {
+    dvdnav_close(state.nav);
+    state.nav = nullptr;
+  }
+  if (dvdnav_open2(&state.nav, nullptr, &kNavigationLogger, state.path.c_str()) !=
+      DVDNAV_STATUS_OK) {
+    state.nav = nullptr;
+    return false;
+  }
+  dvdnav_set_readahead_flag(state.nav, 1);
+  // Positions count from the start of the program chain, not of the program.
+  dvdnav_set_PGC_positioning_flag(state.nav, 1);
+  return true;
+}
+
 std::unique_ptr<TDvdNavigation> TDvdNavigation::Init(const std::string& path) {
   auto state = std::make_unique<TState>();
   state->path = WithoutTrailingSlashes(path);
@@ -192,14 +210,7 @@ std::unique_ptr<TDvdNavigation> TDvdNavigation::Init(const std::string& path) {
   if (state->reader == nullptr) return nullptr;
   state->vmg.reset(ifoOpen(state->reader, 0));
   if (!state->vmg || state->vmg->tt_srpt == nullptr) return nullptr;
-  if (dvdnav_open2(&state->nav, nullptr, &kNavigationLogger, state->path.c_str()) !=
-      DVDNAV_STATUS_OK) {
-    state->nav = nullptr;
-    return nullptr;
-  }
-  dvdnav_set_readahead_flag(state->nav, 1);
-  // Positions count from the start of the program chain, not of the program.
-  dvdnav_set_PGC_positioning_flag(state->nav, 1);
+  if (!OpenNavigation(*state)) return nullptr;
   state->volume_name = VolumeNameOf(state->reader);
   return std::unique_ptr<TDvdNavigation>(new TDvdNavigation(std::move(state)));
 }
@@ -240,6 +251,13 @@ bool TDvdNavigation::Start(int title, int chapter) {
     if (!s.title) return false;
   }
   if (chapter < 1 || chapter > static_cast<int>(s.title->list_chapter.size())) return false;
+  // Playback that ran off the end of the disc leaves the navigation stopped
+  // for good: a fresh one plays again (a seek back after reading the last
+  // title to its end needs this).
+  if (s.stopped) {
+    if (!OpenNavigation(s)) return false;
+    s.stopped = false;
+  }
   if (dvdnav_part_play(s.nav, title, chapter) != DVDNAV_STATUS_OK) return false;
   s.started = true;
   s.ended = false;
@@ -309,6 +327,7 @@ int TDvdNavigation::NextEvent(uint8_t* block, uint32_t* block_position) {
       return kAgain;
     case DVDNAV_STOP:
       s.ended = true;
+      s.stopped = true;
       return kNoBlock;
     default:
       // Cells, programs and domains change only at events: the disc may have

@@ -94,6 +94,7 @@ class TDvdNavigation {
  private:
   struct TState;
   explicit TDvdNavigation(std::unique_ptr<TState> state);
+  static bool OpenNavigation(TState& state);
   int NextEvent(uint8_t* block, uint32_t* block_position);
   bool InStartedTitle();
 

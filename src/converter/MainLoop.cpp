@@ -390,6 +390,7 @@ void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
                        av_q2d(ost.st->time_base);
     ost.position = std::max(ost.position, end);
   }
+  ++ost.muxed_packets;
   PacketPtr copy(av_packet_alloc());
   if (!copy || av_packet_ref(copy.get(), pkt) < 0) throw EAVError("Out of memory");
   if (av_interleaved_write_frame(run_->output_files[ost.file_index].ctx.get(), copy.get()) < 0) {
@@ -472,6 +473,11 @@ void TAVConverter::FinishTranscode() {
   }
   ReportProgress(true);
   HandOverProgress(true);
+  // A run that was not stopped and wrote nothing at all did not convert
+  // anything (an unreadable source, a start beyond its end): not a success.
+  bool wrote = false;
+  for (const auto& ost : t.output_streams) wrote |= ost->muxed_packets > 0;
+  if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
   for (auto& ost : t.output_streams) {
     if (ost->encoding_needed) av_freep(&ost->enc->stats_in);
   }

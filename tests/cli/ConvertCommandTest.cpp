@@ -147,6 +147,15 @@ TEST_F(ConvertCommand, DvdTitlesAndChapterRangesConvert) {
   EXPECT_LT(info.Stream("video").duration, chapter + 0.3);
   EXPECT_NEAR(info.Stream("video").start, info.Stream("audio").start, 0.05);
 
+  // The last chapter of the last title: reading it to its end stops the disc.
+  const auto last = RunCli("convert -q --dvd " + ShellQuote(dvd.folder.string()) +
+                           " --title 2 --chapters 2-2 " + ShellQuote(Out("last.mp4")) +
+                           " --option VideoOptions.EncoderVideoCodecName=mpeg4");
+  ASSERT_EQ(last.exit_code, 0) << last.output;
+  const double last_chapter =
+      ScanDvdTitles(dvd.folder.string()).at(1).list_chapter.at(1).duration / 90000.0;
+  EXPECT_GE(ProbeMedia(Out("last.mp4")).Stream("video").duration, last_chapter - 0.05);
+
   const auto no_title = RunCli("convert --dvd " + ShellQuote(dvd.folder.string()) +
                                " --title 9 " + ShellQuote(Out("none.mpg")));
   EXPECT_NE(no_title.exit_code, 0);

@@ -295,6 +295,16 @@ TEST(ReEncode, APictureSizeChangeNeedsTheScaler) {
   EXPECT_NEAR(video.duration, 4.0, 0.3);
 }
 
+TEST(ReEncode, AStartBeyondTheEndIsAFailureNotAnEmptySuccess) {
+  const fs::path out = MakeTempFolder("beyond") / "out.mkv";
+  const auto result = ConvertFiles({Source().string()}, {out.string()}, [](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    c.ConvertOptions().SetStartTime(60'000'000);
+  });
+  EXPECT_EQ(result.error, "The source gave nothing to convert");
+  EXPECT_EQ(result.errors.size(), 1u);
+}
+
 TEST(ReEncode, DeinterlacingKeepsEveryPicture) {
   const fs::path out = MakeTempFolder("deinterlace") / "out.mkv";
   const auto result = ConvertFiles({Source().string()}, {out.string()}, [](TAVConverter& c) {
