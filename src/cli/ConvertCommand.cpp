@@ -75,24 +75,6 @@ const TAVConfiguration& Configuration() {
   return configuration;
 }
 
-void SetDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) {
-  const std::vector<TDvdTitle> titles = ScanDvdTitles(dvd.path);
-  if (dvd.title < 1 || dvd.title > static_cast<int>(titles.size())) {
-    throw EAVError(fmt::format("The disc has no title {}", dvd.title));
-  }
-  const TDvdTitle& title = titles[dvd.title - 1];
-  int first = 1;
-  int last = static_cast<int>(title.list_chapter.size());
-  if (!dvd.chapters.empty()) ParseChapterRange(dvd.chapters, first, last);
-  settings.SetSourceType(TAVSourceType::stDvd);
-  settings.SetDvdDriver(dvd.path);
-  settings.SetDvdTitle(dvd.title);
-  settings.SetDvdChapter(first);
-  settings.SetDvdThrough(last);
-  settings.SetDvdAngle(dvd.angle);
-  settings.SetDvdVolume(title.name);
-}
-
 std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("Cannot read " + path);
@@ -107,6 +89,29 @@ std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
 }
 
 }  // namespace
+
+void FillDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) {
+  const std::vector<TDvdTitle> titles = ScanDvdTitles(dvd.path);
+  if (dvd.title < 1 || dvd.title > static_cast<int>(titles.size())) {
+    throw EAVError(fmt::format("The disc has no title {}", dvd.title));
+  }
+  const TDvdTitle& title = titles[dvd.title - 1];
+  int first = 1;
+  int last = static_cast<int>(title.list_chapter.size());
+  if (!dvd.chapters.empty()) ParseChapterRange(dvd.chapters, first, last);
+  // Opening the range checks it and gives the name a title stream is known
+  // by; the stream itself is not kept: a run opens its own.
+  const std::string name = OpenDvdTitleStream(dvd.path, dvd.title, first, last, dvd.angle);
+  UnregisterStream(std::stoi(name.substr(name.find(':') + 1)));
+  settings.SetSourceFile(name);
+  settings.SetSourceType(TAVSourceType::stDvd);
+  settings.SetDvdDriver(dvd.path);
+  settings.SetDvdTitle(dvd.title);
+  settings.SetDvdChapter(first);
+  settings.SetDvdThrough(last);
+  settings.SetDvdAngle(dvd.angle);
+  settings.SetDvdVolume(title.name);
+}
 
 TInterruptGuard::TInterruptGuard() {
   interrupted = false;
@@ -155,7 +160,7 @@ std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& reques
   if (wanted == 2) {
     settings->SetSourceFile(request.files[0]);
   } else {
-    SetDvdSource(*settings, request.dvd);
+    FillDvdSource(*settings, request.dvd);
   }
   settings->SetTargetFile(request.files.back());
   settings->SetCategoryId(1);
@@ -292,14 +297,6 @@ void AddSettingsCommand(CLI::App& app) {
   AddRequestOptions(*command, *request);
   command->callback([request] {
     std::unique_ptr<TConversionSettings> settings = BuildOrExplain(*request);
-    if (settings->SourceType() == TAVSourceType::stDvd) {
-      // The title stream a task opens is named like this one; it is not kept.
-      const std::string name = OpenDvdTitleStream(settings->DvdDriver(), settings->DvdTitle(),
-                                                  settings->DvdChapter(), settings->DvdThrough(),
-                                                  settings->DvdAngle());
-      settings->SetSourceFile(name);
-      UnregisterStream(std::stoi(name.substr(name.find(':') + 1)));
-    }
     std::cout << SettingsToXml(*settings) << std::endl;
   });
 }

@@ -46,6 +46,10 @@ void AddSettingsCommand(CLI::App& app);
 // Throws std::runtime_error (or EAVError) with a message for the user.
 std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& request);
 
+// Makes a DVD title range the source of `settings`: the disc is scanned and
+// the range opened once to check it (title, chapters, angle). Throws EAVError.
+void FillDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd);
+
 // Applies the request's option assignments to `options`.
 void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& request);
 

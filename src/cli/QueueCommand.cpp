@@ -104,28 +104,6 @@ struct TAddRequest {
   TDvdSourceOptions dvd;
 };
 
-// The source of a DVD task: the title range is opened once to check it; the
-// task opens its own title stream when it runs.
-void FillDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) {
-  const std::string name = OpenDvdSource(dvd);
-  const size_t colon = name.find(':');
-  UnregisterStream(std::stoi(name.substr(colon + 1)));
-  std::unique_ptr<TDvdNavigation> disc = TDvdNavigation::Init(dvd.path);
-  const int chapters = static_cast<int>(
-      disc ? disc->TitleScan(dvd.title).value_or(TDvdTitle{}).list_chapter.size() : 0);
-  int first = 1;
-  int last = chapters;
-  if (!dvd.chapters.empty()) ParseChapterRange(dvd.chapters, first, last);
-  settings.SetSourceFile(name);
-  settings.SetSourceType(TAVSourceType::stDvd);
-  settings.SetDvdDriver(dvd.path);
-  settings.SetDvdTitle(dvd.title);
-  settings.SetDvdChapter(first);
-  settings.SetDvdThrough(last);
-  settings.SetDvdAngle(dvd.angle);
-  settings.SetDvdVolume(disc ? disc->VolumeName() : std::string());
-}
-
 // A file source must be media the probe can read, as in the wizard.
 void CheckFileSource(const std::string& source) {
   std::error_code error;
