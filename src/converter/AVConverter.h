@@ -177,7 +177,7 @@ class TAVConverter {
 
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
-  bool PrepareWorkingCopy();
+  void PrepareWorkingCopy();
   void DecideStreamKinds(const AVOutputFormat* format, bool& video, bool& audio,
                          bool& subtitle) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,

@@ -13,9 +13,4 @@ const AVCodec* FindCodecByName(const std::string& name, AVMediaType kind, bool e
   return codec;
 }
 
-AVCodecID LookupCodec(const std::string& name, AVMediaType kind, bool encoder) {
-  const AVCodec* codec = FindCodecByName(name, kind, encoder);
-  return codec != nullptr ? codec->id : AV_CODEC_ID_NONE;
-}
-
 }  // namespace veltrano

@@ -15,7 +15,4 @@ namespace veltrano {
 // of another kind.
 const AVCodec* FindCodecByName(const std::string& name, AVMediaType kind, bool encoder);
 
-// The codec id of FindCodecByName; AV_CODEC_ID_NONE for an empty name.
-AVCodecID LookupCodec(const std::string& name, AVMediaType kind, bool encoder);
-
 }  // namespace veltrano

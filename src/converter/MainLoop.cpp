@@ -391,9 +391,8 @@ void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
     ost.position = std::max(ost.position, end);
   }
   ++ost.muxed_packets;
-  PacketPtr copy(av_packet_alloc());
-  if (!copy || av_packet_ref(copy.get(), pkt) < 0) throw EAVError("Out of memory");
-  if (av_interleaved_write_frame(run_->output_files[ost.file_index].ctx.get(), copy.get()) < 0) {
+  // The muxer takes the packet's reference and leaves it blank.
+  if (av_interleaved_write_frame(run_->output_files[ost.file_index].ctx.get(), pkt) < 0) {
     throw EAVError("av_interleaved_write_frame() ");
   }
 }

@@ -87,7 +87,7 @@ bool DefaultSubtitleEncoderFits(const AVOutputFormat* format, const std::vector<
 
 }  // namespace
 
-bool TAVConverter::PrepareWorkingCopy() {
+void TAVConverter::PrepareWorkingCopy() {
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   if (audio.AudioChannels() != 0) _AudioChannels = audio.AudioChannels();
@@ -103,14 +103,13 @@ bool TAVConverter::PrepareWorkingCopy() {
     const int cropped_height = _FrameHeight - vertical;
     if (cropped_width <= 0 || cropped_height <= 0) {
       RunOnUiThread([] { ShowErrorBox("crop dimensions are outside the range of the original image."); });
-      return false;
+      return;
     }
     _FrameWidth = cropped_width;
     _FrameHeight = cropped_height;
   }
   if (video.FrameWidth() != 0) _FrameWidth = video.FrameWidth();
   if (video.FrameHeight() != 0) _FrameHeight = video.FrameHeight();
-  return true;
 }
 
 void TAVConverter::OpenOutputFile(int n) {

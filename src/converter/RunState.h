@@ -58,7 +58,6 @@ struct TOutputFile {
   std::vector<bool> stream_copy;
   std::vector<float> quality;   // fixed-quality scale per stream (lambda units)
   Dictionary muxer_options;     // private muxer options handed over with the header
-  bool header_written = false;
 };
 
 struct TTranscodeState;

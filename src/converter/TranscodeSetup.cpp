@@ -313,12 +313,6 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
       ost.video_crop = left + right + top + bottom != 0;
       ost.video_resample = !(d->width - left - right == c->width &&
                              d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
-      if (ost.video_crop) {
-        ost.top_band = ost.initial_top_band = top;
-        ost.bottom_band = ost.initial_bottom_band = bottom;
-        ost.left_band = ost.initial_left_band = left;
-        ost.right_band = ost.initial_right_band = right;
-      }
       if (ost.video_resample) {
         if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
           throw EAVError("Cannot get resampling context");
@@ -530,7 +524,6 @@ void TAVConverter::WriteHeaders() {
     if (avformat_write_header(file.ctx.get(), options.get()) < 0) {
       throw EAVError("Could not write header for output file  (incorrect codec parameters ?)");
     }
-    file.header_written = true;
   }
 }
 

@@ -64,8 +64,6 @@ struct TOutputStreamState {
   int resample_width = 0;
   int resample_height = 0;
   int resample_pix_fmt = -1;
-  int top_band = 0, bottom_band = 0, left_band = 0, right_band = 0;
-  int initial_top_band = 0, initial_bottom_band = 0, initial_left_band = 0, initial_right_band = 0;
   FilterGraphPtr graph;
   int graph_width = 0;             // decoded picture the graph was built for
   int graph_height = 0;
