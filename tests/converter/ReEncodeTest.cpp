@@ -217,13 +217,19 @@ TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolder) {
   EXPECT_NE(orphan.error.find("for pass 2"), std::string::npos) << orphan.error;
 }
 
-TEST(ReEncode, DvbSubtitlesAreWrittenAsTwoPacketsEach) {
-  const fs::path folder = MakeTempFolder("dvbsub");
+// A transport stream of video with `count` DVB picture subtitles.
+fs::path DvbSubtitleSource(const fs::path& folder, int count) {
   TClip clip = test::VideoClipSpec("mpeg2video");
   clip.extra_output_args = {"-f", "mpegts"};
   const fs::path video = MakeClip(folder / "video.ts", clip);
   const fs::path source = folder / "subs.ts";
-  ASSERT_TRUE(test::MakeDvbSubtitleClip(video, source, 2, 500));
+  EXPECT_TRUE(test::MakeDvbSubtitleClip(video, source, count, 500));
+  return source;
+}
+
+TEST(ReEncode, DvbSubtitlesAreWrittenAsTwoPacketsEach) {
+  const fs::path folder = MakeTempFolder("dvbsub");
+  const fs::path source = DvbSubtitleSource(folder, 2);
   ASSERT_EQ(ProbeMedia(source).streams.at(1).codec, "dvb_subtitle");
   const fs::path out = folder / "out.ts";
   const auto result = ConvertFiles({source.string()}, {out.string()}, [](TAVConverter& c) {
@@ -245,11 +251,7 @@ TEST(ReEncode, DvbSubtitlesAreWrittenAsTwoPacketsEach) {
 
 TEST(ReEncode, PictureSubtitlesAreLeftOutOfFormatsThatOnlyTakeText) {
   const fs::path folder = MakeTempFolder("subtext");
-  TClip clip = test::VideoClipSpec("mpeg2video");
-  clip.extra_output_args = {"-f", "mpegts"};
-  const fs::path video = MakeClip(folder / "video.ts", clip);
-  const fs::path source = folder / "subs.ts";
-  ASSERT_TRUE(test::MakeDvbSubtitleClip(video, source, 1, 500));
+  const fs::path source = DvbSubtitleSource(folder, 1);
   const fs::path out = folder / "out.mkv";
   const auto result = ConvertFiles({source.string()}, {out.string()});
   ASSERT_TRUE(result.Ok()) << result.error;
