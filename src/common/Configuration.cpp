@@ -68,7 +68,17 @@ void TAVConfiguration::SaveToFile(const std::string& AFile) const {
 }
 
 std::string TAVConfiguration::ToXml() const {
-  return ObjectToXml(*this, TXmlWriteStyle{true, true});
+  // The file's lines end in CR LF. Only the line ends of the layout change:
+  // they always follow a tag's '>' (a value's own '>' is written "&gt;"), so
+  // line ends inside values stay as they are.
+  const std::string text = ObjectToXml(*this, TXmlWriteStyle{true, true});
+  std::string crlf;
+  crlf.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && i > 0 && text[i - 1] == '>') crlf += '\r';
+    crlf += text[i];
+  }
+  return crlf;
 }
 
 TAVConfiguration& AVConfiguration() {

@@ -34,16 +34,16 @@ TEST(ConfigurationTest, FirstRunCreatesTheFolderChainAndWritesTheDefaults) {
   EXPECT_EQ(GetConfigFile(), (home / "Tellurix/Veltrano/Config.Xml").string());
   ASSERT_TRUE(fs::exists(GetConfigFile()));
   const std::string text = test::ReadWholeFile(GetConfigFile());
-  EXPECT_NE(text.find("<data PropFormat=\"node\">\n"
-                      "  <TAVConfiguration>\n"
-                      "    <PerformanceOptions>\n"
-                      "      <ThreadCount>0</ThreadCount>\n"
-                      "      <ThreadPrority>2</ThreadPrority>\n"
-                      "    </PerformanceOptions>\n"
+  EXPECT_NE(text.find("<data PropFormat=\"node\">\r\n"
+                      "  <TAVConfiguration>\r\n"
+                      "    <PerformanceOptions>\r\n"
+                      "      <ThreadCount>0</ThreadCount>\r\n"
+                      "      <ThreadPrority>2</ThreadPrority>\r\n"
+                      "    </PerformanceOptions>\r\n"
                       "    <OutputFolder>" +
                       GetDefaultOutputFolder() +
-                      "</OutputFolder>\n"
-                      "  </TAVConfiguration>\n"
+                      "</OutputFolder>\r\n"
+                      "  </TAVConfiguration>\r\n"
                       "</data>"),
             std::string::npos)
       << text;
@@ -62,9 +62,13 @@ TEST(ConfigurationTest, ShowAlertIsStoredOnlyWhenFalse) {
   config.SetShowAlert(false);
   config.SetShutdownWhenDone(true);
   config.PerformanceOptions().SetThreadCount(4);
-  config.SetOutputFolder("/媒体/输出");
+  // The file's lines end in CR LF; a line end inside a value is not changed.
+  config.SetOutputFolder("/媒体/输出>\n  <x>");
   config.Save();
   const std::string text = test::ReadWholeFile(GetConfigFile());
+  EXPECT_NE(text.find("<OutputFolder>/媒体/输出&gt;\n  &lt;x&gt;</OutputFolder>\r\n"),
+            std::string::npos)
+      << text;
   EXPECT_NE(text.find("<ShowAlert>0</ShowAlert>"), std::string::npos);
   EXPECT_NE(text.find("<ShutdownWhenDone>1</ShutdownWhenDone>"), std::string::npos);
 
@@ -73,7 +77,7 @@ TEST(ConfigurationTest, ShowAlertIsStoredOnlyWhenFalse) {
   EXPECT_FALSE(loaded.ShowAlert());
   EXPECT_TRUE(loaded.ShutdownWhenDone());
   EXPECT_EQ(loaded.PerformanceOptions().ThreadCount(), 4);
-  EXPECT_EQ(loaded.OutputFolder(), "/媒体/输出");
+  EXPECT_EQ(loaded.OutputFolder(), "/媒体/输出>\n  <x>");
 
   WriteConfig("<OutputFolder>/x</OutputFolder>");
   TAVConfiguration without;
