@@ -7,66 +7,40 @@
 namespace veltrano {
 
 TRowId TMemoryTaskView::AddChild(TRowId parent, TNodeObject* object) {
-  if (parent != kNoRow && FRows.find(parent) == FRows.end()) parent = kNoRow;
-  const TRowId id = FNextId++;
-  FRows[id] = TRow{object, parent, {}, 0};
-  if (parent == kNoRow) {
-    FTop.push_back(id);
-  } else {
-    FRows[parent].children.push_back(id);
-  }
-  return id;
-}
-
-void TMemoryTaskView::Forget(TRowId row) {
-  auto it = FRows.find(row);
-  if (it == FRows.end()) return;
-  for (TRowId child : std::vector<TRowId>(it->second.children)) Forget(child);
-  std::erase(FSelected, row);
-  if (FFocused == row) FFocused = kNoRow;
-  FRows.erase(row);
+  return FRows.Add(parent, object);
 }
 
 void TMemoryTaskView::DeleteRow(TRowId row) {
-  auto it = FRows.find(row);
-  if (it == FRows.end()) return;
-  const TRowId parent = it->second.parent;
-  if (parent == kNoRow) {
-    std::erase(FTop, row);
-  } else {
-    std::erase(FRows[parent].children, row);
+  for (TRowId removed : FRows.Remove(row)) {
+    std::erase(FSelected, removed);
+    if (FFocused == removed) FFocused = kNoRow;
+    FRepaints.erase(removed);
   }
-  Forget(row);
 }
 
 void TMemoryTaskView::Clear() {
-  FRows.clear();
-  FTop.clear();
+  FRows.Clear();
+  FRepaints.clear();
   FSelected.clear();
   FFocused = kNoRow;
 }
 
 void TMemoryTaskView::InvalidateRow(TRowId row) {
-  auto it = FRows.find(row);
-  if (it == FRows.end()) return;
-  ++it->second.repaints;
+  if (!FRows.Contains(row)) return;
+  ++FRepaints[row];
   Paint(row);
 }
 
 TNodeObject* TMemoryTaskView::RowObject(TRowId row) const {
-  auto it = FRows.find(row);
-  return it == FRows.end() ? nullptr : it->second.object;
+  return FRows.Object(row);
 }
 
 TRowId TMemoryTaskView::ParentRow(TRowId row) const {
-  auto it = FRows.find(row);
-  return it == FRows.end() ? kNoRow : it->second.parent;
+  return FRows.Parent(row);
 }
 
 std::vector<TRowId> TMemoryTaskView::ChildRows(TRowId row) const {
-  if (row == kNoRow) return FTop;
-  auto it = FRows.find(row);
-  return it == FRows.end() ? std::vector<TRowId>{} : it->second.children;
+  return FRows.Children(row);
 }
 
 bool TMemoryTaskView::IsSelected(TRowId row) const {
@@ -76,13 +50,13 @@ bool TMemoryTaskView::IsSelected(TRowId row) const {
 void TMemoryTaskView::SelectRow(TRowId row) {
   FSelected.clear();
   FFocused = kNoRow;
-  if (FRows.find(row) == FRows.end()) return;
+  if (!FRows.Contains(row)) return;
   FSelected.push_back(row);
   FFocused = row;
 }
 
 void TMemoryTaskView::AddToSelection(TRowId row) {
-  if (FRows.find(row) != FRows.end() && !IsSelected(row)) FSelected.push_back(row);
+  if (FRows.Contains(row) && !IsSelected(row)) FSelected.push_back(row);
 }
 
 void TMemoryTaskView::ClearSelection() {
@@ -103,18 +77,19 @@ std::vector<std::string> TMemoryTaskView::RowTexts(TRowId row) const {
 }
 
 int TMemoryTaskView::Repaints(TRowId row) const {
-  auto it = FRows.find(row);
-  return it == FRows.end() ? 0 : it->second.repaints;
+  auto it = FRepaints.find(row);
+  return it == FRepaints.end() ? 0 : it->second;
 }
 
 std::vector<TRowId> TMemoryTaskView::AllRows() const {
   std::vector<TRowId> rows;
-  std::vector<TRowId> pending(FTop.rbegin(), FTop.rend());
+  const std::vector<TRowId>& top = FRows.Children(kNoRow);
+  std::vector<TRowId> pending(top.rbegin(), top.rend());
   while (!pending.empty()) {
     const TRowId row = pending.back();
     pending.pop_back();
     rows.push_back(row);
-    const std::vector<TRowId>& children = FRows.at(row).children;
+    const std::vector<TRowId>& children = FRows.Children(row);
     pending.insert(pending.end(), children.rbegin(), children.rend());
   }
   return rows;

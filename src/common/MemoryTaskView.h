@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/RowTree.h"
 #include "common/TaskView.h"
 
 namespace veltrano {
@@ -46,17 +47,8 @@ class TMemoryTaskView : public ITaskView {
   virtual void Paint(TRowId /*row*/) {}
 
  private:
-  struct TRow {
-    TNodeObject* object = nullptr;
-    TRowId parent = kNoRow;
-    std::vector<TRowId> children;
-    int repaints = 0;
-  };
-  void Forget(TRowId row);
-
-  TRowId FNextId = 1;
-  std::map<TRowId, TRow> FRows;
-  std::vector<TRowId> FTop;
+  TRowTree FRows;
+  std::map<TRowId, int> FRepaints;
   TRowId FFocused = kNoRow;
   std::vector<TRowId> FSelected;
   std::vector<std::pair<std::string, int>> FColumns;
