@@ -3,10 +3,9 @@
 #include "TestHome.h"
 #include "common/Configuration.h"
 #include "common/PersistentManager.h"
-#include "common/ProfileOptions.h"
-#include "common/ProfileStore.h"
 #include "platform/AppFolders.h"
 #include "support/MediaFixture.h"
+#include "support/TaskSettings.h"
 
 namespace veltrano::test {
 
@@ -51,24 +50,8 @@ void TaskFixture::Reopen() {
 
 std::unique_ptr<TConversionSettings> TaskFixture::Settings(const fs::path& source,
                                                            const fs::path& target, int category,
-                                                           const std::string& profile_name) {
-  static const std::unique_ptr<TAVProfileList> profiles = CreateProfileList();
-  const TAVProfile* profile = profiles->FindProfile(profile_name);
-  EXPECT_NE(profile, nullptr) << profile_name;
-  TAVConvertOptions options;
-  options.SetRecordingTime(std::numeric_limits<int64_t>::max());
-  PrepareProfileOptions(options, *profile, AVConfiguration());
-  // An option no encoder takes: the engine logs it, so every run has a log.
-  TStrings codec_options = options.CodecOptions();
-  codec_options.push_back("veltranomarker=1");
-  options.SetCodecOptions(codec_options);
-  auto settings = std::make_unique<TConversionSettings>();
-  settings->SetSourceFile(source.string());
-  settings->SetTargetFile(target.string());
-  settings->SetProfile(profile->Description());
-  settings->SetCategoryId(category);
-  settings->SetConvertOptions(options);
-  return settings;
+                                                           const std::string& profile) {
+  return MakeTaskSettings(source, target, category, profile);
 }
 
 std::unique_ptr<TConversionSettings> TaskFixture::SlowSettings(const fs::path& target) {
