@@ -1,13 +1,103 @@
-// veltrano: the desktop program.
+// veltrano [FILE...]: the desktop program. One window per user: a second
+// start hands its files to the running window and ends.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
 
-#include "gui/QtDispatcher.h"
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "gui/Application.h"
+#include "gui/FormMain.h"
+#include "gui/Icons.h"
+#include "gui/QuitSignals.h"
+#include "gui/SingleInstance.h"
+#include "platform/AppFolders.h"
+
+namespace {
+
+using veltrano::gui::TFormMain;
+
+QStringList FileArguments(const QApplication& app) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QApplication::translate("main", "Tellurix软件: 视频转换"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QApplication::translate("main", "要转换的文件"),
+                               QStringLiteral("[FILE...]"));
+  parser.process(app);
+  QStringList files;
+  for (const QString& file : parser.positionalArguments()) {
+    files.push_back(QDir::current().absoluteFilePath(file));
+  }
+  return files;
+}
+
+// The hook that tests of the whole program use instead of the wizard: the
+// files that reach the new-conversion entry are appended to the file named
+// by VELTRANO_TEST_SOURCES_LOG, one per line, and nothing is created.
+void UseRecordingWizardWhenAsked(TFormMain& window) {
+  const QString log = qEnvironmentVariable("VELTRANO_TEST_SOURCES_LOG");
+  if (log.isEmpty()) return;
+  window.SetWizardRunner([log](QWidget*, veltrano::TAVProfileList&, const QStringList& sources,
+                               const std::vector<std::string>&) {
+    QFile file(log);
+    if (file.open(QIODevice::Append | QIODevice::Text)) {
+      for (const QString& source : sources) file.write((source + QLatin1Char('\n')).toUtf8());
+    }
+    return std::vector<std::unique_ptr<veltrano::TConversionSettings>>();
+  });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  veltrano::gui::TQtDispatcher dispatcher;
-  veltrano::SetDefaultDispatcher(&dispatcher);
+  QApplication::setOrganizationName(QStringLiteral("Tellurix"));
+  QApplication::setApplicationName(QStringLiteral("Veltrano"));
+  QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral("veltrano"));
+  QApplication::setWindowIcon(veltrano::gui::Icon(veltrano::gui::TIcon::Application));
+  veltrano::gui::InstallTranslations(app);
+  const QStringList files = FileArguments(app);
+
+  veltrano::gui::TSingleInstance instance(QString::fromStdString(veltrano::GetAppDataFolder()));
+  switch (instance.Claim(files)) {
+    case veltrano::gui::TSingleInstance::TRole::kHandedOver:
+      return 0;
+    case veltrano::gui::TSingleInstance::TRole::kFailed:
+      std::fprintf(stderr, "veltrano: another instance holds %s but does not answer\n",
+                   qPrintable(instance.LockFileName()));
+      return 1;
+    case veltrano::gui::TSingleInstance::TRole::kPrimary:
+      break;
+  }
+
+  std::unique_ptr<veltrano::gui::TVeltranoApp> veltrano_app;
+  try {
+    veltrano_app = std::make_unique<veltrano::gui::TVeltranoApp>();
+  } catch (const std::exception& e) {
+    // The store could not be opened: nothing can be shown without it.
+    QMessageBox::critical(nullptr, QApplication::translate("main", "Error"),
+                          QString::fromStdString(e.what()));
+    return 1;
+  }
+  TFormMain& window = veltrano_app->MainWindow();
+  UseRecordingWizardWhenAsked(window);
+  QObject::connect(&instance, &veltrano::gui::TSingleInstance::FilesReceived, &window,
+                   &TFormMain::OpenFiles);
+  veltrano::gui::TQuitSignals quit_signals([&window] { window.close(); });
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(&window, &TFormMain::Closed, &app, &QApplication::quit);
+  window.showMaximized();
+  if (!files.isEmpty())
+    QTimer::singleShot(0, &window, [&window, files] { window.OpenFiles(files); });
   const int result = QApplication::exec();
-  veltrano::SetDefaultDispatcher(nullptr);
+  veltrano_app.reset();
   return result;
 }

@@ -1,0 +1,98 @@
+#include "gui/Application.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include "common/AVNodes.h"
+#include "common/Configuration.h"
+#include "converter/MessageBoxes.h"
+#include "gui/DModule.h"
+#include "gui/DesktopAlert.h"
+#include "gui/ErrorGuard.h"
+#include "gui/FormMain.h"
+
+namespace veltrano::gui {
+namespace {
+
+// Runs `show` on the user-interface thread, waiting for it from a worker.
+template <class TShow>
+auto OnUiThread(TQtDispatcher& dispatcher, TShow show) {
+  using TResult = decltype(show());
+  if (dispatcher.IsUiThread()) return show();
+  TResult result{};
+  dispatcher.RunBlocking([&] { result = show(); });
+  return result;
+}
+
+bool ShowMessageBox(QMessageBox::Icon icon, const QString& caption, const std::string& text,
+                    QMessageBox::StandardButtons buttons) {
+  QMessageBox box(icon, caption, QString::fromStdString(text), buttons,
+                  QApplication::activeWindow());
+  return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace
+
+TVeltranoApp::THandlers::THandlers(TQtDispatcher& dispatcher) {
+  SetDefaultDispatcher(&dispatcher);
+  SetErrorBoxHandler([&dispatcher](const std::string& text) {
+    OnUiThread(dispatcher, [&] {
+      return ShowMessageBox(QMessageBox::Critical, tr("Error"), text, QMessageBox::Ok);
+    });
+  });
+  SetAskWarningHandler([&dispatcher](const std::string& text) {
+    return OnUiThread(dispatcher, [&] {
+      return ShowMessageBox(QMessageBox::Question, tr("Warning"), text,
+                            QMessageBox::Yes | QMessageBox::No);
+    });
+  });
+  SetCompletionAlertHandler(
+      [](const std::string& target_file) { TAVDesktopAlert::ShowCompleted(target_file); });
+}
+
+TVeltranoApp::THandlers::~THandlers() {
+  SetCompletionAlertHandler({});
+  SetAskWarningHandler({});
+  SetErrorBoxHandler({});
+  SetDefaultDispatcher(nullptr);
+}
+
+TVeltranoApp::TVeltranoApp() : handlers_(dispatcher_) {
+  Guarded([] { AVConfiguration().Load(); });
+  QGuiApplication::setApplicationDisplayName(tr("Tellurix软件"));
+  data_ = std::make_unique<TdmGlobal>();
+  window_ = std::make_unique<TFormMain>(*data_);
+}
+
+TVeltranoApp::~TVeltranoApp() {
+  window_.reset();
+  TAVDesktopAlert::CloseAll();
+  Guarded([] { AVConfiguration().Save(); });
+  data_.reset();
+}
+
+void InstallTranslations(QApplication& app) {
+  const QLocale locale;
+  auto* qt = new QTranslator(&app);
+  if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(qt);
+  }
+  // The program's own: beside the program (a build) or in its data folder.
+  const QString program = QCoreApplication::applicationDirPath();
+  for (const QString& folder :
+       {program + QStringLiteral("/translations"),
+        QDir(program).absoluteFilePath(QStringLiteral("../share/veltrano/translations"))}) {
+    auto* own = new QTranslator(&app);
+    if (own->load(locale, QStringLiteral("veltrano"), QStringLiteral("_"), folder)) {
+      QCoreApplication::installTranslator(own);
+      break;
+    }
+  }
+}
+
+}  // namespace veltrano::gui

@@ -1,0 +1,144 @@
+#include "gui/CategoryCommands.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QWidget>
+
+#include "common/AVNodes.h"
+#include "converter/MessageBoxes.h"
+#include "gui/CategoryDlg.h"
+#include "gui/Icons.h"
+#include "platform/Shell.h"
+
+namespace veltrano::gui {
+namespace {
+
+QAction* NewAction(QObject* parent, TIcon icon, const QString& text) {
+  return new QAction(Icon(icon), text, parent);
+}
+
+}  // namespace
+
+TCategoryCommands::TCategoryCommands(QWidget* window, TNodeTree& model, ITaskView& explorer,
+                                     ITaskView& list)
+    : QObject(window), window_(window), model_(model), explorer_(explorer), list_(list) {
+  actOpenFolder = NewAction(this, TIcon::Category, tr("打开文件夹"));
+  actNewCategory = NewAction(this, TIcon::NewCategory, tr("新建分类"));
+  actDelCategory = NewAction(this, TIcon::Delete, tr("删除"));
+  actCategoryProp = NewAction(this, TIcon::Properties, tr("属性"));
+  actDelTask = NewAction(this, TIcon::Delete, tr("删除任务"));
+  actOpenSource = NewAction(this, TIcon::OpenFile, tr("打开原始文件"));
+  actOpenConverted = NewAction(this, TIcon::Start, tr("打开已转换完的文件"));
+  actExploreFile = NewAction(this, TIcon::ExploreFile, tr("打开目录"));
+  connect(actOpenFolder, &QAction::triggered, this, &TCategoryCommands::OpenFolder);
+  connect(actNewCategory, &QAction::triggered, this, &TCategoryCommands::NewCategory);
+  connect(actDelCategory, &QAction::triggered, this, &TCategoryCommands::DeleteCategory);
+  connect(actCategoryProp, &QAction::triggered, this, &TCategoryCommands::CategoryProperties);
+  connect(actDelTask, &QAction::triggered, this, &TCategoryCommands::DeleteTasks);
+  connect(actOpenSource, &QAction::triggered, this, &TCategoryCommands::OpenSource);
+  connect(actOpenConverted, &QAction::triggered, this, &TCategoryCommands::OpenConverted);
+  connect(actExploreFile, &QAction::triggered, this, &TCategoryCommands::ExploreConverted);
+  CreateMenus();
+  UpdateActions();
+}
+
+void TCategoryCommands::CreateMenus() {
+  pmConverted = new QMenu(window_);
+  pmConverted->addAction(actOpenFolder);
+  pmConverted->addSeparator();
+  pmConverted->addAction(actNewCategory);
+  pmConverted->addAction(actDelCategory);
+  pmConverted->addSeparator();
+  pmConverted->addAction(actCategoryProp);
+  pmTask = new QMenu(window_);
+  pmTask->addAction(actDelTask);
+  pmTask->addSeparator();
+  pmTask->addAction(actOpenSource);
+  pmTask->addAction(actOpenConverted);
+  pmTask->addAction(actExploreFile);
+  // A menu is about to show: its items must reflect this very moment.
+  connect(pmConverted, &QMenu::aboutToShow, this, &TCategoryCommands::UpdateActions);
+  connect(pmTask, &QMenu::aboutToShow, this, &TCategoryCommands::UpdateActions);
+}
+
+TConvertedNode* TCategoryCommands::GetConvertedNode() const {
+  return dynamic_cast<TConvertedNode*>(GetCurrNodeObject(explorer_));
+}
+
+void TCategoryCommands::UpdateActions() {
+  const TConvertedNode* category = GetConvertedNode();
+  actDelCategory->setEnabled(category != nullptr && !category->IsRoot());
+  const size_t selected = list_.SelectedRows().size();
+  const TAVTask* current = CurrentTask(list_);
+  actDelTask->setEnabled(selected > 0);
+  actOpenSource->setEnabled(selected == 1 && current != nullptr && current->CanOpenSource());
+  const bool converted = selected == 1 && current != nullptr && current->ConvertedIsValid();
+  actOpenConverted->setEnabled(converted);
+  actExploreFile->setEnabled(converted);
+}
+
+// Categories ------------------------------------------------------------------
+// The category menu shows only on a category, so these always find one; a
+// command that does not is ignored.
+
+void TCategoryCommands::OpenFolder() {
+  if (const TConvertedNode* category = GetConvertedNode()) ExploreFolder(category->Folder(), true);
+}
+
+void TCategoryCommands::NewCategory() {
+  TConvertedNode* parent = GetConvertedNode();
+  if (parent == nullptr) return;
+  std::string name;
+  std::string folder;
+  if (!EditCategory(window_, name, folder, true)) return;
+  model_.NewCategory(*parent, name, folder);
+}
+
+void TCategoryCommands::CategoryProperties() {
+  TConvertedNode* category = GetConvertedNode();
+  if (category == nullptr) return;
+  std::string name = category->Category();
+  std::string folder = category->Folder();
+  if (!EditCategory(window_, name, folder, false)) return;
+  model_.UpdateCategory(*category, name, folder);
+}
+
+void TCategoryCommands::DeleteCategory() {
+  TConvertedNode* category = GetConvertedNode();
+  if (category == nullptr || category->IsRoot()) return;
+  if (!AskWarning(tr("Do you want to delete the selected category?").toStdString())) return;
+  model_.DeleteCategory(*category);
+  UpdateActions();
+}
+
+// Tasks -----------------------------------------------------------------------
+
+void TCategoryCommands::DeletePressed() {
+  UpdateActions();
+  if (actDelTask->isEnabled()) DeleteTasks();
+}
+
+void TCategoryCommands::DeleteTasks() {
+  if (list_.SelectedRows().empty()) return;
+  bool delete_source = false;
+  bool delete_target = false;
+  if (!ConfirmDelete(window_, delete_source, delete_target)) return;
+  // The selection is read after the dialog: a task may have completed and
+  // left the list while it was open.
+  model_.DeleteTasks(SelectedTasks(list_), delete_source, delete_target);
+  UpdateActions();
+}
+
+void TCategoryCommands::OpenSource() {
+  if (const TAVTask* task = CurrentTask(list_)) OpenDocument(task->Settings().SourceFile());
+}
+
+void TCategoryCommands::OpenConverted() {
+  if (const TAVTask* task = CurrentTask(list_)) OpenDocument(task->Settings().TargetFile());
+}
+
+void TCategoryCommands::ExploreConverted() {
+  if (const TAVTask* task = CurrentTask(list_)) ExploreFile(task->Settings().TargetFile(), true);
+}
+
+}  // namespace veltrano::gui

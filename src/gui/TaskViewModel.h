@@ -1,0 +1,88 @@
+// The task model's views as Qt item models: the explorer tree, the task list
+// and the task information list are each a TTaskViewModel under a QTreeView.
+//
+// A row keeps the id and the TNodeObject* the model gave it; data() asks the
+// object for its caption and image when Qt paints, so InvalidateRow is a
+// dataChanged of that row. The model owns the selection model that its view
+// must use (the focus is its current index), so the core reads the focused
+// and selected rows from here. Rows are never owned: the objects belong to
+// the core.
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <QItemSelectionModel>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/RowTree.h"
+#include "common/TaskView.h"
+
+class QTreeView;
+
+namespace veltrano::gui {
+
+class TTaskViewModel final : public QAbstractItemModel, public ITaskView {
+  Q_OBJECT
+
+ public:
+  // The icon of an image index (-1: none); only the first column shows one.
+  using TImageProvider = std::function<QIcon(int image_index)>;
+
+  explicit TTaskViewModel(QObject* parent = nullptr);
+
+  void SetImageProvider(TImageProvider provider) { images_ = std::move(provider); }
+  QItemSelectionModel& Selection() { return selection_; }
+  // Shows this model in `view` with its selection model, and keeps the
+  // view's column widths following AddColumn.
+  void Attach(QTreeView& view);
+
+  // True while SelectRow runs: selection signals then come from the core,
+  // which fills the lists itself.
+  bool InSelectRow() const { return in_select_row_; }
+
+  TRowId RowOf(const QModelIndex& index) const;
+  QModelIndex IndexOf(TRowId row, int column = 0) const;
+
+  // ITaskView
+  TRowId AddChild(TRowId parent, TNodeObject* object) override;
+  void DeleteRow(TRowId row) override;
+  void Clear() override;
+  void InvalidateRow(TRowId row) override;
+  TNodeObject* RowObject(TRowId row) const override;
+  TRowId ParentRow(TRowId row) const override;
+  std::vector<TRowId> ChildRows(TRowId row) const override;
+  TRowId FocusedRow() const override;
+  std::vector<TRowId> SelectedRows() const override;
+  bool IsSelected(TRowId row) const override;
+  void SelectRow(TRowId row) override;
+  void ClearColumns() override;
+  void AddColumn(const std::string& caption, int width) override;
+
+  // QAbstractItemModel
+  QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+ signals:
+  // The columns were replaced or added to; an attached view takes their widths.
+  void ColumnsChanged();
+
+ private:
+  void ApplyColumns(QTreeView& view) const;
+
+  QItemSelectionModel selection_;
+  TImageProvider images_;
+  TRowTree rows_;
+  std::vector<std::pair<QString, int>> columns_;
+  bool in_select_row_ = false;
+};
+
+}  // namespace veltrano::gui
