@@ -1,0 +1,233 @@
+// The run commands on real conversions, drops, file hand-overs and the
+// status bar.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QListView>
+#include <QMimeData>
+#include <QTabWidget>
+#include <QTest>
+#include <QUrl>
+
+#include "GuiFixture.h"
+#include "common/Configuration.h"
+#include "gui/Frames.h"
+#include "gui/RunCommands.h"
+#include "support/MediaFixture.h"
+
+namespace veltrano::test {
+namespace {
+
+using RunCommandsTest = GuiTest;
+
+struct TEnabled {
+  bool start;
+  bool pause;
+  bool stop;
+  bool operator==(const TEnabled&) const = default;
+};
+
+void PrintTo(const TEnabled& e, std::ostream* os) {
+  *os << "start " << e.start << ", pause " << e.pause << ", stop " << e.stop;
+}
+
+TEnabled Enabled(gui::TFormMain& window) {
+  window.UpdateActions();
+  const gui::TRunCommands& run = window.RunCommands();
+  return {run.actStartTask->isEnabled(), run.actPauseTask->isEnabled(),
+          run.actStopTask->isEnabled()};
+}
+
+TEST_F(RunCommandsTest, StartPauseResumeAndStopFollowTheFocusedTask) {
+  StartApp();
+  TAVTask& task = NewTask(SlowSettings("paused.mp4"));
+  ASSERT_EQ(wizard_calls.size(), 1u);
+  EXPECT_TRUE(wizard_calls[0].isEmpty());  // the command presets no source
+  ASSERT_EQ(ListedTasks(), (std::vector<TAVTask*>{&task}));
+  EXPECT_EQ(task.Status(), stRunning);
+  // No row focused or selected: nothing to start, pause or stop.
+  EXPECT_EQ(Enabled(Window()), (TEnabled{false, false, false}));
+
+  SelectTasks({&task});
+  EXPECT_EQ(Enabled(Window()), (TEnabled{false, true, true}));
+  ASSERT_TRUE(WaitForProgress(task));
+  Window().RunCommands().actPauseTask->trigger();
+  EXPECT_EQ(task.Status(), stPaused);
+  EXPECT_EQ(Enabled(Window()), (TEnabled{true, false, true}));
+  EXPECT_EQ(GetImageIndex(List(), task.Node()), static_cast<int>(stPaused));
+
+  // "开始转换" on a paused task resumes the same run.
+  const int64_t run_start = task.Converter().StartTime();
+  Window().RunCommands().actStartTask->trigger();
+  EXPECT_EQ(task.Status(), stRunning);
+  EXPECT_EQ(task.Converter().StartTime(), run_start);
+  EXPECT_EQ(Enabled(Window()), (TEnabled{false, true, true}));
+
+  Window().RunCommands().actStopTask->trigger();
+  EXPECT_EQ(task.Status(), stError);
+  EXPECT_EQ(Enabled(Window()), (TEnabled{true, false, false}));
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(ListedTasks(), (std::vector<TAVTask*>{&task}));  // a stopped task stays
+  EXPECT_TRUE(ProbeMedia(folder / "paused.mp4").opened);
+}
+
+TEST_F(RunCommandsTest, StopStopsOnlyTheRunningOnesOfTheSelection) {
+  StartApp();
+  TAVTask& stopped = NewTask(SlowSettings("stopped.mp4"));
+  stopped.Stop();
+  ASSERT_TRUE(WaitForIdle());
+  TAVTask& running = NewTask(SlowSettings("running.mp4"));
+  SelectTasks({&stopped, &running});
+  // The focused task is stopped: it can be started, not paused; the
+  // selection holds a running one, which can be stopped.
+  EXPECT_EQ(Enabled(Window()), (TEnabled{true, false, true}));
+  Window().RunCommands().actStopTask->trigger();
+  EXPECT_EQ(running.Status(), stError);
+  EXPECT_EQ(stopped.Status(), stError);
+  EXPECT_FALSE(stopped.Converter().IsRunning());
+  ASSERT_TRUE(WaitForIdle());
+
+  // Starting the stopped task again converts from the beginning.
+  SelectTasks({&stopped});
+  Window().RunCommands().actStartTask->trigger();
+  EXPECT_EQ(stopped.Status(), stRunning);
+  EXPECT_TRUE(stopped.Converter().IsRunning());
+}
+
+TEST_F(RunCommandsTest, TheStatusBarCountsRunningTasksAndGivesARangeOnceKnown) {
+  StartApp();
+  Window().UpdateStatus();
+  EXPECT_EQ(Window().RunningText().toStdString(), "正在转换: 0 个任务");
+  EXPECT_EQ(Window().FinishText().toStdString(), "全部完成还需: --");
+  TAVTask& task = NewTask(SlowSettings("timed.mp4"));
+  Window().UpdateStatus();
+  EXPECT_EQ(Window().RunningText().toStdString(), "正在转换: 1 个任务");
+  EXPECT_EQ(Window().FinishText().toStdString(), "全部完成还需: --");
+  // Two reports of the running task, with progress between them, give the range.
+  int64_t seen = 0;
+  double converted = 0;
+  for (int report = 0; report < 2; ++report) {
+    ASSERT_TRUE(WaitUntil([&] {
+      return task.Converter().LastTime() != seen &&
+             task.Converter().ConvertedDuration() > converted;
+    }));
+    seen = task.Converter().LastTime();
+    converted = task.Converter().ConvertedDuration();
+    Window().UpdateStatus();
+  }
+  ASSERT_EQ(task.Status(), stRunning);
+  EXPECT_NE(Window().FinishText().indexOf(QStringLiteral(" – ")), -1)
+      << Window().FinishText().toStdString();
+  task.Pause();
+  Window().UpdateStatus();
+  EXPECT_EQ(Window().RunningText().toStdString(), "正在转换: 0 个任务");
+  EXPECT_EQ(Window().FinishText().toStdString(), "全部完成还需: --");
+}
+
+TEST_F(RunCommandsTest, TheLogFrameShowsTheFocusedTaskUntilClearLogEmptiesIt) {
+  StartApp();
+  gui::TFrameInfo& info = Window().FrameInfo();
+  EXPECT_FALSE(info.pages->isTabVisible(0));  // "Task Info" stays hidden
+  EXPECT_EQ(info.pages->currentWidget(), info.lstLog);
+  TAVTask& task = NewTask(SlowSettings("logged.mp4"));
+  info.UpdateActions();
+  EXPECT_FALSE(info.actClearLog->isEnabled());  // an empty log list
+
+  SelectTasks({&task});
+  // The run logs the option no encoder takes.
+  ASSERT_TRUE(WaitUntil([&] {
+    return info.LogModel()
+        .Lines()
+        .join(QLatin1Char('\n'))
+        .contains(QStringLiteral("veltranomarker"));
+  }));
+  EXPECT_TRUE(info.actClearLog->isEnabled());
+  task.Stop();
+  ASSERT_TRUE(WaitForIdle());
+
+  // Another node listed: the frame still shows the task it showed.
+  TConvertedNode& root = *Window().Model().FindCategory(1);
+  Window().FrameExplorer().Model().Selection().setCurrentIndex(
+      Window().FrameExplorer().Model().IndexOf(root.Node()), QItemSelectionModel::ClearAndSelect);
+  EXPECT_GT(info.LogModel().LineCount(), 0);
+  info.actClearLog->trigger();
+  EXPECT_EQ(info.LogModel().LineCount(), 0);
+  EXPECT_FALSE(info.actClearLog->isEnabled());
+  EXPECT_TRUE(task.Log().empty());
+}
+
+// A drag of `files` entering the task list; returns whether it was taken.
+bool DragEnters(QWidget& viewport, const QList<QUrl>& urls, Qt::DropAction* action = nullptr) {
+  QMimeData data;
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data,
+                        Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&viewport, &enter);
+  if (action != nullptr) *action = enter.dropAction();
+  return enter.isAccepted();
+}
+
+TEST_F(RunCommandsTest, DroppedFilesAllReachTheNewConversionAndOtherDragsAreRefused) {
+  StartApp();
+  QWidget& viewport = *Window().FrameList().vstTaskList->viewport();
+  const QUrl one = QUrl::fromLocalFile(QString::fromStdString((folder / "a b.mp4").string()));
+  const QUrl two = QUrl::fromLocalFile(QString::fromStdString((folder / "二.mkv").string()));
+  Qt::DropAction action = Qt::IgnoreAction;
+  EXPECT_TRUE(DragEnters(viewport, {one}, &action));
+  EXPECT_EQ(action, Qt::LinkAction);
+  EXPECT_TRUE(DragEnters(viewport, {one, two}));
+  EXPECT_FALSE(DragEnters(viewport, {QUrl(QStringLiteral("https://tellurix.example/a.mp4"))}));
+  EXPECT_FALSE(DragEnters(viewport, {}));
+
+  QMimeData data;
+  data.setUrls({one, QUrl(QStringLiteral("https://tellurix.example/x.mp4")), two});
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton,
+                  Qt::NoModifier);
+  QApplication::sendEvent(&viewport, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  ASSERT_TRUE(WaitUntil([this] { return !wizard_calls.empty(); }, std::chrono::seconds(5)));
+  ASSERT_EQ(wizard_calls.size(), 1u);
+  EXPECT_EQ(wizard_calls[0], (QStringList{one.toLocalFile(), two.toLocalFile()}));
+}
+
+TEST_F(RunCommandsTest, HandedOverFilesWaitForAnOpenDialogAndGetTheTargetsInUse) {
+  StartApp();
+  TAVTask& task = NewTask(SlowSettings("busy.mp4"));
+  wizard_calls.clear();
+  wizard_reserved.clear();
+  QDialog dialog(&Window());
+  const auto closed = OnNextModal([&](QWidget* modal) {
+    // While a dialog is open the files wait.
+    Window().OpenFiles({QStringLiteral("/media/a.mp4")});
+    QTest::qWait(300);
+    EXPECT_TRUE(wizard_calls.empty());
+    modal->close();
+  });
+  dialog.exec();
+  ASSERT_TRUE(*closed);
+  ASSERT_TRUE(WaitUntil([&] { return !wizard_calls.empty(); }, std::chrono::seconds(5)));
+  EXPECT_EQ(wizard_calls[0], QStringList{QStringLiteral("/media/a.mp4")});
+  // The wizard learns the targets of the unfiled tasks, which it must not propose.
+  EXPECT_EQ(wizard_reserved[0], std::vector<std::string>{task.Settings().TargetFile()});
+}
+
+TEST_F(RunCommandsTest, ShutdownWhenDoneStartsFromTheConfigurationAndToggles) {
+  AVConfiguration().SetShutdownWhenDone(true);
+  StartApp();
+  QAction* shutdown = Window().RunCommands().actShutdown;
+  EXPECT_TRUE(shutdown->isChecked());
+  shutdown->trigger();
+  EXPECT_FALSE(shutdown->isChecked());
+  EXPECT_FALSE(AVConfiguration().ShutdownWhenDone());
+  shutdown->trigger();
+  EXPECT_TRUE(shutdown->isChecked());
+  EXPECT_TRUE(AVConfiguration().ShutdownWhenDone());
+  // Saved with the configuration at exit.
+  CloseApp();
+  AVConfiguration().SetShutdownWhenDone(false);
+  AVConfiguration().Load();
+  EXPECT_TRUE(AVConfiguration().ShutdownWhenDone());
+}
+
+}  // namespace
+}  // namespace veltrano::test
