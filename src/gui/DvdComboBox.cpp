@@ -39,9 +39,9 @@ bool IsDvdFolder(const QString& name) {
 class TDvdSourceDialog : public QFileDialog {
  public:
   explicit TDvdSourceDialog(QWidget* parent) : QFileDialog(parent) {
-    setWindowTitle(tr("打开DVD文件夹或映像…"));
+    setWindowTitle(TDvdCombo::tr("打开DVD文件夹或映像…"));
     setFileMode(QFileDialog::ExistingFile);
-    setNameFilter(QtNameFilters(tr("DVD(*.iso;VIDEO_TS.IFO)|*.iso;VIDEO_TS.IFO")));
+    setNameFilter(QtNameFilters(QStringLiteral("DVD(*.iso;VIDEO_TS.IFO)|*.iso;VIDEO_TS.IFO")));
   }
 
   void accept() override {

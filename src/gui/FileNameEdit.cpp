@@ -54,7 +54,8 @@ QString TFileNameEdit::FileName() const { return edit_->text(); }
 void TFileNameEdit::SetFileName(const QString& name) { edit_->setText(name); }
 
 void TFileNameEdit::Browse() {
-  QFileDialog dialog(window(), QString(), QFileInfo(FileName().trimmed()).path());
+  const QString current = FileName().trimmed();
+  QFileDialog dialog(window(), QString(), current.isEmpty() ? QString() : QFileInfo(current).absolutePath());
   if (!filter_.isEmpty()) dialog.setNameFilter(QtNameFilters(filter_));
   switch (kind_) {
     case TKind::OpenFile: dialog.setFileMode(QFileDialog::ExistingFile); break;
@@ -64,7 +65,7 @@ void TFileNameEdit::Browse() {
       dialog.setAcceptMode(QFileDialog::AcceptSave);
       break;
   }
-  if (!FileName().trimmed().isEmpty()) dialog.selectFile(FileName().trimmed());
+  if (!current.isEmpty()) dialog.selectFile(current);
   if (dialog.exec() != QDialog::Accepted) return;
   const QStringList names = dialog.selectedFiles();
   if (names.isEmpty()) return;

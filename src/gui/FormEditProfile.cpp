@@ -68,8 +68,9 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
   for (const std::string& caption : profiles_.Categories()) {
     if (caption != "Images") lstCategory->addItem(QString::fromStdString(caption));
   }
-  connect(lstCategory, &QListWidget::itemClicked, this, &TFormEditProfile::FillProfiles);
-  connect(lstProfile, &QListWidget::itemClicked, this, &TFormEditProfile::ProfileClicked);
+  // A category or profile picked with the mouse or the keyboard.
+  connect(lstCategory, &QListWidget::currentRowChanged, this, &TFormEditProfile::FillProfiles);
+  connect(lstProfile, &QListWidget::currentRowChanged, this, &TFormEditProfile::ProfileClicked);
   connect(FrameProfile, &TFrameProfile::DescriptionChanged, this, [this](const QString& text) {
     if (QListWidgetItem* item = lstProfile->currentItem()) item->setText(text);
   });
@@ -89,13 +90,16 @@ void TFormEditProfile::SetCurrentProfile(TAVCustomAudioProfile* profile) {
   const QString category = QString::fromStdString(profile->Category());
   for (int row = 0; row < lstCategory->count(); ++row) {
     if (lstCategory->item(row)->text().compare(category, Qt::CaseInsensitive) == 0) {
+      const QSignalBlocker blocker(lstCategory);
       lstCategory->setCurrentRow(row);
       break;
     }
   }
   FillProfiles();
   for (int row = 0; row < lstProfile->count(); ++row) {
-    if (ProfileOf(lstProfile->item(row)) == profile) lstProfile->setCurrentRow(row);
+    if (ProfileOf(lstProfile->item(row)) != profile) continue;
+    const QSignalBlocker blocker(lstProfile);
+    lstProfile->setCurrentRow(row);
   }
   Show(profile);
 }

@@ -432,12 +432,12 @@ std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConve
   if (DvdTabShown()) {
     auto settings = NewSettings(SourceName(), first_target);
     settings->SetSourceType(TAVSourceType::stDvd);
-    settings->SetDvdDriver(FCbbDvd->Drive());
+    settings->SetDvdDriver(CurrentTitle().dvd);
     settings->SetDvdTitle(CurrentTitle().index);
     settings->SetDvdChapter(cbbChapter->currentText().toInt());
     settings->SetDvdThrough(cbbThrough->currentText().toInt());
     settings->SetDvdAngle(cbbAngle->currentText().toInt());
-    settings->SetDvdVolume(FCbbDvd->VolumeLabel());
+    settings->SetDvdVolume(title_label_);
     result.push_back(std::move(settings));
     return result;
   }

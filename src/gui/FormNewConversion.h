@@ -149,6 +149,7 @@ class TFormNewConversion : public QWizard {
   QStringList sources_;
   QString proposed_target_;  // the target last proposed, to re-propose on profile changes
   std::string scanned_dvd_;  // the path last scanned; empty before the first scan
+  std::string title_label_;  // the volume label of the disc the title list comes from
   std::vector<TDvdTitle> title_list_;
   bool scanning_ = false;
   std::vector<std::unique_ptr<TAVFilter>> filters_;  // in the order of lstFilters

@@ -5,6 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include <vector>
+
 #include <fmt/format.h>
 
 #include "converter/AVProfile.h"
@@ -13,37 +15,52 @@
 namespace veltrano::gui {
 namespace {
 
-QLabel* ValueLabel(const char* name, QWidget* parent) {
-  auto* label = new QLabel(parent);
-  label->setObjectName(QLatin1String(name));
-  label->setMinimumWidth(80);
-  return label;
+// A row of a group: the caption and the object name of its value label.
+struct TValueRow {
+  QString caption;
+  const char* name;
+};
+
+// A group of captioned value labels; the labels are returned in row order.
+QGroupBox* ValueGroup(const QString& title, const std::vector<TValueRow>& rows,
+                      std::vector<QLabel*>& values, QWidget* parent) {
+  auto* group = new QGroupBox(title, parent);
+  auto* form = new QFormLayout(group);
+  for (const TValueRow& row : rows) {
+    auto* value = new QLabel(group);
+    value->setObjectName(QLatin1String(row.name));
+    value->setMinimumWidth(80);
+    form->addRow(row.caption, value);
+    values.push_back(value);
+  }
+  return group;
 }
 
 }  // namespace
 
 TFrameVideoInfo::TFrameVideoInfo(QWidget* parent) : QWidget(parent) {
-  auto* video = new QGroupBox(tr("视频信息"), this);
-  auto* video_rows = new QFormLayout(video);
-  lblFrameSize = ValueLabel("lblFrameSize", video);
-  lblVideoEncoder = ValueLabel("lblVideoEncoder", video);
-  lblFrameRate = ValueLabel("lblFrameRate", video);
-  lblVideoBitrate = ValueLabel("lblVideoBitrate", video);
-  video_rows->addRow(tr("屏幕尺寸"), lblFrameSize);
-  video_rows->addRow(tr("视频编码"), lblVideoEncoder);
-  video_rows->addRow(tr("帧率"), lblFrameRate);
-  video_rows->addRow(tr("码率(kbps)"), lblVideoBitrate);
-
-  auto* audio = new QGroupBox(tr("音频信息"), this);
-  auto* audio_rows = new QFormLayout(audio);
-  lblSampleRate = ValueLabel("lblSampleRate", audio);
-  lblAudioEncoder = ValueLabel("lblAudioEncoder", audio);
-  lblChannels = ValueLabel("lblChannels", audio);
-  lblAudioBitrate = ValueLabel("lblAudioBitrate", audio);
-  audio_rows->addRow(tr("采样率"), lblSampleRate);
-  audio_rows->addRow(tr("音频编码"), lblAudioEncoder);
-  audio_rows->addRow(tr("音频声道"), lblChannels);
-  audio_rows->addRow(tr("码率(kbps)"), lblAudioBitrate);
+  std::vector<QLabel*> video_values;
+  QGroupBox* video = ValueGroup(tr("视频信息"),
+                                {{tr("屏幕尺寸"), "lblFrameSize"},
+                                 {tr("视频编码"), "lblVideoEncoder"},
+                                 {tr("帧率"), "lblFrameRate"},
+                                 {tr("码率(kbps)"), "lblVideoBitrate"}},
+                                video_values, this);
+  lblFrameSize = video_values[0];
+  lblVideoEncoder = video_values[1];
+  lblFrameRate = video_values[2];
+  lblVideoBitrate = video_values[3];
+  std::vector<QLabel*> audio_values;
+  QGroupBox* audio = ValueGroup(tr("音频信息"),
+                                {{tr("采样率"), "lblSampleRate"},
+                                 {tr("音频编码"), "lblAudioEncoder"},
+                                 {tr("音频声道"), "lblChannels"},
+                                 {tr("码率(kbps)"), "lblAudioBitrate"}},
+                                audio_values, this);
+  lblSampleRate = audio_values[0];
+  lblAudioEncoder = audio_values[1];
+  lblChannels = audio_values[2];
+  lblAudioBitrate = audio_values[3];
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

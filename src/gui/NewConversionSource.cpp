@@ -183,7 +183,7 @@ void TFormNewConversion::ProposeTarget() {
   if (!SourceIsValid()) return;
   const std::string target =
       DvdTabShown()
-          ? OutputTarget(fmt::format("{}_{}{}", FCbbDvd->VolumeLabel(), CurrentTitle().index,
+          ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
                                      ProfileExtension()),
                          reserved_targets_)
           : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
@@ -232,6 +232,7 @@ void TFormNewConversion::ScanDvd(const std::string& path) {
       const QSignalBlocker blocker(cbbTitle);
       cbbTitle->clear();
       title_list_ = std::move(titles);
+      title_label_ = FCbbDvd->VolumeLabel();
       for (const TDvdTitle& title : title_list_) {
         cbbTitle->addItem(QString::fromStdString(DvdTitleCaption(title)));
       }

@@ -225,7 +225,6 @@ TEST_F(NewConversion, EditorHandingBackNoProfileKeepsTheWizardsOwnOrNone) {
     const QList<QListWidgetItem*> zune = editor->lstCategory->findItems(QStringLiteral("Zune"), Qt::MatchExactly);
     ASSERT_EQ(zune.size(), 1);
     editor->lstCategory->setCurrentItem(zune[0]);
-    emit editor->lstCategory->itemClicked(zune[0]);
     while (editor->lstProfile->count() > 0) editor->actDelete->trigger();
     EXPECT_EQ(editor->CurrentProfile(), nullptr);
     editor->reject();

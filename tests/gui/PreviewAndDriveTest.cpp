@@ -59,18 +59,6 @@ TEST(PreviewWidget, PaintsTheFrameUnskewedOverTheControlAndBlackWhenInactive) {
   EXPECT_EQ(preview.grab().toImage().pixel(80, 30), qRgb(0, 0, 0));
 }
 
-TEST(PreviewWidget, AudioOnlySourceStaysBlack) {
-  veltrano::test::TClip spec;
-  spec.video = false;
-  const fs::path sound = veltrano::test::SharedClip("preview-sound.wav", spec);
-  TAVPreviewWidget preview;
-  preview.resize(40, 30);
-  preview.SetInputFile(sound.string());
-  preview.SetActive(true);
-  EXPECT_FALSE(preview.Active());
-  EXPECT_EQ(preview.grab().toImage().pixel(20, 15), qRgb(0, 0, 0));
-}
-
 // A mount table with one DVD mounted at `dvd` (a folder holding VIDEO_TS).
 TDriveSystemPaths FakeDrives(const fs::path& root, const fs::path& dvd) {
   fs::create_directories(root / "dev");
