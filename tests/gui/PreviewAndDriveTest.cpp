@@ -102,6 +102,37 @@ TEST(DvdCombo, KeepsOpenedFoldersAndTheSelectionAcrossRebuilds) {
   EXPECT_EQ(combo.Drive(), "/videos/Movie.iso");
 }
 
+TEST(DvdCombo, FollowsDiscsAsTheyAreMountedAndUnmounted) {
+  const fs::path root = MakeTempFolder("mounts");
+  const fs::path device = root / "dev" / "sr0";
+  const fs::path point = root / "disc";
+  fs::create_directories(device.parent_path());
+  fs::create_directories(point);
+  std::ofstream(device) << "";
+  TDriveSystemPaths paths;  // the real mount table
+  paths.dev = device.parent_path().string();
+  paths.by_label = (root / "by-label").string();
+  TDvdCombo combo(nullptr, paths);
+  EXPECT_EQ(combo.count(), 0);
+
+  using veltrano::test::RunCommand;
+  using veltrano::test::ShellQuote;
+  const std::string unmount = "umount " + ShellQuote(point.string());
+  if (RunCommand("mount -t tmpfs " + ShellQuote(device.string()) + " " + ShellQuote(point.string()))
+          .exit_code != 0) {
+    GTEST_SKIP() << "mounting needs privileges this run does not have";
+  }
+  struct TUnmount {
+    std::string command;
+    ~TUnmount() { RunCommand(command); }
+  } unmount_at_end{unmount};
+  fs::create_directories(point / "VIDEO_TS");
+  std::ofstream(point / "VIDEO_TS" / "VIDEO_TS.IFO") << "DVDVIDEO-VMG";
+  EXPECT_TRUE(SpinUntil([&] { return combo.count() == 1; }));
+  EXPECT_EQ(RunCommand(unmount).exit_code, 0);
+  EXPECT_TRUE(SpinUntil([&] { return combo.count() == 0; }));
+}
+
 TEST(DvdCombo, DvdRootsOfFoldersFilesAndImages) {
   const fs::path disc = MakeTempFolder("root") / "Holiday";
   fs::create_directories(disc / "VIDEO_TS");
