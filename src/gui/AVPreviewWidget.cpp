@@ -20,7 +20,9 @@ void TAVPreviewWidget::SetActive(bool active) {
   update();
 }
 
-void TAVPreviewWidget::SetTimestamp(double seconds) { preview_.SetTimestamp(seconds); }
+void TAVPreviewWidget::SetTimestamp(double seconds) {
+  preview_.SetTimestamp(seconds);
+}
 
 void TAVPreviewWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);

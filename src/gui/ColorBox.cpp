@@ -41,11 +41,16 @@ TColorBox::TColorBox(TColors colors, QWidget* parent) : QComboBox(parent) {
   AddColor(QStringLiteral("Medium Gray"), 0xA4A0A0);
   const QPalette palette = QApplication::palette();
   const std::pair<const char*, QPalette::ColorRole> system[] = {
-      {"Window", QPalette::Window},           {"Window Text", QPalette::WindowText},
-      {"Base", QPalette::Base},               {"Text", QPalette::Text},
-      {"Button Face", QPalette::Button},      {"Button Text", QPalette::ButtonText},
-      {"Highlight", QPalette::Highlight},     {"Highlight Text", QPalette::HighlightedText},
-      {"Info Background", QPalette::ToolTipBase}, {"Info Text", QPalette::ToolTipText},
+      {"Window", QPalette::Window},
+      {"Window Text", QPalette::WindowText},
+      {"Base", QPalette::Base},
+      {"Text", QPalette::Text},
+      {"Button Face", QPalette::Button},
+      {"Button Text", QPalette::ButtonText},
+      {"Highlight", QPalette::Highlight},
+      {"Highlight Text", QPalette::HighlightedText},
+      {"Info Background", QPalette::ToolTipBase},
+      {"Info Text", QPalette::ToolTipText},
   };
   for (const auto& [name, role] : system) {
     AddColor(QString::fromLatin1(name), FromQColor(palette.color(QPalette::Active, role)));
@@ -70,7 +75,9 @@ void TColorBox::SetColor(TColor color) {
   setCurrentIndex(index);
 }
 
-QString TColorBox::ColorName() const { return currentIndex() < 0 ? QString() : currentText(); }
+QString TColorBox::ColorName() const {
+  return currentIndex() < 0 ? QString() : currentText();
+}
 
 void TColorBox::SetColorName(const QString& name) {
   int index = findText(name);

@@ -92,7 +92,8 @@ void TDvdCombo::Rebuild() {
   for (const TDvdDrive& drive : ListDvdDrives(text_case_, paths_)) {
     add(drive.mount_point, drive.label, drive.text);
   }
-  for (const auto& [path, label] : added_) add(path, label, DriveEntryText(path, label, text_case_));
+  for (const auto& [path, label] : added_)
+    add(path, label, DriveEntryText(path, label, text_case_));
   setCurrentIndex(findData(QString::fromStdString(selected), kPathRole));
 }
 

@@ -40,7 +40,9 @@ TFileNameEdit::TFileNameEdit(QWidget* parent)
   connect(button_, &QToolButton::clicked, this, &TFileNameEdit::Browse);
 }
 
-void TFileNameEdit::SetReadOnly(bool read_only) { edit_->setReadOnly(read_only); }
+void TFileNameEdit::SetReadOnly(bool read_only) {
+  edit_->setReadOnly(read_only);
+}
 
 void TFileNameEdit::EnableCompletion() {
   auto* model = new QFileSystemModel(this);
@@ -49,17 +51,26 @@ void TFileNameEdit::EnableCompletion() {
   edit_->setCompleter(completer);
 }
 
-QString TFileNameEdit::FileName() const { return edit_->text(); }
+QString TFileNameEdit::FileName() const {
+  return edit_->text();
+}
 
-void TFileNameEdit::SetFileName(const QString& name) { edit_->setText(name); }
+void TFileNameEdit::SetFileName(const QString& name) {
+  edit_->setText(name);
+}
 
 void TFileNameEdit::Browse() {
   const QString current = FileName().trimmed();
-  QFileDialog dialog(window(), QString(), current.isEmpty() ? QString() : QFileInfo(current).absolutePath());
+  QFileDialog dialog(window(), QString(),
+                     current.isEmpty() ? QString() : QFileInfo(current).absolutePath());
   if (!filter_.isEmpty()) dialog.setNameFilter(QtNameFilters(filter_));
   switch (kind_) {
-    case TKind::OpenFile: dialog.setFileMode(QFileDialog::ExistingFile); break;
-    case TKind::OpenFiles: dialog.setFileMode(QFileDialog::ExistingFiles); break;
+    case TKind::OpenFile:
+      dialog.setFileMode(QFileDialog::ExistingFile);
+      break;
+    case TKind::OpenFiles:
+      dialog.setFileMode(QFileDialog::ExistingFiles);
+      break;
     case TKind::SaveFile:
       dialog.setFileMode(QFileDialog::AnyFile);
       dialog.setAcceptMode(QFileDialog::AcceptSave);

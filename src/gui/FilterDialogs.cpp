@@ -24,7 +24,9 @@ namespace {
 // How often the dialogs re-evaluate what is enabled.
 constexpr int kIdleIntervalMs = 100;
 
-bool FileExists(const TFileNameEdit* edit) { return QFileInfo(edit->FileName()).isFile(); }
+bool FileExists(const TFileNameEdit* edit) {
+  return QFileInfo(edit->FileName()).isFile();
+}
 
 QSpinBox* SpinField(int minimum, int maximum, int value, QWidget* parent) {
   auto* spin = new QSpinBox(parent);
@@ -33,7 +35,9 @@ QSpinBox* SpinField(int minimum, int maximum, int value, QWidget* parent) {
   return spin;
 }
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 template <class Dialog, class Filter>
 bool Execute(Filter& filter, QWidget* parent, bool fill_from_filter) {
@@ -60,8 +64,12 @@ bool Execute(TAVFilter& filter, QWidget* parent, bool edit) {
 
 }  // namespace
 
-bool ExecuteNew(TAVFilter& filter, QWidget* parent) { return Execute(filter, parent, false); }
-bool ExecuteEdit(TAVFilter& filter, QWidget* parent) { return Execute(filter, parent, true); }
+bool ExecuteNew(TAVFilter& filter, QWidget* parent) {
+  return Execute(filter, parent, false);
+}
+bool ExecuteEdit(TAVFilter& filter, QWidget* parent) {
+  return Execute(filter, parent, true);
+}
 
 std::string MemoLinesText(const QString& memo) {
   if (memo.isEmpty()) return std::string();
@@ -79,6 +87,7 @@ QString MemoFromLinesText(const std::string& text) {
 }
 
 const QStringList& SubtitleCodePages() {
+  // clang-format off
   static const QStringList pages{
       "ISO-2022-JP", "ISO-2022-JP-1", "ISO-2022-JP-2", "ISO-8859-1",    "ISO-8859-2",
       "ISO-8859-3",  "ISO-8859-4",    "ISO-8859-5",    "ISO-8859-6",    "ISO-8859-7",
@@ -94,6 +103,7 @@ const QStringList& SubtitleCodePages() {
       "UCS-2BE",     "UCS-2LE",       "UCS-4",         "UCS-4BE",       "UCS-4LE",
       "UTF-16",      "UTF-16BE",      "UTF-16LE",      "UTF-32",        "UTF-32BE",
       "UTF-32LE",    "UTF-7"};
+  // clang-format on
   return pages;
 }
 
@@ -167,7 +177,9 @@ void TFormLogoFilter::SaveTo(TLogoFilter& filter) const {
   filter.SetY(edtY2->value());
 }
 
-bool TFormLogoFilter::FieldsAcceptable() const { return FileExists(edtLogo); }
+bool TFormLogoFilter::FieldsAcceptable() const {
+  return FileExists(edtLogo);
+}
 
 // TFormTextFilter ------------------------------------------------------------------
 
@@ -239,15 +251,14 @@ bool TFormTextFilter::FieldsAcceptable() const {
 
 // TFormSubtitleFilter --------------------------------------------------------------
 
-TFormSubtitleFilter::TFormSubtitleFilter(QWidget* parent)
-    : TFilterDialog(tr("字幕设置"), parent) {
+TFormSubtitleFilter::TFormSubtitleFilter(QWidget* parent) : TFilterDialog(tr("字幕设置"), parent) {
   auto* panel = new QWidget(this);
   auto* grid = new QGridLayout(panel);
   edtSubtitle = new TFileNameEdit(panel);
   edtSubtitle->setObjectName(QStringLiteral("edtSubtitle"));
-  edtSubtitle->SetFilter(QStringLiteral(
-      "SSA Files(*.ssa)|*.ssa|ASS Files(*.ass)|*.ass|SRT Files(*.srt)|*.srt|"
-      "Other Subtitle Files(*.txt)|*.txt"));
+  edtSubtitle->SetFilter(
+      QStringLiteral("SSA Files(*.ssa)|*.ssa|ASS Files(*.ass)|*.ass|SRT Files(*.srt)|*.srt|"
+                     "Other Subtitle Files(*.txt)|*.txt"));
   edtSubtitle->setMinimumWidth(280);
   edtFont = new TFileNameEdit(panel);
   edtFont->setObjectName(QStringLiteral("edtFont"));

@@ -20,9 +20,9 @@ namespace {
 constexpr int kProfileRole = Qt::UserRole;
 
 TAVCustomAudioProfile* ProfileOf(const QListWidgetItem* item) {
-  return item == nullptr ? nullptr
-                         : reinterpret_cast<TAVCustomAudioProfile*>(
-                               item->data(kProfileRole).value<quintptr>());
+  return item == nullptr
+             ? nullptr
+             : reinterpret_cast<TAVCustomAudioProfile*>(item->data(kProfileRole).value<quintptr>());
 }
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
@@ -51,10 +51,11 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
   actNewVideo = toolbar->addAction(ThemeIcon("video-x-generic", QStyle::SP_MediaPlay),
                                    tr("新建视频输出配置"));
   actNewVideo->setToolTip(tr("New Video Profile"));
-  actDelete = toolbar->addAction(ThemeIcon("edit-delete", QStyle::SP_TrashIcon), tr("删除输出配置"));
+  actDelete =
+      toolbar->addAction(ThemeIcon("edit-delete", QStyle::SP_TrashIcon), tr("删除输出配置"));
   actDelete->setToolTip(tr("Delete Profile"));
-  actSave = toolbar->addAction(ThemeIcon("document-save", QStyle::SP_DialogSaveButton),
-                               tr("保存并退出"));
+  actSave =
+      toolbar->addAction(ThemeIcon("document-save", QStyle::SP_DialogSaveButton), tr("保存并退出"));
   actSave->setToolTip(tr("Save and Exit"));
 
   auto* panes = new QHBoxLayout;
@@ -74,12 +75,10 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
   connect(FrameProfile, &TFrameProfile::DescriptionChanged, this, [this](const QString& text) {
     if (QListWidgetItem* item = lstProfile->currentItem()) item->setText(text);
   });
-  connect(actNewAudio, &QAction::triggered, this, [this] {
-    AddNew(std::make_unique<TAVCustomAudioProfile>(), "New Audio Profile");
-  });
-  connect(actNewVideo, &QAction::triggered, this, [this] {
-    AddNew(std::make_unique<TAVCustomVideoProfile>(), "New Video Profile");
-  });
+  connect(actNewAudio, &QAction::triggered, this,
+          [this] { AddNew(std::make_unique<TAVCustomAudioProfile>(), "New Audio Profile"); });
+  connect(actNewVideo, &QAction::triggered, this,
+          [this] { AddNew(std::make_unique<TAVCustomVideoProfile>(), "New Video Profile"); });
   connect(actDelete, &QAction::triggered, this, &TFormEditProfile::DeleteSelected);
   connect(actSave, &QAction::triggered, this, &TFormEditProfile::SaveAndExit);
   resize(760, 440);
@@ -177,7 +176,9 @@ void TFormEditProfile::showEvent(QShowEvent* event) {
   CentreOnDesktop(this);
 }
 
-void TFormEditProfile::UpdateActions() { actDelete->setEnabled(lstProfile->count() > 0); }
+void TFormEditProfile::UpdateActions() {
+  actDelete->setEnabled(lstProfile->count() > 0);
+}
 
 TAVCustomAudioProfile* EditProfile(TAVProfileList& profiles, TAVCustomAudioProfile* profile,
                                    QWidget* parent) {

@@ -1,6 +1,7 @@
 #include "gui/FormNewConversion.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -15,7 +16,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QCheckBox>
 
 #include <algorithm>
 #include <functional>
@@ -177,11 +177,11 @@ QWidget* TFormNewConversion::CreateFileTab() {
   edtSource->SetKind(TFileNameEdit::TKind::OpenFiles);
   edtSource->SetReadOnly(true);
   edtSource->SetTakesChoice(false);
-  edtSource->SetFilter(QStringLiteral(
-      "Video Files(*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov)|"
-      "*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov|"
-      "Picture Files(*.bmp;*.jpg;*.gif;*.tiff;*.png)|*.bmp;*.jpg;*.gif;*.tiff;*.png|"
-      "Audio Files (*.wav;*.mp3)|*.wav;*.mp3|All Files(*.*)|*.*"));
+  edtSource->SetFilter(
+      QStringLiteral("Video Files(*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov)|"
+                     "*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov|"
+                     "Picture Files(*.bmp;*.jpg;*.gif;*.tiff;*.png)|*.bmp;*.jpg;*.gif;*.tiff;*.png|"
+                     "Audio Files (*.wav;*.mp3)|*.wav;*.mp3|All Files(*.*)|*.*"));
   connect(edtSource, &TFileNameEdit::FilesChosen, this,
           [this](const QStringList& names) { ChooseSources(names); });
   connect(edtSource, &TFileNameEdit::FileNameChanged, this, &TFormNewConversion::SourceChanged);
@@ -268,7 +268,8 @@ QWizardPage* TFormNewConversion::CreateFilterPage() {
   toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   auto* menu = new QMenu(page);
   auto add_kind = [this, menu](const QString& caption, auto make) {
-    connect(menu->addAction(caption), &QAction::triggered, this, [this, make] { AddFilter(make()); });
+    connect(menu->addAction(caption), &QAction::triggered, this,
+            [this, make] { AddFilter(make()); });
   };
   add_kind(tr("新建标准水印"), [] { return std::unique_ptr<TAVFilter>(new TVideoStdFilter); });
   add_kind(tr("新建Logo水印"), [] { return std::unique_ptr<TAVFilter>(new TLogoFilter); });
@@ -320,7 +321,8 @@ void TFormNewConversion::CategoryChosen() {
   {
     const QSignalBlocker blocker(cbbProfile);
     cbbProfile->clear();
-    for (TAVProfile* profile : profiles_.ProfilesOfCategory(cbbCategory->currentText().toStdString())) {
+    for (TAVProfile* profile :
+         profiles_.ProfilesOfCategory(cbbCategory->currentText().toStdString())) {
       cbbProfile->addItem(QString::fromStdString(profile->Description()),
                           QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
     }
@@ -359,14 +361,14 @@ void TFormNewConversion::EditCurrentProfile() {
 
 void TFormNewConversion::SelectProfile(TAVProfile* profile) {
   if (profile != nullptr) {
-    const int category = cbbCategory->findText(QString::fromStdString(profile->Category()),
-                                               Qt::MatchFixedString);
+    const int category =
+        cbbCategory->findText(QString::fromStdString(profile->Category()), Qt::MatchFixedString);
     const QSignalBlocker blocker(cbbCategory);
     if (category >= 0) cbbCategory->setCurrentIndex(category);
   }
   CategoryChosen();
-  const int index = cbbProfile->findData(QVariant::fromValue(reinterpret_cast<quintptr>(profile)),
-                                         kProfileRole);
+  const int index =
+      cbbProfile->findData(QVariant::fromValue(reinterpret_cast<quintptr>(profile)), kProfileRole);
   if (profile == nullptr || index < 0) return;
   {
     const QSignalBlocker blocker(cbbProfile);
@@ -464,7 +466,8 @@ void TFormNewConversion::UpdateStates() {
     control->setEnabled(previewing);
   }
   actEditProfile->setEnabled(dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile()) != nullptr);
-  const bool filter_selected = lstFilters->currentItem() != nullptr && lstFilters->currentItem()->isSelected();
+  const bool filter_selected =
+      lstFilters->currentItem() != nullptr && lstFilters->currentItem()->isSelected();
   actEditFilter->setEnabled(filter_selected);
   actDeleteFilter->setEnabled(filter_selected);
 }

@@ -31,13 +31,18 @@ void SelectOrdinal(QComboBox* list, int ordinal) {
   list->setCurrentIndex(ordinal >= 0 && ordinal < list->count() ? ordinal : -1);
 }
 
-void SelectText(QComboBox* list, const QString& text) { list->setCurrentIndex(list->findText(text)); }
+void SelectText(QComboBox* list, const QString& text) {
+  list->setCurrentIndex(list->findText(text));
+}
 
-bool Selected(const QComboBox* list) { return list->currentIndex() >= 0; }
+bool Selected(const QComboBox* list) {
+  return list->currentIndex() >= 0;
+}
 
 }  // namespace
 
 const QStringList& FrameSizeLabels() {
+  // clang-format off
   static const QStringList labels{
       "Original",        "ntsc(720x480)",    "pal(720x576)",      "352x240",
       "240x240)",        "368x208",          "spal(768x576)",     "720x406",
@@ -49,6 +54,7 @@ const QStringList& FrameSizeLabels() {
       "woxga(2560x1600)", "wqsxga(3200x2048)", "wquxga(3840x2400)", "whsxga(6400x4096)",
       "whuxga(7680x4800)", "cga(320x200)",   "ega(640x350)",      "hd480(852x480)",
       "hd720(1280x720)", "hd1080(1920x1080)", "1440x1080"};
+  // clang-format on
   return labels;
 }
 
@@ -58,8 +64,8 @@ TFrameProfile::TFrameProfile(QWidget* parent) : QWidget(parent) {
   edtExtension = new QLineEdit(this);
   edtExtension->setObjectName(QStringLiteral("edtExtension"));
   cbbFormat = List("cbbFormat",
-                   {"NONE", "RM", "MP4", "ASF", "AVI", "3GP", "3GP2", "FLV", "MOV", "PSP",
-                    "IPOD", "SVCD", "VCD", "VOB", "DVD", "WEBM", "AC3"},
+                   {"NONE", "RM", "MP4", "ASF", "AVI", "3GP", "3GP2", "FLV", "MOV", "PSP", "IPOD",
+                    "SVCD", "VCD", "VOB", "DVD", "WEBM", "AC3"},
                    this);
 
   auto* audio = new QGroupBox(tr("音频设置"), this);
@@ -67,9 +73,9 @@ TFrameProfile::TFrameProfile(QWidget* parent) : QWidget(parent) {
       List("cbbSampleRate", {"8000", "16000", "22050", "32000", "41000", "44100", "48000"}, audio);
   cbbAudioEncoder = List("cbbAudioEncoder", FromStd(AudioEncoderNames()), audio);
   cbbChannels = List("cbbChannels", {"mono", "stereo"}, audio);
-  cbbAudioBitrate = List("cbbAudioBitrate",
-                         {"12.2", "32", "64", "80", "96", "112", "128", "160", "192", "224", "448"},
-                         audio);
+  cbbAudioBitrate =
+      List("cbbAudioBitrate",
+           {"12.2", "32", "64", "80", "96", "112", "128", "160", "192", "224", "448"}, audio);
   auto* audio_rows = new QFormLayout(audio);
   audio_rows->addRow(tr("取样率"), cbbSampleRate);
   audio_rows->addRow(tr("音频编码"), cbbAudioEncoder);
@@ -80,11 +86,11 @@ TFrameProfile::TFrameProfile(QWidget* parent) : QWidget(parent) {
   cbbFrameSize = List("cbbFrameSize", FrameSizeLabels(), grpVideo);
   cbbVideoEncoder = List("cbbVideoEncoder", FromStd(VideoEncoderNames()), grpVideo);
   cbbFrameRate = List("cbbFrameRate", FromStd(FrameRateLabels()), grpVideo);
-  cbbVideoBitrate = List("cbbVideoBitrate",
-                         {"128", "192", "256", "384", "512", "640", "768", "900", "1000", "1200",
-                          "1500", "1800", "2000", "2500", "3000", "4000", "5000", "6000", "8000",
-                          "12000", "15000", "35000"},
-                         grpVideo);
+  cbbVideoBitrate = List(
+      "cbbVideoBitrate",
+      {"128",  "192",  "256",  "384",  "512",  "640",  "768",  "900",  "1000",  "1200",  "1500",
+       "1800", "2000", "2500", "3000", "4000", "5000", "6000", "8000", "12000", "15000", "35000"},
+      grpVideo);
   auto* video_rows = new QFormLayout(grpVideo);
   video_rows->addRow(tr("尺寸"), cbbFrameSize);
   video_rows->addRow(tr("视频编码"), cbbVideoEncoder);
@@ -137,9 +143,9 @@ void TFrameProfile::SetProfile(TAVCustomAudioProfile* profile) {
     edtDescript->clear();
     edtExtension->clear();
   }
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           edtDescript, edtExtension, cbbFormat, cbbSampleRate, cbbAudioEncoder, cbbChannels,
-           cbbAudioBitrate}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{edtDescript, edtExtension, cbbFormat, cbbSampleRate,
+                                       cbbAudioEncoder, cbbChannels, cbbAudioBitrate}) {
     control->setEnabled(profile != nullptr);
   }
   suppress_changes_ = false;

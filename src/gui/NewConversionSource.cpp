@@ -86,7 +86,9 @@ bool TFormNewConversion::ChooseSources(const QStringList& names) {
   return true;
 }
 
-bool TFormNewConversion::DvdTabShown() const { return tabSource->currentWidget() == tabDvd; }
+bool TFormNewConversion::DvdTabShown() const {
+  return tabSource->currentWidget() == tabDvd;
+}
 
 bool TFormNewConversion::SourceIsValid() const {
   if (DvdTabShown()) return cbbTitle->currentIndex() >= 0;
@@ -182,11 +184,10 @@ std::string TFormNewConversion::ProposedFileTarget(const std::string& source,
 void TFormNewConversion::ProposeTarget() {
   if (!SourceIsValid()) return;
   const std::string target =
-      DvdTabShown()
-          ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
-                                     ProfileExtension()),
-                         reserved_targets_)
-          : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
+      DvdTabShown() ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
+                                               ProfileExtension()),
+                                   reserved_targets_)
+                    : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
   proposed_target_ = QString::fromStdString(target);
   edtSavePath->SetFileName(proposed_target_);
 }

@@ -7,7 +7,8 @@
 namespace veltrano::gui {
 
 void CentreOnDesktop(QWidget* window) {
-  QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+  QScreen* screen =
+      window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   QRect frame = window->frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());

@@ -31,7 +31,9 @@ fs::path SomeFile(const std::string& name) {
   return path;
 }
 
-QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+QString Q(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
 
 void SetFile(const QObject* dialog, const char* name, const QString& file) {
   Child<TFileNameEdit>(dialog, name)->SetFileName(file);
@@ -212,8 +214,9 @@ TEST(FilterDialogs, MemoTextAndFileFilterForms) {
   EXPECT_EQ(MemoLinesText(QStringLiteral("ab\n")), "ab\n");
   EXPECT_EQ(MemoLinesText(QString()), "");
   EXPECT_EQ(MemoFromLinesText("ab\ncd\n"), QStringLiteral("ab\ncd"));
-  EXPECT_EQ(QtNameFilters(QStringLiteral("Audio Files (*.wav;*.mp3)|*.wav;*.mp3|All Files(*.*)|*.*")),
-            QStringLiteral("Audio Files (*.wav *.mp3);;All Files (*)"));
+  EXPECT_EQ(
+      QtNameFilters(QStringLiteral("Audio Files (*.wav;*.mp3)|*.wav;*.mp3|All Files(*.*)|*.*")),
+      QStringLiteral("Audio Files (*.wav *.mp3);;All Files (*)"));
 }
 
 }  // namespace

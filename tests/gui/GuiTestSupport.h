@@ -11,11 +11,13 @@
 #include <QWidget>
 
 #include <functional>
-#include <ostream>
 #include <memory>
+#include <ostream>
 
 // Readable texts in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace veltrano::gui::test {
 

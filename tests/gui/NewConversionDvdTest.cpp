@@ -28,9 +28,8 @@ QStringList Entries(const QComboBox* list) {
 // Shows the "Dvd" tab and opens `path` through "打开DVD文件夹或映像…".
 void OpenDvd(TFormNewConversion& wizard, const fs::path& path) {
   Child<QTabWidget>(&wizard, "tabSource")->setCurrentIndex(1);
-  auto pick = WhenModalOpens<QFileDialog>([&](QFileDialog* dialog) {
-    AcceptFileDialog(dialog, path);
-  });
+  auto pick =
+      WhenModalOpens<QFileDialog>([&](QFileDialog* dialog) { AcceptFileDialog(dialog, path); });
   Child<QPushButton>(&wizard, "btnOpenDvd")->click();
   EXPECT_TRUE(pick->Done());
 }

@@ -2,32 +2,36 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QPushButton>
-#include <QSpinBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include <fstream>
 
 #include "WizardTestSupport.h"
+#include "common/ProfileStore.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FilterDialogs.h"
 #include "gui/FormEditProfile.h"
 #include "gui/FrameProfile.h"
 #include "gui/TimeBar.h"
-#include "common/ProfileStore.h"
 #include "support/MediaFixture.h"
 
 namespace veltrano::gui::test {
 namespace {
 
-QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+QString Q(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
 
-QString LabelText(const QObject* parent, const char* name) { return Child<QLabel>(parent, name)->text(); }
+QString LabelText(const QObject* parent, const char* name) {
+  return Child<QLabel>(parent, name)->text();
+}
 
 QStringList Entries(const QComboBox* list) {
   QStringList texts;
@@ -96,7 +100,8 @@ TEST_F(NewConversion, HandedInSourceIsNotProbedAndTheTargetFollowsTheProfile) {
   EXPECT_EQ(Target(*wizard), QString::fromStdString(Out("clip.mp4")));
 
   // A target the user typed keeps its folder and name; only the extension follows.
-  Child<TFileNameEdit>(wizard.get(), "edtSavePath")->SetFileName(QStringLiteral("/videos/mine.x.avi"));
+  Child<TFileNameEdit>(wizard.get(), "edtSavePath")
+      ->SetFileName(QStringLiteral("/videos/mine.x.avi"));
   Choose(*wizard, QStringLiteral("音频"), QStringLiteral("MP3 Audio"));
   EXPECT_EQ(Target(*wizard), QStringLiteral("/videos/mine.x.mp3"));
 }
@@ -204,7 +209,8 @@ TEST_F(NewConversion, EditorsNewProfileIsChosenAtOnceAndSurvivesARestart) {
   wizard->findChild<QAction*>(QStringLiteral("actEditProfile"))->trigger();
   ASSERT_TRUE(create->Done());
   EXPECT_EQ(Child<QComboBox>(wizard.get(), "cbbCategory")->currentText(), QStringLiteral("PSP"));
-  EXPECT_EQ(Child<QComboBox>(wizard.get(), "cbbProfile")->currentText(), QStringLiteral("New Video Profile"));
+  EXPECT_EQ(Child<QComboBox>(wizard.get(), "cbbProfile")->currentText(),
+            QStringLiteral("New Video Profile"));
   EXPECT_EQ(wizard->CurrentProfile()->Category(), "PSP");
   EXPECT_EQ(Target(*wizard), QString::fromStdString(Out(WizardClip().stem().string() + ".avi")));
 
@@ -222,7 +228,8 @@ TEST_F(NewConversion, EditorHandingBackNoProfileKeepsTheWizardsOwnOrNone) {
   TAVProfile* before = wizard->CurrentProfile();
   // In the editor: empty the category "Zune", which leaves no profile current.
   auto empty_zune = WhenModalOpens<TFormEditProfile>([](TFormEditProfile* editor) {
-    const QList<QListWidgetItem*> zune = editor->lstCategory->findItems(QStringLiteral("Zune"), Qt::MatchExactly);
+    const QList<QListWidgetItem*> zune =
+        editor->lstCategory->findItems(QStringLiteral("Zune"), Qt::MatchExactly);
     ASSERT_EQ(zune.size(), 1);
     editor->lstCategory->setCurrentItem(zune[0]);
     while (editor->lstProfile->count() > 0) editor->actDelete->trigger();
@@ -262,7 +269,8 @@ void AddFilters(TFormNewConversion& wizard, const fs::path& logo) {
     dialog->OkButton()->click();
   });
   kinds[0]->trigger();
-  auto give_up = WhenModalOpens<TFormSubtitleFilter>([](TFormSubtitleFilter* dialog) { dialog->reject(); });
+  auto give_up =
+      WhenModalOpens<TFormSubtitleFilter>([](TFormSubtitleFilter* dialog) { dialog->reject(); });
   kinds[3]->trigger();
   auto* list = Child<QListWidget>(&wizard, "lstFilters");
   ASSERT_EQ(list->count(), 2);

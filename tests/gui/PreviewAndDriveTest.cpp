@@ -22,14 +22,19 @@ fs::path SplitClip() {
   const std::string command =
       "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i "
       "'color=red:s=81x64:r=25:d=2[a];color=blue:s=81x64:r=25:d=2[b];[a][b]hstack' "
-      "-c:v mpeg2video -q:v 2 " + veltrano::test::ShellQuote(path.string());
+      "-c:v mpeg2video -q:v 2 " +
+      veltrano::test::ShellQuote(path.string());
   const veltrano::test::TCommandResult made = veltrano::test::RunCommand(command);
   EXPECT_EQ(made.exit_code, 0) << made.output;
   return path;
 }
 
-bool Reddish(QRgb pixel) { return qRed(pixel) > 180 && qBlue(pixel) < 80; }
-bool Bluish(QRgb pixel) { return qBlue(pixel) > 180 && qRed(pixel) < 80; }
+bool Reddish(QRgb pixel) {
+  return qRed(pixel) > 180 && qBlue(pixel) < 80;
+}
+bool Bluish(QRgb pixel) {
+  return qBlue(pixel) > 180 && qRed(pixel) < 80;
+}
 
 TEST(PreviewWidget, PaintsTheFrameUnskewedOverTheControlAndBlackWhenInactive) {
   const fs::path clip = SplitClip();
@@ -67,8 +72,8 @@ TDriveSystemPaths FakeDrives(const fs::path& root, const fs::path& dvd) {
   paths.dev = (root / "dev").string();
   paths.by_label = (root / "by-label").string();
   paths.mountinfo = (root / "mountinfo").string();
-  std::ofstream(paths.mountinfo) << "40 29 11:0 / " << dvd.string()
-                                 << " ro shared:7 - udf " << paths.dev << "/sr0 ro\n";
+  std::ofstream(paths.mountinfo) << "40 29 11:0 / " << dvd.string() << " ro shared:7 - udf "
+                                 << paths.dev << "/sr0 ro\n";
   return paths;
 }
 

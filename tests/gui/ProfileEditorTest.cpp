@@ -74,8 +74,8 @@ TEST_F(ProfileEditorTest, AudioProfileLeavesTheVideoListsDisabledAndEmpty) {
   TFormEditProfile editor(profiles);
   editor.SetCurrentProfile(audio);
   const TFrameProfile& frame = *editor.FrameProfile;
-  for (QComboBox* list : {frame.cbbFrameSize, frame.cbbVideoEncoder, frame.cbbFrameRate,
-                          frame.cbbVideoBitrate}) {
+  for (QComboBox* list :
+       {frame.cbbFrameSize, frame.cbbVideoEncoder, frame.cbbFrameRate, frame.cbbVideoBitrate}) {
     EXPECT_FALSE(list->isEnabled());
     EXPECT_EQ(list->currentIndex(), -1);
   }
@@ -140,7 +140,8 @@ TEST_F(ProfileEditorTest, DeletingAsksFirstAndTheLastProfileLeavesNoneCurrent) {
   {
     veltrano::test::TMessageRecorder answer_no(false);
     editor.actDelete->trigger();
-    EXPECT_EQ(answer_no.Warnings(), std::vector<std::string>{"Are you sure to delete the profile?"});
+    EXPECT_EQ(answer_no.Warnings(),
+              std::vector<std::string>{"Are you sure to delete the profile?"});
   }
   EXPECT_EQ(profiles.ProfileCount(), 3);
   veltrano::test::TMessageRecorder answer_yes(true);
@@ -171,7 +172,8 @@ TEST_F(ProfileEditorTest, SaveAndExitWritesTheStoreAndClosesWithTheCurrentProfil
 
   TAVProfileList reloaded;
   ASSERT_TRUE(LoadProfiles(reloaded));
-  const auto* stored = dynamic_cast<TAVCustomAudioProfile*>(reloaded.FindProfile("New Audio Profile"));
+  const auto* stored =
+      dynamic_cast<TAVCustomAudioProfile*>(reloaded.FindProfile("New Audio Profile"));
   ASSERT_NE(stored, nullptr);
   EXPECT_EQ(stored->Category(), "A");
   EXPECT_DOUBLE_EQ(stored->AudioBitrate(), 160);

@@ -22,19 +22,21 @@ class WizardEntry : public veltrano::test::TaskFixture {
   }
 };
 
-QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
+QString Q(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
 
 TEST_F(WizardEntry, CancelledWizardCreatesNothing) {
   const auto profiles = CreateProfileList();
-  auto cancel = WhenModalOpens<TFormNewConversion>([](TFormNewConversion* wizard) {
-    wizard->button(QWizard::CancelButton)->click();
-  });
+  auto cancel = WhenModalOpens<TFormNewConversion>(
+      [](TFormNewConversion* wizard) { wizard->button(QWizard::CancelButton)->click(); });
   EXPECT_TRUE(RunNewConversionWizard(nullptr, *profiles, {Q(WizardClip())}, {}).empty());
   EXPECT_TRUE(cancel->Done());
 }
 
 TEST_F(WizardEntry, ThreeFilesBecomeThreeTasksConvertingAtOnceWithDistinctTargets) {
-  const QStringList sources{Q(Copy(WizardClip(), "a/clip.mp4")), Q(Copy(WizardClip(), "b/clip.mp4")),
+  const QStringList sources{Q(Copy(WizardClip(), "a/clip.mp4")),
+                            Q(Copy(WizardClip(), "b/clip.mp4")),
                             Q(Copy(WizardClip(), "c/other.mkv"))};
   const std::vector<std::string> reserved{(folder / "other.mp4").string()};
   const auto profiles = CreateProfileList();

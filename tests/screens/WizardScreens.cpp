@@ -110,7 +110,8 @@ VELTRANO_SCREEN(wizard_filters) {
   });
   kinds[0]->trigger();
   ConfirmNextFilterDialog([](QWidget* dialog) {
-    dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmoText"))->setPlainText(QStringLiteral("假日"));
+    dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmoText"))
+        ->setPlainText(QStringLiteral("假日"));
   });
   kinds[2]->trigger();
   return wizard;
