@@ -1,11 +1,16 @@
 #include "gui/WizardEntry.h"
 
+#include "gui/FormNewConversion.h"
+
 namespace veltrano::gui {
 
-// Until the wizard exists the command creates nothing.
 std::vector<std::unique_ptr<TConversionSettings>> RunNewConversionWizard(
-    QWidget*, TAVProfileList&, const QStringList&, const std::vector<std::string>&) {
-  return {};
+    QWidget* parent, TAVProfileList& profiles, const QStringList& sources,
+    const std::vector<std::string>& reserved_targets) {
+  TFormNewConversion wizard(profiles, reserved_targets, parent);
+  wizard.SetSources(sources);
+  if (wizard.exec() != QDialog::Accepted) return {};
+  return wizard.TakeConversionSettings();
 }
 
 }  // namespace veltrano::gui

@@ -1,0 +1,191 @@
+#include "gui/FormEditProfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "common/ProfileStore.h"
+#include "converter/AVProfile.h"
+#include "converter/MessageBoxes.h"
+#include "gui/FrameProfile.h"
+#include "gui/WindowPlacement.h"
+
+namespace veltrano::gui {
+namespace {
+
+constexpr int kProfileRole = Qt::UserRole;
+
+TAVCustomAudioProfile* ProfileOf(const QListWidgetItem* item) {
+  return item == nullptr
+             ? nullptr
+             : reinterpret_cast<TAVCustomAudioProfile*>(item->data(kProfileRole).value<quintptr>());
+}
+
+QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
+  return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
+}
+
+}  // namespace
+
+TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
+    : QDialog(parent), profiles_(profiles) {
+  setWindowTitle(tr("编辑配置文件"));
+  lstCategory = new QListWidget(this);
+  lstCategory->setObjectName(QStringLiteral("lstCategory"));
+  lstCategory->setFixedWidth(130);
+  lstProfile = new QListWidget(this);
+  lstProfile->setObjectName(QStringLiteral("lstProfile"));
+  lstProfile->setFixedWidth(220);
+  FrameProfile = new TFrameProfile(this);
+  FrameProfile->setObjectName(QStringLiteral("FrameProfile"));
+
+  auto* toolbar = new QToolBar(this);
+  toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  actNewAudio = toolbar->addAction(ThemeIcon("audio-x-generic", QStyle::SP_MediaVolume),
+                                   tr("新建音频输出配置"));
+  actNewAudio->setToolTip(tr("New Audio Profile"));
+  actNewVideo = toolbar->addAction(ThemeIcon("video-x-generic", QStyle::SP_MediaPlay),
+                                   tr("新建视频输出配置"));
+  actNewVideo->setToolTip(tr("New Video Profile"));
+  actDelete =
+      toolbar->addAction(ThemeIcon("edit-delete", QStyle::SP_TrashIcon), tr("删除输出配置"));
+  actDelete->setToolTip(tr("Delete Profile"));
+  actSave =
+      toolbar->addAction(ThemeIcon("document-save", QStyle::SP_DialogSaveButton), tr("保存并退出"));
+  actSave->setToolTip(tr("Save and Exit"));
+
+  auto* panes = new QHBoxLayout;
+  panes->addWidget(lstCategory);
+  panes->addWidget(lstProfile);
+  panes->addWidget(FrameProfile, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setMenuBar(toolbar);
+  layout->addLayout(panes);
+
+  for (const std::string& caption : profiles_.Categories()) {
+    if (caption != "Images") lstCategory->addItem(QString::fromStdString(caption));
+  }
+  // A category or profile picked with the mouse or the keyboard.
+  connect(lstCategory, &QListWidget::currentRowChanged, this, &TFormEditProfile::FillProfiles);
+  connect(lstProfile, &QListWidget::currentRowChanged, this, &TFormEditProfile::ProfileClicked);
+  connect(FrameProfile, &TFrameProfile::DescriptionChanged, this, [this](const QString& text) {
+    if (QListWidgetItem* item = lstProfile->currentItem()) item->setText(text);
+  });
+  connect(actNewAudio, &QAction::triggered, this,
+          [this] { AddNew(std::make_unique<TAVCustomAudioProfile>(), "New Audio Profile"); });
+  connect(actNewVideo, &QAction::triggered, this,
+          [this] { AddNew(std::make_unique<TAVCustomVideoProfile>(), "New Video Profile"); });
+  connect(actDelete, &QAction::triggered, this, &TFormEditProfile::DeleteSelected);
+  connect(actSave, &QAction::triggered, this, &TFormEditProfile::SaveAndExit);
+  resize(760, 440);
+  UpdateActions();
+}
+
+void TFormEditProfile::SetCurrentProfile(TAVCustomAudioProfile* profile) {
+  const QString category = QString::fromStdString(profile->Category());
+  for (int row = 0; row < lstCategory->count(); ++row) {
+    if (lstCategory->item(row)->text().compare(category, Qt::CaseInsensitive) == 0) {
+      const QSignalBlocker blocker(lstCategory);
+      lstCategory->setCurrentRow(row);
+      break;
+    }
+  }
+  FillProfiles();
+  for (int row = 0; row < lstProfile->count(); ++row) {
+    if (ProfileOf(lstProfile->item(row)) != profile) continue;
+    const QSignalBlocker blocker(lstProfile);
+    lstProfile->setCurrentRow(row);
+  }
+  Show(profile);
+}
+
+void TFormEditProfile::FillProfiles() {
+  lstProfile->clear();
+  const QListWidgetItem* category = lstCategory->currentItem();
+  if (category != nullptr) {
+    for (TAVProfile* profile : profiles_.ProfilesOfCategory(category->text().toStdString())) {
+      auto* parametric = dynamic_cast<TAVCustomAudioProfile*>(profile);
+      if (parametric == nullptr) continue;  // disc and image profiles have nothing to edit
+      auto* item = new QListWidgetItem(QString::fromStdString(profile->Description()), lstProfile);
+      item->setData(kProfileRole, QVariant::fromValue(reinterpret_cast<quintptr>(parametric)));
+    }
+  }
+  if (lstProfile->count() > 0 && current_ != nullptr) {
+    lstProfile->setCurrentRow(0);
+    Show(ProfileOf(lstProfile->item(0)));
+  }
+  UpdateActions();
+}
+
+void TFormEditProfile::ProfileClicked() {
+  if (TAVCustomAudioProfile* profile = ProfileOf(lstProfile->currentItem())) Show(profile);
+}
+
+void TFormEditProfile::Show(TAVCustomAudioProfile* profile) {
+  current_ = profile;
+  FrameProfile->SetProfile(profile);
+}
+
+void TFormEditProfile::AddNew(std::unique_ptr<TAVCustomAudioProfile> owned,
+                              const char* description) {
+  const QListWidgetItem* category = lstCategory->currentItem();
+  owned->SetDescription(description);
+  TAVCustomAudioProfile* profile = profiles_.Add(std::move(owned));
+  profile->SetCategory(category != nullptr ? category->text().trimmed().toStdString() : "");
+  auto* item = new QListWidgetItem(QString::fromLatin1(description), lstProfile);
+  item->setData(kProfileRole, QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
+  lstProfile->setCurrentItem(item);
+  Show(profile);
+  UpdateActions();
+}
+
+void TFormEditProfile::DeleteSelected() {
+  QListWidgetItem* item = lstProfile->currentItem();
+  if (item == nullptr) return;
+  if (!AskWarning("Are you sure to delete the profile?")) return;
+  TAVCustomAudioProfile* profile = ProfileOf(item);
+  const int row = lstProfile->row(item);
+  FrameProfile->SetProfile(nullptr);
+  current_ = nullptr;
+  delete item;
+  profiles_.RemoveProfile(profile);  // destroyed here
+  if (lstProfile->count() > 0) {
+    const int next = row > 0 ? row - 1 : 0;
+    lstProfile->setCurrentRow(next);
+    Show(ProfileOf(lstProfile->item(next)));
+  }
+  UpdateActions();
+}
+
+void TFormEditProfile::SaveAndExit() {
+  try {
+    SaveProfiles(profiles_);
+  } catch (const std::exception& error) {
+    ShowErrorBox(error.what());
+    return;
+  }
+  accept();
+}
+
+void TFormEditProfile::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnDesktop(this);
+}
+
+void TFormEditProfile::UpdateActions() {
+  actDelete->setEnabled(lstProfile->count() > 0);
+}
+
+TAVCustomAudioProfile* EditProfile(TAVProfileList& profiles, TAVCustomAudioProfile* profile,
+                                   QWidget* parent) {
+  TFormEditProfile editor(profiles, parent);
+  editor.SetCurrentProfile(profile);
+  editor.exec();
+  return editor.CurrentProfile();
+}
+
+}  // namespace veltrano::gui

@@ -1,0 +1,475 @@
+#include "gui/FormNewConversion.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+
+#include "common/CFilters.h"
+#include "common/Configuration.h"
+#include "common/ProfileOptions.h"
+#include "common/TargetNames.h"
+#include "converter/AVError.h"
+#include "converter/AVLib.h"
+#include "converter/AVProfile.h"
+#include "converter/MessageBoxes.h"
+#include "gui/AVPreviewWidget.h"
+#include "gui/DvdComboBox.h"
+#include "gui/FileNameEdit.h"
+#include "gui/FormEditProfile.h"
+#include "gui/FrameVideoInfo.h"
+#include "gui/TimeBar.h"
+#include "gui/WindowPlacement.h"
+
+namespace veltrano::gui {
+
+// Page 1: complete (next and finish enabled) while the wizard says so.
+class TSourcePage : public QWizardPage {
+ public:
+  explicit TSourcePage(std::function<bool()> complete) : complete_(std::move(complete)) {}
+  bool isComplete() const override { return complete_(); }
+  // Tells the wizard when the answer has changed.
+  void Refresh() {
+    const bool now = isComplete();
+    if (now == last_) return;
+    last_ = now;
+    emit completeChanged();
+  }
+
+ private:
+  std::function<bool()> complete_;
+  bool last_ = false;
+};
+
+namespace {
+
+// The refresh interval of the enabled states.
+constexpr int kUpdateIntervalMs = 300;
+constexpr int kProfileRole = Qt::UserRole;
+
+QComboBox* DropDown(const char* name, QWidget* parent) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(QLatin1String(name));
+  return list;
+}
+
+QLabel* TimeLabel(const char* name, QWidget* parent) {
+  auto* label = new QLabel(QStringLiteral("00:00:00"), parent);
+  label->setObjectName(QLatin1String(name));
+  return label;
+}
+
+}  // namespace
+
+TFormNewConversion::TFormNewConversion(TAVProfileList& profiles,
+                                       std::vector<std::string> reserved_targets, QWidget* parent)
+    : QWizard(parent), profiles_(profiles), reserved_targets_(std::move(reserved_targets)) {
+  LoadMediaLibraries();
+  setWindowTitle(tr("转换向导： 先选择\"输入文件\"  再设置\"输出配置\"   最后点\"开始转换\""));
+  setWizardStyle(QWizard::ClassicStyle);
+  setOptions(QWizard::HaveFinishButtonOnEarlyPages | QWizard::NoBackButtonOnStartPage);
+  setButtonText(QWizard::BackButton, tr("< 返回"));
+  setButtonText(QWizard::NextButton, tr("更多选项 >"));
+  setButtonText(QWizard::FinishButton, tr("开始转换(&S)"));
+  setButtonText(QWizard::CancelButton, tr("放弃"));
+  setPage(kSourcePage, CreateSourcePage());
+  setPage(kFilterPage, CreateFilterPage());
+
+  tabSource->setCurrentIndex(0);
+  output_folder_ = AVConfiguration().OutputFolder();
+  options_.SetRecordingTime(MaxInt64);
+  {
+    const QSignalBlocker blocker(cbbCategory);
+    for (const std::string& caption : profiles_.Categories()) {
+      cbbCategory->addItem(QString::fromStdString(caption));
+    }
+    cbbCategory->setCurrentIndex(0);
+  }
+  CategoryChosen();
+  edtSource->setFocus();
+
+  tmrUpdate = new QTimer(this);
+  tmrUpdate->setInterval(kUpdateIntervalMs);
+  connect(tmrUpdate, &QTimer::timeout, this, &TFormNewConversion::UpdateStates);
+  tmrUpdate->start();
+  UpdateStates();
+}
+
+TFormNewConversion::~TFormNewConversion() = default;
+
+// Creation --------------------------------------------------------------------------
+
+TSourcePage* TFormNewConversion::CreateSourcePage() {
+  page_source_ = new TSourcePage([this] {
+    return SourceIsValid() && !edtSavePath->FileName().trimmed().isEmpty() &&
+           SelectedProfile() != nullptr;
+  });
+  page_source_->setTitle(tr("选择要转的文件"));
+  page_source_->setFinalPage(true);
+
+  tabSource = new QTabWidget(page_source_);
+  tabSource->setObjectName(QStringLiteral("tabSource"));
+  tabSource->addTab(CreateFileTab(), tr("视频文件"));
+  tabDvd = CreateDvdTab();
+  tabSource->addTab(tabDvd, tr("Dvd"));
+  connect(tabSource, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
+
+  cbbCategory = DropDown("cbbCategory", page_source_);
+  cbbProfile = DropDown("cbbProfile", page_source_);
+  cbbProfile->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  cbbProfile->setMinimumContentsLength(24);
+  actEditProfile = new QAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                               tr("编辑配置文件"), this);
+  actEditProfile->setObjectName(QStringLiteral("actEditProfile"));
+  auto* btnEditProfile = new QToolButton(page_source_);
+  btnEditProfile->setDefaultAction(actEditProfile);
+  connect(cbbCategory, &QComboBox::currentIndexChanged, this, &TFormNewConversion::CategoryChosen);
+  connect(cbbProfile, &QComboBox::currentIndexChanged, this, &TFormNewConversion::ProfileChosen);
+  connect(actEditProfile, &QAction::triggered, this, &TFormNewConversion::EditCurrentProfile);
+
+  edtSavePath = new TFileNameEdit(page_source_);
+  edtSavePath->setObjectName(QStringLiteral("edtSavePath"));
+  edtSavePath->SetKind(TFileNameEdit::TKind::SaveFile);
+  edtSavePath->EnableCompletion();
+
+  auto* profile_row = new QHBoxLayout;
+  profile_row->addWidget(cbbCategory);
+  profile_row->addWidget(cbbProfile, 1);
+  profile_row->addWidget(btnEditProfile);
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(tr("输出配置:"), page_source_), 0, 0);
+  grid->addLayout(profile_row, 0, 1);
+  grid->addWidget(new QLabel(tr("保存路径:"), page_source_), 1, 0);
+  grid->addWidget(edtSavePath, 1, 1);
+
+  frmVideoInfo = new TFrameVideoInfo(page_source_);
+  frmVideoInfo->setObjectName(QStringLiteral("frmVideoInfo"));
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(frmVideoInfo, 0, Qt::AlignTop);
+  bottom->addWidget(CreateTimeSettings(), 1);
+
+  auto* layout = new QVBoxLayout(page_source_);
+  layout->addWidget(tabSource);
+  layout->addLayout(grid);
+  layout->addLayout(bottom);
+  return page_source_;
+}
+
+QWidget* TFormNewConversion::CreateFileTab() {
+  auto* tab = new QWidget;
+  edtSource = new TFileNameEdit(tab);
+  edtSource->setObjectName(QStringLiteral("edtSource"));
+  edtSource->SetKind(TFileNameEdit::TKind::OpenFiles);
+  edtSource->SetReadOnly(true);
+  edtSource->SetTakesChoice(false);
+  edtSource->SetFilter(
+      QStringLiteral("Video Files(*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov)|"
+                     "*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov|"
+                     "Picture Files(*.bmp;*.jpg;*.gif;*.tiff;*.png)|*.bmp;*.jpg;*.gif;*.tiff;*.png|"
+                     "Audio Files (*.wav;*.mp3)|*.wav;*.mp3|All Files(*.*)|*.*"));
+  connect(edtSource, &TFileNameEdit::FilesChosen, this,
+          [this](const QStringList& names) { ChooseSources(names); });
+  connect(edtSource, &TFileNameEdit::FileNameChanged, this, &TFormNewConversion::SourceChanged);
+  lblFileCount = new QLabel(tab);
+  lblFileCount->setObjectName(QStringLiteral("lblFileCount"));
+  lblFileCount->hide();
+  auto* grid = new QGridLayout(tab);
+  grid->addWidget(new QLabel(tr("输入文件:"), tab), 0, 0);
+  grid->addWidget(edtSource, 0, 1);
+  grid->addWidget(lblFileCount, 0, 2);
+  grid->setColumnStretch(1, 1);
+  grid->setRowStretch(1, 1);
+  return tab;
+}
+
+QWidget* TFormNewConversion::CreateDvdTab() {
+  auto* tab = new QWidget;
+  FCbbDvd = new TDvdCombo(tab);
+  connect(FCbbDvd, &TDvdCombo::Selected, this, &TFormNewConversion::DvdSelected);
+  auto* btnOpenDvd = new QPushButton(tr("打开DVD文件夹或映像…"), tab);
+  btnOpenDvd->setObjectName(QStringLiteral("btnOpenDvd"));
+  connect(btnOpenDvd, &QPushButton::clicked, this, &TFormNewConversion::OpenDvdSource);
+  cbbTitle = DropDown("cbbTitle", tab);
+  cbbAngle = DropDown("cbbAngle", tab);
+  cbbChapter = DropDown("cbbChapter", tab);
+  cbbThrough = DropDown("cbbThrough", tab);
+  for (QComboBox* list : {cbbAngle, cbbChapter, cbbThrough}) list->setEnabled(false);
+  connect(cbbTitle, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) TitleChosen();
+  });
+  auto* grid = new QGridLayout(tab);
+  grid->addWidget(new QLabel(tr("光驱:"), tab), 0, 0);
+  grid->addWidget(FCbbDvd, 0, 1, 1, 3);
+  grid->addWidget(btnOpenDvd, 0, 4, 1, 2);
+  grid->addWidget(new QLabel(tr("标题:"), tab), 1, 0);
+  grid->addWidget(cbbTitle, 1, 1);
+  grid->addWidget(new QLabel(tr("拍摄角度:"), tab), 1, 2);
+  grid->addWidget(cbbAngle, 1, 3);
+  grid->addWidget(new QLabel(tr("开始节:"), tab), 2, 0);
+  grid->addWidget(cbbChapter, 2, 1);
+  grid->addWidget(new QLabel(tr("终了节:"), tab), 2, 2);
+  grid->addWidget(cbbThrough, 2, 3);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  return tab;
+}
+
+QWidget* TFormNewConversion::CreateTimeSettings() {
+  auto* box = new QWidget(page_source_);
+  AVPreview = new TAVPreviewWidget(box);
+  AVPreview->setObjectName(QStringLiteral("AVPreview"));
+  AVPreview->setFixedSize(176, 132);
+  barTime = new TTimeBar(box);
+  barTime->setObjectName(QStringLiteral("barTime"));
+  connect(barTime, &QSlider::valueChanged, this, &TFormNewConversion::TimeBarMoved);
+  lblDuration = TimeLabel("lblDuration", box);
+  lblStart = TimeLabel("lblStart", box);
+  lblEnd = TimeLabel("lblEnd", box);
+  btnStart = new QPushButton(tr("设置开始点"), box);
+  btnStart->setObjectName(QStringLiteral("btnStart"));
+  btnEnd = new QPushButton(tr("设置结束点"), box);
+  btnEnd->setObjectName(QStringLiteral("btnEnd"));
+  connect(btnStart, &QPushButton::clicked, this, &TFormNewConversion::SetStartPoint);
+  connect(btnEnd, &QPushButton::clicked, this, &TFormNewConversion::SetEndPoint);
+
+  auto* grid = new QGridLayout(box);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(new QLabel(tr("时间设置:"), box), 0, 0, Qt::AlignTop);
+  grid->addWidget(AVPreview, 0, 1, 1, 4);
+  grid->addWidget(barTime, 1, 1, 1, 3);
+  grid->addWidget(lblDuration, 1, 4);
+  grid->addWidget(btnStart, 2, 1);
+  grid->addWidget(lblStart, 2, 2);
+  grid->addWidget(btnEnd, 2, 3);
+  grid->addWidget(lblEnd, 2, 4);
+  grid->setColumnStretch(5, 1);
+  return box;
+}
+
+QWizardPage* TFormNewConversion::CreateFilterPage() {
+  auto* page = new QWizardPage;
+  page->setTitle(tr("更多设置..."));
+  auto* toolbar = new QToolBar(page);
+  toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  auto* menu = new QMenu(page);
+  auto add_kind = [this, menu](const QString& caption, auto make) {
+    connect(menu->addAction(caption), &QAction::triggered, this,
+            [this, make] { AddFilter(make()); });
+  };
+  add_kind(tr("新建标准水印"), [] { return std::unique_ptr<TAVFilter>(new TVideoStdFilter); });
+  add_kind(tr("新建Logo水印"), [] { return std::unique_ptr<TAVFilter>(new TLogoFilter); });
+  add_kind(tr("新建文字水印"), [] { return std::unique_ptr<TAVFilter>(new TOverlayTextFilter); });
+  add_kind(tr("新建字幕"), [] { return std::unique_ptr<TAVFilter>(new TSubtitleFilter); });
+  auto* btnNewFilter = new QToolButton(toolbar);
+  btnNewFilter->setObjectName(QStringLiteral("btnNewFilter"));
+  btnNewFilter->setText(tr("新建"));
+  btnNewFilter->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+  btnNewFilter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  btnNewFilter->setPopupMode(QToolButton::InstantPopup);
+  btnNewFilter->setMenu(menu);
+  toolbar->addWidget(btnNewFilter);
+  actEditFilter = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                     tr("编辑水印配置"));
+  actEditFilter->setObjectName(QStringLiteral("actEditFilter"));
+  actDeleteFilter = toolbar->addAction(style()->standardIcon(QStyle::SP_TrashIcon), tr("删除"));
+  actDeleteFilter->setObjectName(QStringLiteral("actDeleteFilter"));
+  connect(actEditFilter, &QAction::triggered, this, &TFormNewConversion::EditFilter);
+  connect(actDeleteFilter, &QAction::triggered, this, &TFormNewConversion::DeleteFilter);
+  // A leftover switch of the filter page: checked, hidden, without effect.
+  auto* chkFilterPreview = new QCheckBox(QStringLiteral("Filter Preview"), page);
+  chkFilterPreview->setChecked(true);
+  chkFilterPreview->hide();
+
+  lstFilters = new QListWidget(page);
+  lstFilters->setObjectName(QStringLiteral("lstFilters"));
+  connect(lstFilters, &QListWidget::itemDoubleClicked, this, &TFormNewConversion::EditFilter);
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(toolbar);
+  layout->addWidget(lstFilters);
+  return page;
+}
+
+// Profiles ----------------------------------------------------------------------------
+
+TAVProfile* TFormNewConversion::SelectedProfile() const {
+  if (cbbProfile->currentIndex() < 0) return nullptr;
+  return reinterpret_cast<TAVProfile*>(cbbProfile->currentData(kProfileRole).value<quintptr>());
+}
+
+TAVProfile* TFormNewConversion::CurrentProfile() const {
+  TAVProfile* profile = SelectedProfile();
+  VEL_ASSERT(profile != nullptr);
+  return profile;
+}
+
+void TFormNewConversion::CategoryChosen() {
+  {
+    const QSignalBlocker blocker(cbbProfile);
+    cbbProfile->clear();
+    for (TAVProfile* profile :
+         profiles_.ProfilesOfCategory(cbbCategory->currentText().toStdString())) {
+      cbbProfile->addItem(QString::fromStdString(profile->Description()),
+                          QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
+    }
+    // A category the profile editor has emptied lists nothing: no profile is
+    // selected and the wizard cannot be finished until another is chosen.
+    cbbProfile->setCurrentIndex(cbbProfile->count() > 0 ? 0 : -1);
+  }
+  ProfileChosen();
+}
+
+void TFormNewConversion::ProfileChosen() {
+  const TAVProfile* profile = SelectedProfile();
+  if (profile == nullptr) return;
+  frmVideoInfo->ShowProfile(*profile);
+  const QString target = edtSavePath->FileName();
+  if (target.trimmed().isEmpty()) return;
+  if (target == proposed_target_ && SourceIsValid()) {
+    ProposeTarget();
+    return;
+  }
+  QString changed = target;
+  const qsizetype name_start = changed.lastIndexOf(QLatin1Char('/')) + 1;
+  const qsizetype dot = changed.lastIndexOf(QLatin1Char('.'));
+  if (dot >= name_start) changed.truncate(dot);
+  edtSavePath->SetFileName(changed + QString::fromStdString(profile->Extension()));
+}
+
+void TFormNewConversion::EditCurrentProfile() {
+  auto* current = dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile());
+  if (current == nullptr) return;
+  TAVProfile* chosen = EditProfile(profiles_, current, this);
+  // Without a profile handed back the wizard keeps its own, if it still exists.
+  if (chosen == nullptr && profiles_.IndexOf(current) >= 0) chosen = current;
+  SelectProfile(chosen);
+}
+
+void TFormNewConversion::SelectProfile(TAVProfile* profile) {
+  if (profile != nullptr) {
+    const int category =
+        cbbCategory->findText(QString::fromStdString(profile->Category()), Qt::MatchFixedString);
+    const QSignalBlocker blocker(cbbCategory);
+    if (category >= 0) cbbCategory->setCurrentIndex(category);
+  }
+  CategoryChosen();
+  const int index =
+      cbbProfile->findData(QVariant::fromValue(reinterpret_cast<quintptr>(profile)), kProfileRole);
+  if (profile == nullptr || index < 0) return;
+  {
+    const QSignalBlocker blocker(cbbProfile);
+    cbbProfile->setCurrentIndex(index);
+  }
+  ProfileChosen();
+}
+
+// Finishing ---------------------------------------------------------------------------
+
+void TFormNewConversion::accept() {
+  if (scanning_ || SelectedProfile() == nullptr) return;
+  // Finishing on page 1 does not apply the filters, even when page 2 holds some.
+  options_.FilterOptions().SetVideoFilters(currentId() == kFilterPage ? FilterText() : "");
+  try {
+    PrepareProfileOptions(options_, *CurrentProfile(), AVConfiguration());
+    settings_ = BuildConversionSettings();
+  } catch (const std::exception& error) {
+    settings_.clear();
+    ShowErrorBox(error.what());
+    return;
+  }
+  QWizard::accept();
+}
+
+void TFormNewConversion::reject() {
+  if (scanning_) return;
+  QWizard::reject();
+}
+
+void TFormNewConversion::closeEvent(QCloseEvent* event) {
+  if (scanning_) {
+    event->ignore();
+    return;
+  }
+  QWizard::closeEvent(event);
+}
+
+void TFormNewConversion::showEvent(QShowEvent* event) {
+  QWizard::showEvent(event);
+  CentreOnDesktop(this);
+}
+
+std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::TakeConversionSettings() {
+  return std::move(settings_);
+}
+
+std::unique_ptr<TConversionSettings> TFormNewConversion::NewSettings(
+    const std::string& source, const std::string& target) const {
+  auto settings = std::make_unique<TConversionSettings>();
+  settings->SetSourceFile(source);
+  settings->SetTargetFile(target);
+  settings->SetProfile(CurrentProfile()->Description());
+  settings->SetCategoryId(1);
+  settings->SetConvertOptions(options_);
+  return settings;
+}
+
+std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings() {
+  AVPreview->SetActive(false);
+  std::vector<std::unique_ptr<TConversionSettings>> result;
+  const std::string first_target = edtSavePath->FileName().toStdString();
+  if (DvdTabShown()) {
+    auto settings = NewSettings(SourceName(), first_target);
+    settings->SetSourceType(TAVSourceType::stDvd);
+    settings->SetDvdDriver(CurrentTitle().dvd);
+    settings->SetDvdTitle(CurrentTitle().index);
+    settings->SetDvdChapter(cbbChapter->currentText().toInt());
+    settings->SetDvdThrough(cbbThrough->currentText().toInt());
+    settings->SetDvdAngle(cbbAngle->currentText().toInt());
+    settings->SetDvdVolume(title_label_);
+    result.push_back(std::move(settings));
+    return result;
+  }
+  std::vector<std::string> taken = reserved_targets_;
+  for (const QString& source : sources_) {
+    std::string target;
+    if (result.empty()) {
+      // The target field is the user's word; only another task's target is avoided.
+      const bool reserved = std::find(taken.begin(), taken.end(), first_target) != taken.end();
+      target = reserved ? FreeTargetName(first_target, taken) : first_target;
+    } else {
+      target = ProposedFileTarget(source.toStdString(), taken);
+    }
+    taken.push_back(target);
+    result.push_back(NewSettings(source.toStdString(), target));
+  }
+  return result;
+}
+
+void TFormNewConversion::UpdateStates() {
+  page_source_->Refresh();
+  const bool previewing = AVPreview->Active();
+  for (QWidget* control : std::initializer_list<QWidget*>{barTime, btnStart, btnEnd}) {
+    control->setEnabled(previewing);
+  }
+  actEditProfile->setEnabled(dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile()) != nullptr);
+  const bool filter_selected =
+      lstFilters->currentItem() != nullptr && lstFilters->currentItem()->isSelected();
+  actEditFilter->setEnabled(filter_selected);
+  actDeleteFilter->setEnabled(filter_selected);
+}
+
+}  // namespace veltrano::gui

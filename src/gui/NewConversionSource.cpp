@@ -1,0 +1,274 @@
+// The wizard's source side: files and DVD titles, the preview, the proposed
+// target and the time span.
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "common/TargetNames.h"
+#include "converter/AVError.h"
+#include "converter/AVLib.h"
+#include "converter/AVProbe.h"
+#include "converter/AVProfile.h"
+#include "converter/DvdStream.h"
+#include "converter/MessageBoxes.h"
+#include "converter/StreamProtocol.h"
+#include "gui/AVPreviewWidget.h"
+#include "gui/DvdComboBox.h"
+#include "gui/FileNameEdit.h"
+#include "gui/FormNewConversion.h"
+#include "gui/TimeBar.h"
+
+namespace veltrano::gui {
+namespace {
+
+// Whole seconds, rounded half to even, as "%d:%d:%d".
+QString TimeText(double seconds) {
+  return QString::fromStdString(SecondsToClockText(static_cast<int64_t>(std::nearbyint(seconds))));
+}
+
+// True when the media probe finds a video or an audio stream in `file`.
+bool IsMediaFile(const QString& file) {
+  TAVProbe probe;
+  probe.SetFileName(file.toStdString());
+  try {
+    probe.SetActive(true);
+  } catch (const EAVError&) {
+    return false;
+  }
+  return probe.HasVideo() || probe.HasAudio();
+}
+
+// `path`'s file name with its extension (from the last dot) replaced.
+std::string FileNameWithExtension(const std::string& path, const std::string& extension) {
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name + extension;
+}
+
+// The numbers 1 to `count` as the entries of `list`.
+void FillNumbers(QComboBox* list, int count) {
+  list->clear();
+  for (int number = 1; number <= count; ++number) list->addItem(QString::number(number));
+}
+
+}  // namespace
+
+// Files -------------------------------------------------------------------------------
+
+void TFormNewConversion::SetSources(const QStringList& sources) {
+  sources_ = sources;
+  lblFileCount->setText(tr("共 %1 个文件").arg(sources.size()));
+  lblFileCount->setVisible(sources.size() > 1);
+  const QString first = sources.value(0);
+  if (edtSource->FileName() != first) {
+    edtSource->SetFileName(first);  // raises the change
+  } else {
+    SourceChanged();
+  }
+}
+
+bool TFormNewConversion::ChooseSources(const QStringList& names) {
+  for (const QString& name : names) {
+    if (IsMediaFile(name)) continue;
+    const QString text = tr("无效的文件");
+    ShowErrorBox((names.size() > 1 ? text + QLatin1Char('\n') + name : text).toStdString());
+    return false;
+  }
+  SetSources(names);
+  return true;
+}
+
+bool TFormNewConversion::DvdTabShown() const {
+  return tabSource->currentWidget() == tabDvd;
+}
+
+bool TFormNewConversion::SourceIsValid() const {
+  if (DvdTabShown()) return cbbTitle->currentIndex() >= 0;
+  return !edtSource->FileName().isEmpty() && QFileInfo::exists(edtSource->FileName());
+}
+
+std::string TFormNewConversion::SourceName() {
+  if (!DvdTabShown()) return edtSource->FileName().toStdString();
+  const int number = RegisterStream(std::make_unique<TDvdStream>(
+      CurrentTitle(), cbbAngle->currentText().toInt(), cbbChapter->currentText().toInt(),
+      cbbThrough->currentText().toInt()));
+  return StreamName(number);
+}
+
+void TFormNewConversion::SourceChanged() {
+  ReloadPreview();
+  ProposeTarget();
+}
+
+// Preview and time span ---------------------------------------------------------------
+
+void TFormNewConversion::ReloadPreview() {
+  AVPreview->SetActive(false);
+  if (!SourceIsValid()) return;
+  barTime->setValue(0);
+  std::string name;
+  try {
+    name = SourceName();
+  } catch (const EAVError& error) {
+    ShowErrorBox(error.what());
+    return;
+  }
+  AVPreview->SetInputFile(name);
+  AVPreview->SetActive(true);
+  ResetTimeSpan();
+  lblDuration->setText(QStringLiteral("00:00:00"));
+  if (!AVPreview->Active()) return;
+  lblDuration->setText(TimeText(AVPreview->Duration()));
+  barTime->setMaximum(static_cast<int>(AVPreview->Duration() * 1000.0));
+}
+
+// A new source starts without a span: a span chosen on another source could
+// lie beyond this one's end.
+void TFormNewConversion::ResetTimeSpan() {
+  barTime->SetSelStart(0);
+  barTime->SetSelEnd(0);
+  options_.SetStartTime(0);
+  options_.SetRecordingTime(MaxInt64);
+  lblStart->setText(QStringLiteral("00:00:00"));
+  lblEnd->setText(QStringLiteral("00:00:00"));
+}
+
+void TFormNewConversion::TimeBarMoved(int position_ms) {
+  if (AVPreview->Active()) AVPreview->SetTimestamp(position_ms / 1000.0);
+}
+
+void TFormNewConversion::SetStartPoint() {
+  const int position = barTime->value();
+  barTime->SetSelStart(position);
+  options_.SetStartTime(static_cast<int64_t>(position) * 1000);
+  if (barTime->SelEnd() > 0) {
+    options_.SetRecordingTime((static_cast<int64_t>(barTime->SelEnd()) - position) * 1000);
+  }
+  lblStart->setText(TimeText(position / 1000.0));
+}
+
+void TFormNewConversion::SetEndPoint() {
+  const int position = barTime->value();
+  barTime->SetSelEnd(position);
+  options_.SetRecordingTime((static_cast<int64_t>(position) - barTime->SelStart()) * 1000);
+  lblEnd->setText(TimeText(position / 1000.0));
+}
+
+// Targets -----------------------------------------------------------------------------
+
+std::string TFormNewConversion::ProfileExtension() const {
+  const TAVProfile* profile = SelectedProfile();
+  return profile != nullptr ? profile->Extension() : std::string();
+}
+
+std::string TFormNewConversion::OutputTarget(const std::string& file_name,
+                                             const std::vector<std::string>& taken) const {
+  std::string folder = output_folder_;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return FreeTargetName(folder + file_name, taken);
+}
+
+std::string TFormNewConversion::ProposedFileTarget(const std::string& source,
+                                                   const std::vector<std::string>& taken) const {
+  return OutputTarget(FileNameWithExtension(source, ProfileExtension()), taken);
+}
+
+void TFormNewConversion::ProposeTarget() {
+  if (!SourceIsValid()) return;
+  const std::string target =
+      DvdTabShown() ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
+                                               ProfileExtension()),
+                                   reserved_targets_)
+                    : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
+  proposed_target_ = QString::fromStdString(target);
+  edtSavePath->SetFileName(proposed_target_);
+}
+
+// DVD ---------------------------------------------------------------------------------
+
+const TDvdTitle& TFormNewConversion::CurrentTitle() const {
+  const int index = cbbTitle->currentIndex();
+  VEL_ASSERT(index >= 0 && index < static_cast<int>(title_list_.size()));
+  return title_list_[index];
+}
+
+void TFormNewConversion::DvdSelected() {
+  const std::string path = FCbbDvd->Drive();
+  if (path.empty() || path == scanned_dvd_) return;
+  ScanDvd(path);
+}
+
+void TFormNewConversion::OpenDvdSource() {
+  const QString root = ChooseDvdSource(this);
+  if (root.isEmpty()) return;
+  const std::string path = root.toStdString();
+  FCbbDvd->setCurrentIndex(FCbbDvd->AddSource(path, DvdSourceLabel(path)));
+  DvdSelected();
+}
+
+void TFormNewConversion::ScanDvd(const std::string& path) {
+  scanned_dvd_ = path;
+  AVPreview->SetActive(false);
+  tabDvd->setEnabled(false);
+  barTime->setEnabled(false);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  std::vector<TDvdTitle> titles;
+  bool opened = true;
+  try {
+    titles = ScanDvdTitles(path);
+  } catch (const EAVError&) {
+    opened = false;
+  }
+  QApplication::restoreOverrideCursor();
+  if (opened) {
+    {
+      const QSignalBlocker blocker(cbbTitle);
+      cbbTitle->clear();
+      title_list_ = std::move(titles);
+      title_label_ = FCbbDvd->VolumeLabel();
+      for (const TDvdTitle& title : title_list_) {
+        cbbTitle->addItem(QString::fromStdString(DvdTitleCaption(title)));
+      }
+      cbbTitle->setCurrentIndex(title_list_.empty() ? -1 : 0);
+    }
+    if (!title_list_.empty()) TitleChosen();
+  } else {
+    // Picking the same entry again retries (after a disc was inserted, say).
+    scanned_dvd_.clear();
+    ShowErrorBox(tr("打不开DVD").toStdString());
+  }
+  tabDvd->setEnabled(true);
+  barTime->setEnabled(AVPreview->Active());
+}
+
+void TFormNewConversion::TitleChosen() {
+  scanning_ = true;
+  const TDvdTitle& title = CurrentTitle();
+  FillNumbers(cbbAngle, title.angle_count);
+  if (cbbAngle->count() > 0) cbbAngle->setCurrentIndex(0);
+  const int chapters = static_cast<int>(title.list_chapter.size());
+  FillNumbers(cbbChapter, chapters);
+  FillNumbers(cbbThrough, chapters);
+  if (chapters > 0) {
+    cbbChapter->setCurrentIndex(0);
+    cbbThrough->setCurrentIndex(chapters - 1);
+  }
+  try {
+    ReloadPreview();
+    ProposeTarget();
+  } catch (...) {
+    scanning_ = false;
+    throw;
+  }
+  scanning_ = false;
+}
+
+}  // namespace veltrano::gui

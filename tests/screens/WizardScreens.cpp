@@ -1,0 +1,149 @@
+// Pictures of the new-conversion wizard's two pages, a filter dialog and the
+// profile editor.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include "Screens.h"
+#include "common/Configuration.h"
+#include "common/ProfileStore.h"
+#include "converter/AVProfile.h"
+#include "gui/FileNameEdit.h"
+#include "gui/FilterDialogs.h"
+#include "gui/FormEditProfile.h"
+#include "gui/FormNewConversion.h"
+#include "gui/TimeBar.h"
+#include "support/DvdFixture.h"
+#include "support/MediaFixture.h"
+
+namespace veltrano::screens {
+namespace {
+
+using gui::TFormNewConversion;
+
+// Keeps `widget` until after the grab; it goes before what it was given
+// (kept earlier), since the context releases the last first.
+template <class T>
+T* Kept(TScreenContext& ctx, T* widget) {
+  ctx.keep.push_back(std::shared_ptr<T>(widget));
+  return widget;
+}
+
+std::shared_ptr<TAVProfileList> Profiles(TScreenContext& ctx) {
+  std::shared_ptr<TAVProfileList> profiles = CreateProfileList();
+  ctx.keep.push_back(profiles);
+  return profiles;
+}
+
+// A wizard with a generated clip as its source, the output folder in the
+// screen's home.
+TFormNewConversion* SourceWizard(TScreenContext& ctx) {
+  AVConfiguration().SetOutputFolder((ctx.home / "Tellurix转换").string());
+  test::TClip spec = test::AvClipSpec("mpeg4", "aac");
+  spec.seconds = 95;
+  spec.size = "320x240";
+  spec.rate = "5";
+  const auto clip = test::MakeClip(ctx.home / "假日 holiday.mp4", spec);
+  auto profiles = Profiles(ctx);
+  auto* wizard = Kept(ctx, new TFormNewConversion(*profiles, {}));
+  wizard->SetSources({QString::fromStdString(clip.string())});
+  wizard->show();
+  return wizard;
+}
+
+// Confirms the next filter dialog after `prepare` has filled it.
+void ConfirmNextFilterDialog(const std::function<void(QWidget*)>& prepare) {
+  QTimer::singleShot(100, [prepare] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog == nullptr) return;
+    prepare(dialog);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+}
+
+}  // namespace
+
+VELTRANO_SCREEN(wizard_source) {
+  TFormNewConversion* wizard = SourceWizard(ctx);
+  auto* bar = wizard->findChild<gui::TTimeBar*>(QStringLiteral("barTime"));
+  for (const char* name : {"barTime", "btnStart", "btnEnd"}) {
+    wizard->findChild<QWidget*>(QLatin1String(name))->setEnabled(true);
+  }
+  bar->setValue(20000);
+  wizard->findChild<QPushButton*>(QStringLiteral("btnStart"))->click();
+  bar->setValue(65000);
+  wizard->findChild<QPushButton*>(QStringLiteral("btnEnd"))->click();
+  bar->setValue(41000);
+  return wizard;
+}
+
+VELTRANO_SCREEN(wizard_dvd) {
+  TFormNewConversion* wizard = SourceWizard(ctx);
+  wizard->findChild<QTabWidget*>(QStringLiteral("tabSource"))->setCurrentIndex(1);
+  QTimer::singleShot(100, [] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QString::fromStdString(test::SharedDvd().folder.string()));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  wizard->findChild<QPushButton*>(QStringLiteral("btnOpenDvd"))->click();
+  return wizard;
+}
+
+VELTRANO_SCREEN(wizard_filters) {
+  TFormNewConversion* wizard = SourceWizard(ctx);
+  wizard->next();
+  const QList<QAction*> kinds =
+      wizard->findChild<QToolButton*>(QStringLiteral("btnNewFilter"))->menu()->actions();
+  ConfirmNextFilterDialog([](QWidget* dialog) {
+    dialog->findChild<QCheckBox*>(QStringLiteral("chkVFlip"))->setChecked(true);
+  });
+  kinds[0]->trigger();
+  ConfirmNextFilterDialog([](QWidget* dialog) {
+    dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmoText"))
+        ->setPlainText(QStringLiteral("假日"));
+  });
+  kinds[2]->trigger();
+  return wizard;
+}
+
+VELTRANO_SCREEN(filter_text) {
+  auto* dialog = Kept(ctx, new gui::TFormTextFilter);
+  dialog->findChild<QPlainTextEdit*>(QStringLiteral("mmoText"))
+      ->setPlainText(QStringLiteral("Tellurix 假日\n2026"));
+  dialog->findChild<gui::TFileNameEdit*>(QStringLiteral("edtFont"))
+      ->SetFileName(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+  dialog->findChild<QSpinBox*>(QStringLiteral("edtX"))->setValue(10);
+  dialog->findChild<QSpinBox*>(QStringLiteral("edtY"))->setValue(10);
+  dialog->show();
+  return dialog;
+}
+
+VELTRANO_SCREEN(filter_standard) {
+  auto* dialog = Kept(ctx, new gui::TFormStdFilter);
+  dialog->findChild<QCheckBox*>(QStringLiteral("chkRotate"))->setChecked(true);
+  dialog->findChild<QCheckBox*>(QStringLiteral("chkDrawBox"))->setChecked(true);
+  dialog->show();
+  return dialog;
+}
+
+VELTRANO_SCREEN(profile_editor) {
+  auto profiles = Profiles(ctx);
+  auto* editor = Kept(ctx, new gui::TFormEditProfile(*profiles));
+  editor->SetCurrentProfile(
+      dynamic_cast<TAVCustomAudioProfile*>(profiles->FindProfile("IPhone H264 Video")));
+  editor->show();
+  return editor;
+}
+
+}  // namespace veltrano::screens
