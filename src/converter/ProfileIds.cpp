@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "converter/ProfileCatalogue.h"
+#include "converter/Utf8.h"
 
 namespace veltrano {
 namespace {
@@ -121,14 +122,8 @@ char LowerAscii(char c) {
 // form in which names are compared.
 std::u32string Normalised(std::string_view text) {
   std::u32string points;
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
-    for (int k = 1; k < length && i + k < text.size(); ++k) {
-      point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    i += length;
+  for (size_t i = 0, length = 0; i < text.size(); i += length) {
+    const char32_t point = CodePointAt(text, i, length);
     if (point == U' ' || point == U'\t' || point == U'\u3000') continue;
     points += point < 0x80 ? static_cast<char32_t>(LowerAscii(static_cast<char>(point))) : point;
   }
