@@ -8,6 +8,7 @@
 #include <fstream>
 #include <regex>
 
+#include "support/DvdFixture.h"
 #include "support/MediaFixture.h"
 #include "support/TrackFixture.h"
 
@@ -270,6 +271,13 @@ TEST_F(CommandLine, TracksAreChosenByTheirNumberAsProbeListsThem) {
       Cli("convert -q " + clip + " silent.mkv --audio-track none" + copy);
   ASSERT_EQ(silent.exit_code, 0) << silent.output;
   for (const auto& stream : ProbeMedia(In("silent.mkv")).streams) EXPECT_NE(stream.kind, "audio");
+
+  // A DVD title's tracks are read from a title stream of their own.
+  const std::string dvd = " --dvd " + ShellQuote(test::SharedDvd().folder.string()) + " --title 2";
+  const test::TCommandResult disc = Cli("convert -q" + dvd + " disc.mkv --audio-track 1" + copy);
+  ASSERT_EQ(disc.exit_code, 0) << disc.output;
+  EXPECT_NEAR(ProbeMedia(In("disc.mkv")).Stream("audio").duration, 4.0, 0.2);
+  EXPECT_EQ(Cli("settings" + dvd + " disc.mkv --audio-track 2").exit_code, 2);
 
   const test::TCommandResult third = Cli("settings " + clip + " x.mkv --audio-track 3");
   EXPECT_EQ(third.exit_code, 2);
