@@ -4,6 +4,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 
@@ -100,7 +101,8 @@ TColor ColourPart(const std::string& argument, const std::string& value) {
   std::string digits = value;
   if (!digits.empty() && digits[0] == '#') digits.erase(0, 1);
   if (digits.rfind("0x", 0) == 0) digits.erase(0, 2);
-  if (digits.size() == 6 && std::all_of(digits.begin(), digits.end(), ::isxdigit)) {
+  const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+  if (digits.size() == 6 && std::all_of(digits.begin(), digits.end(), hex)) {
     return SwapRedBlue(static_cast<TColor>(std::stoul(digits, nullptr, 16)));
   }
   std::string known;

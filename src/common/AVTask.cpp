@@ -153,7 +153,16 @@ std::string TAVTask::StartSource() {
 bool TAVTask::Start() {
   if (FIsConverted) return false;
   StopAndWait();  // a stopped run may still be closing its output
-  FStartRefused = !TakeClaim();
+  try {
+    FStartRefused = !TakeClaim();
+  } catch (const std::exception& e) {
+    // The store could not be asked (busy beyond its timeout, gone): a task
+    // that may be another program's does not start.
+    FStartRefused = false;
+    EndFailed(e.what());
+    ShowErrorBox(e.what());
+    return false;
+  }
   if (FStartRefused) return false;
   std::string source;
   try {
