@@ -1,18 +1,20 @@
 #include "cli/ConvertCommand.h"
 
-#include <CLI/CLI.hpp>
 #include <fmt/format.h>
-#include <unistd.h>
+#include <CLI/CLI.hpp>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#include "cli/FilterArguments.h"
+#include "cli/ProfilesCommand.h"
 #include "cli/PropertyPath.h"
+#include "cli/TargetRules.h"
+#include "cli/TimeText.h"
+#include "cli/UsageError.h"
 #include "common/CFilters.h"
 #include "common/Configuration.h"
 #include "common/ConversionSettings.h"
@@ -23,42 +25,14 @@
 #include "converter/AVLib.h"
 #include "converter/DvdNavigation.h"
 #include "converter/DvdStream.h"
-#include "converter/MessageBoxes.h"
+#include "converter/FilterEntries.h"
 #include "converter/StreamProtocol.h"
 #include "platform/AppFolders.h"
 
 namespace veltrano::cli {
 namespace {
 
-std::atomic<bool> interrupted{false};
-
-void OnInterrupt(int) { interrupted = true; }
-
-// The progress line on a terminal; log lines and errors clear it first.
-class TProgressLine {
- public:
-  explicit TProgressLine(bool enabled) : enabled_(enabled) {}
-  void Show(const TAVConverter& c) {
-    if (!enabled_) return;
-    const int64_t left = c.GetLeftTime();
-    const std::string remaining = left == kUnknownLeftTime ? "?" : SecondsToClockText(left);
-    std::fprintf(stderr, "\r\033[K%3d%%  %.1f kbit/s  elapsed %s  left %s", c.Progress(),
-                 c.Bitrate(), SecondsToClockText(c.GetUsedTime()).c_str(), remaining.c_str());
-    std::fflush(stderr);
-    shown_ = true;
-  }
-  void Clear() {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K");
-    shown_ = false;
-  }
-
- private:
-  bool enabled_;
-  bool shown_ = false;
-};
-
-int64_t SecondsToMicroseconds(double seconds) { return static_cast<int64_t>(seconds * 1e6 + 0.5); }
+namespace fs = std::filesystem;
 
 // The user's configuration when there is one; defaults otherwise. The
 // command line never creates the configuration file.
@@ -68,11 +42,13 @@ const TAVConfiguration& Configuration() {
   if (!loaded) {
     loaded = true;
     std::error_code error;
-    if (std::filesystem::exists(GetConfigFile(), error)) {
-      configuration.LoadFromFile(GetConfigFile());
-    }
+    if (fs::exists(GetConfigFile(), error)) configuration.LoadFromFile(GetConfigFile());
   }
   return configuration;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  return fs::absolute(fs::path(path)).lexically_normal().string();
 }
 
 std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
@@ -86,6 +62,118 @@ std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
     throw std::runtime_error(path + " holds no conversion (no target file)");
   }
   return settings;
+}
+
+int64_t TimeOption(const std::string& option, const std::string& text) {
+  try {
+    return ParseTimeText(text);
+  } catch (const std::invalid_argument& e) {
+    throw EUsageError(option + ": " + e.what());
+  }
+}
+
+void ApplyTimeSpan(TAVConvertOptions& options, const TConvertRequest& request) {
+  if (!request.duration.empty() && !request.end.empty()) {
+    throw EUsageError("give --duration or --end, not both");
+  }
+  if (!request.start.empty()) options.SetStartTime(TimeOption("--start", request.start));
+  if (!request.duration.empty()) {
+    const int64_t duration = TimeOption("--duration", request.duration);
+    if (duration <= 0) throw EUsageError("--duration: the span must be longer than 0");
+    options.SetRecordingTime(duration);
+  }
+  if (!request.end.empty()) {
+    const int64_t end = TimeOption("--end", request.end);
+    if (end <= options.StartTime()) {
+      throw EUsageError(fmt::format("--end {} must come after the start ({})", request.end,
+                                    ClockText(options.StartTime() / 1000000)));
+    }
+    options.SetRecordingTime(end - options.StartTime());
+  }
+}
+
+// The --filter arguments after the entries `options` holds already.
+void ApplyFilters(TAVConvertOptions& options, const TConvertRequest& request) {
+  if (request.filters.empty()) return;
+  TStrings entries = SplitFilterEntries(options.FilterOptions().VideoFilters());
+  std::erase(entries, std::string());
+  for (const std::string& argument : request.filters) {
+    entries.push_back(FilterEntryFromArgument(argument));
+  }
+  options.FilterOptions().SetVideoFilters(JoinFilterEntries(entries));
+}
+
+void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& request) {
+  try {
+    for (const std::string& assignment : request.options) AssignProperty(options, assignment);
+  } catch (const EPropertyPath& e) {
+    throw EUsageError(std::string("--option ") + e.what());
+  }
+  for (const std::string& line : request.codec_options) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      throw EUsageError("--codec-option '" + line + "' is not of the form Name=Value");
+    }
+    options.SetAdvancedOption(line.substr(0, eq), line.substr(eq + 1));
+  }
+  if (request.threads >= 0) options.SetThreadCount(request.threads);
+}
+
+// The streams of the source of `settings`, for the track choice. A DVD
+// title is read through a title stream of its own.
+TProbedMedia SourceStreams(const TConversionSettings& settings) {
+  if (settings.SourceType() != TAVSourceType::stDvd) return ReadMediaSource(settings.SourceFile());
+  return ListMediaStreams(OpenDvdTitleStream(settings.DvdDriver(), settings.DvdTitle(),
+                                             settings.DvdChapter(), settings.DvdThrough(),
+                                             settings.DvdAngle()));
+}
+
+void ApplyTracks(TConversionSettings& settings, const TTrackChoice& tracks) {
+  if (tracks.audio.empty() && tracks.subtitle.empty()) return;
+  const TProbedMedia source = tracks.NamesATrack() ? SourceStreams(settings) : TProbedMedia{};
+  ApplyTrackChoice(settings.ConvertOptions(), tracks, source, settings.TargetFile());
+}
+
+// A stored conversion with what the command line asks on top.
+std::unique_ptr<TConversionSettings> StoredSettings(const TConvertRequest& request) {
+  if (!request.files.empty() || !request.profile.empty() || !request.dvd.path.empty() ||
+      request.force_extension) {
+    throw EUsageError(
+        "--settings describes the whole conversion: give no files, --profile, --dvd or "
+        "--force-extension with it");
+  }
+  auto settings = LoadSettingsFile(request.settings_file);
+  TAVConvertOptions& options = settings->ConvertOptions();
+  ApplyTimeSpan(options, request);
+  ApplyFilters(options, request);
+  ApplyRequestOptions(options, request);
+  ApplyTracks(*settings, request.tracks);
+  return settings;
+}
+
+// The source's name part that a proposed target starts from.
+std::string SourceName(const TConversionSettings& settings) {
+  if (settings.SourceType() == TAVSourceType::stDvd) {
+    return fmt::format("{}_{}", settings.DvdVolume(), settings.DvdTitle());
+  }
+  return fs::path(settings.SourceFile()).stem().string();
+}
+
+// Sets the source of `settings` and returns the target as typed (empty
+// when none was given).
+std::string TakeFiles(TConversionSettings& settings, const TConvertRequest& request) {
+  const bool dvd = !request.dvd.path.empty();
+  const size_t least = dvd ? 0 : 1;
+  if (request.files.size() < least || request.files.size() > least + 1) {
+    throw EUsageError(dvd ? "with --dvd, give at most a TARGET" : "give a SOURCE and a TARGET");
+  }
+  if (dvd) {
+    FillDvdSource(settings, request.dvd);
+  } else {
+    ReadMediaSource(request.files[0]);
+    settings.SetSourceFile(AbsolutePath(request.files[0]));
+  }
+  return request.files.size() > least ? request.files.back() : std::string();
 }
 
 }  // namespace
@@ -113,159 +201,71 @@ void FillDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) 
   settings.SetDvdVolume(title.name);
 }
 
-TInterruptGuard::TInterruptGuard() {
-  interrupted = false;
-  struct sigaction action {};
-  action.sa_handler = &OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &old_int_);
-  sigaction(SIGTERM, &action, &old_term_);
-}
-
-TInterruptGuard::~TInterruptGuard() {
-  sigaction(SIGINT, &old_int_, nullptr);
-  sigaction(SIGTERM, &old_term_, nullptr);
-}
-
-bool Interrupted() { return interrupted; }
-
-void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& request) {
-  for (const std::string& assignment : request.options) AssignProperty(options, assignment);
-  for (const std::string& line : request.codec_options) {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      throw std::invalid_argument("'" + line + "' is not of the form Name=Value");
-    }
-    options.SetAdvancedOption(line.substr(0, eq), line.substr(eq + 1));
-  }
-  if (request.threads >= 0) options.SetThreadCount(request.threads);
-}
-
-std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& request) {
-  if (!request.settings_file.empty()) {
-    if (!request.files.empty() || !request.profile.empty() || !request.dvd.path.empty()) {
-      throw std::runtime_error("--settings describes the whole conversion: give no files, "
-                               "--profile or --dvd with it");
-    }
-    auto settings = LoadSettingsFile(request.settings_file);
-    ApplyRequestOptions(settings->ConvertOptions(), request);
-    return settings;
-  }
+std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& request,
+                                                   const TAVConfiguration& configuration,
+                                                   const std::vector<std::string>& reserved) {
+  if (!request.settings_file.empty()) return StoredSettings(request);
+  const std::unique_ptr<TAVProfileList> profiles = CreateProfileList();
+  const TAVProfile* profile =
+      request.profile.empty() ? nullptr : &ChooseProfile(*profiles, request.profile);
   auto settings = std::make_unique<TConversionSettings>();
-  const size_t wanted = request.dvd.path.empty() ? 2 : 1;
-  if (request.files.size() != wanted) {
-    throw std::runtime_error(wanted == 2 ? "convert takes SOURCE and TARGET"
-                                         : "with --dvd, convert takes TARGET only");
-  }
-  if (wanted == 2) {
-    settings->SetSourceFile(request.files[0]);
-  } else {
-    FillDvdSource(*settings, request.dvd);
-  }
-  settings->SetTargetFile(request.files.back());
+  const std::string target = TakeFiles(*settings, request);
   settings->SetCategoryId(1);
 
   TAVConvertOptions& options = settings->ConvertOptions();
-  if (request.start_seconds >= 0) options.SetStartTime(SecondsToMicroseconds(request.start_seconds));
-  if (request.duration_seconds >= 0) {
-    options.SetRecordingTime(SecondsToMicroseconds(request.duration_seconds));
-  }
-  if (!request.filters.empty()) {
-    options.FilterOptions().SetVideoFilters(JoinFilterEntries(request.filters));
-  }
-  if (!request.profile.empty()) {
-    const auto profiles = CreateProfileList();
-    const TAVProfile* profile = profiles->FindProfile(request.profile);
-    if (profile == nullptr) {
-      throw std::runtime_error("No profile is called \"" + request.profile +
-                               "\" (veltrano-cli profiles lists them)");
-    }
-    PrepareProfileOptions(options, *profile, Configuration());
-    settings->SetProfile(request.profile);
+  ApplyTimeSpan(options, request);
+  ApplyFilters(options, request);
+  if (profile != nullptr) {
+    PrepareProfileOptions(options, *profile, configuration);
+    settings->SetProfile(profile->Description());
+  } else if (request.force_extension) {
+    throw EUsageError("--force-extension goes with --profile");
   }
   ApplyRequestOptions(options, request);
+  if (profile != nullptr) {
+    TTargetRequest wanted{target, SourceName(*settings), request.force_extension,
+                          configuration.OutputFolder(), reserved};
+    settings->SetTargetFile(ResolveTarget(wanted, *profile, options));
+  } else {
+    settings->SetTargetFile(PlainTarget(target));
+  }
+  ApplyTracks(*settings, request.tracks);
   return settings;
 }
 
-void PrepareConverter(TAVConverter& converter, TConversionSettings& settings) {
-  if (settings.SourceType() == TAVSourceType::stDvd) {
-    settings.SetSourceFile(OpenDvdTitleStream(settings.DvdDriver(), settings.DvdTitle(),
-                                              settings.DvdChapter(), settings.DvdThrough(),
-                                              settings.DvdAngle()));
-  }
-  converter.SetConvertOptions(settings.ConvertOptions());
-  converter.SetInputFiles({settings.SourceFile()});
-  converter.SetOutputFiles({settings.TargetFile()});
-}
-
-int RunConversion(TAVConverter& converter, bool quiet) {
-  TEventLoopDispatcher& ui = dynamic_cast<TEventLoopDispatcher&>(converter.Dispatcher());
-  TProgressLine progress(!quiet && isatty(STDERR_FILENO));
-  TErrorBoxHandler previous = SetErrorBoxHandler([&progress](const std::string& text) {
-    progress.Clear();
-    std::fprintf(stderr, "Error: %s\n", text.c_str());
-  });
-  converter.SetOnLog([&](TAVConverter&, int, const std::string& text) {
-    if (quiet) return;
-    // Log lines arrive on the worker; the progress line belongs to this thread.
-    ui.Post([&progress, text] {
-      progress.Clear();
-      std::fputs(text.c_str(), stderr);
-      if (text.empty() || text.back() != '\n') std::fputc('\n', stderr);
-    });
-  });
-  converter.SetOnProgress([&progress](TAVConverter& c) { progress.Show(c); });
-  bool stopped = false;
-  converter.SetOnStopped([&stopped](TAVConverter&) { stopped = true; });
-
-  TInterruptGuard guard;
-  converter.Convert();
-  bool stop_sent = false;
-  ui.RunUntil([&] {
-    if (interrupted && !stop_sent) {
-      converter.Stop();  // ignored until the main loop runs: asked again on the next turn
-      stop_sent = converter.State() == csStopped;
-    }
-    return !converter.IsRunning();
-  });
-  converter.WaitFor();
-  ui.ProcessPending(std::chrono::milliseconds(0));
-  progress.Clear();
-  SetErrorBoxHandler(previous);
-  if (stopped || interrupted) {
-    std::fprintf(stderr, "Stopped.\n");
-    return 130;
-  }
-  return converter.ErrorMsg().empty() ? 0 : 1;
-}
-
-namespace {
-
-void AddRequestOptions(CLI::App& command, TConvertRequest& request) {
-  command.add_option("FILES", request.files, "SOURCE TARGET (TARGET alone with --dvd)");
+void AddConversionOptions(CLI::App& command, TConvertRequest& request) {
   command.add_option("--profile,-p", request.profile,
-                     "Apply an output profile by its description (see `profiles`)");
+                     "Output profile: its id or description (see `profiles`)");
   command.add_option("--filter", request.filters,
-                     "A video filter entry, e.g. vflip or logo=10|20|/path/logo.png (repeatable)");
-  command.add_option("--settings", request.settings_file,
-                     "Run a stored conversion (the XML a task keeps)");
+                     "A video filter (repeatable; the forms are listed below)");
   AddDvdSourceOptions(command, request.dvd);
+  command.add_option("--start", request.start,
+                     "Start position in the source: seconds, MM:SS or HH:MM:SS(.fraction)");
+  command.add_option("--duration", request.duration, "Longest output duration (same forms)");
+  command.add_option("--end", request.end, "End position in the source, instead of --duration");
+  AddTrackOptions(command, request.tracks);
+  command.add_flag("--force-extension", request.force_extension,
+                   "Keep the target's extension even when it names another container than the "
+                   "profile's");
   command.add_option("--option", request.options,
                      "Set a stored option: Path=Value, or Path+=Line for lists "
                      "(e.g. VideoOptions.VideoStreamCopy=1, CodecOptions+=g=15)");
   command.add_option("--codec-option", request.codec_options,
                      "Set an encoder option: Name=Value (replaces the line of that name)");
   command.add_option("--threads", request.threads, "Threads for every decoder and encoder");
-  command.add_option("--start", request.start_seconds, "Start position in the source, seconds");
-  command.add_option("--duration", request.duration_seconds, "Longest output duration, seconds");
 }
 
-std::unique_ptr<TConversionSettings> BuildOrExplain(const TConvertRequest& request) {
-  try {
-    return BuildSettings(request);
-  } catch (const std::exception& e) {
-    throw CLI::ValidationError(e.what());
-  }
+namespace {
+
+void AddRequestOptions(CLI::App& command, TConvertRequest& request) {
+  command.add_option("FILES", request.files,
+                     "SOURCE [TARGET]; with --dvd only [TARGET]. Without a TARGET the output "
+                     "goes into the configured output folder (needs --profile); a folder as "
+                     "TARGET gets the source's name");
+  command.add_option("--settings", request.settings_file,
+                     "Run a stored conversion (the XML a task keeps)");
+  AddConversionOptions(command, request);
+  command.footer(FilterExamples());
 }
 
 }  // namespace
@@ -274,18 +274,14 @@ void AddConvertCommand(CLI::App& app) {
   auto request = std::make_shared<TConvertRequest>();
   CLI::App* convert = app.add_subcommand("convert", "Convert a media file or a DVD title");
   AddRequestOptions(*convert, *request);
-  convert->add_flag("--quiet,-q", request->quiet, "No log lines and no progress");
+  convert->add_flag("--quiet,-q", request->quiet, "No log lines, no progress and no summary");
   convert->callback([request] {
-    std::unique_ptr<TConversionSettings> settings = BuildOrExplain(*request);
+    LoadMediaLibraries();
+    std::unique_ptr<TConversionSettings> settings = BuildSettings(*request, Configuration());
     TEventLoopDispatcher ui;
     TAVConverter converter(&ui);
-    try {
-      PrepareConverter(converter, *settings);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "Error: %s\n", e.what());
-      throw CLI::RuntimeError(1);
-    }
-    const int status = RunConversion(converter, request->quiet);
+    PrepareConverter(converter, *settings);
+    const int status = RunConversion(converter, *settings, request->quiet);
     if (status != 0) throw CLI::RuntimeError(status);
   });
 }
@@ -296,7 +292,8 @@ void AddSettingsCommand(CLI::App& app) {
       "settings", "Print the stored form (XML) of what `convert` would run, without running it");
   AddRequestOptions(*command, *request);
   command->callback([request] {
-    std::unique_ptr<TConversionSettings> settings = BuildOrExplain(*request);
+    LoadMediaLibraries();
+    std::unique_ptr<TConversionSettings> settings = BuildSettings(*request, Configuration());
     std::cout << SettingsToXml(*settings) << std::endl;
   });
 }

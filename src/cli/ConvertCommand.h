@@ -1,7 +1,7 @@
 // `veltrano-cli convert` and `veltrano-cli settings`: one conversion with the
 // engine, described the way a task describes it (source, target, profile,
-// filters, time span, options), its log on stderr and a progress line when
-// stderr is a terminal.
+// filters, time span, tracks, options), its log on stderr, a progress line
+// when stderr is a terminal and a summary at the end.
 #pragma once
 
 #include <csignal>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/MediaCommands.h"
+#include "cli/TrackChoice.h"
 #include "converter/AVOptions.h"
 
 namespace CLI {
@@ -17,41 +18,54 @@ class App;
 }
 
 namespace veltrano {
+class TAVConfiguration;
 class TAVConverter;
 class TConversionSettings;
 }
 
 namespace veltrano::cli {
 
-// What `convert` (or `settings`) was asked to do.
+// What `convert`, `settings` or `queue add` was asked to do.
 struct TConvertRequest {
-  std::vector<std::string> files;          // SOURCE TARGET; TARGET alone with --dvd
-  std::string profile;                     // a profile's Description
-  std::vector<std::string> filters;        // filter entries, joined in order
+  std::vector<std::string> files;          // SOURCE [TARGET]; [TARGET] alone with --dvd
+  std::string profile;                     // a profile's id or description
+  std::vector<std::string> filters;        // --filter arguments, in order
   std::string settings_file;               // a stored conversion to run as it is
   TDvdSourceOptions dvd;
   std::vector<std::string> options;        // Path=Value / Path+=Line
   std::vector<std::string> codec_options;  // Name=Value through SetAdvancedOption
   int threads = -1;                        // -1: the profile's or the options' value
-  double start_seconds = -1;
-  double duration_seconds = -1;
+  std::string start;                       // times as typed ("1:02:03.5")
+  std::string duration;
+  std::string end;
+  TTrackChoice tracks;
+  bool force_extension = false;
   bool quiet = false;
 };
 
 void AddConvertCommand(CLI::App& app);
 void AddSettingsCommand(CLI::App& app);
 
+// Adds the options that describe a conversion (everything but the files and
+// --settings) to `command`.
+void AddConversionOptions(CLI::App& command, TConvertRequest& request);
+
 // The settings a task would hold for `request`, as the wizard builds them:
-// time span and filters first, then the profile, then explicit options.
-// Throws std::runtime_error (or EAVError) with a message for the user.
-std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& request);
+// the source checked, time span and filters first, then the profile, then
+// explicit options; the target follows the profile (a missing one goes into
+// the configured output folder, avoiding `reserved` targets); tracks last.
+// Paths are absolute. A stored conversion (--settings) takes the time span,
+// filters (added to its own), options and tracks; files, --dvd, --profile
+// and --force-extension are refused with it. Throws EUsageError for what was
+// typed wrong, std::runtime_error (or EAVError) for a source that cannot be
+// read.
+std::unique_ptr<TConversionSettings> BuildSettings(const TConvertRequest& request,
+                                                   const TAVConfiguration& configuration,
+                                                   const std::vector<std::string>& reserved = {});
 
 // Makes a DVD title range the source of `settings`: the disc is scanned and
 // the range opened once to check it (title, chapters, angle). Throws EAVError.
 void FillDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd);
-
-// Applies the request's option assignments to `options`.
-void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& request);
 
 // Gives `converter` the job of `settings`; a DVD source gets a fresh title
 // stream opened from the stored DVD fields.
@@ -72,8 +86,9 @@ class TInterruptGuard {
 };
 bool Interrupted();
 
-// Runs `converter` to its end with the log and progress on stderr; Ctrl+C
-// stops it cleanly. The exit status: 0 completed, 1 failed, 130 stopped.
-int RunConversion(TAVConverter& converter, bool quiet);
+// Runs the job of `settings` in `converter` to its end with the log, the
+// progress line and the summary on stderr; Ctrl+C stops it cleanly. The exit
+// status: 0 completed, 1 failed, 130 stopped.
+int RunConversion(TAVConverter& converter, const TConversionSettings& settings, bool quiet);
 
 }  // namespace veltrano::cli

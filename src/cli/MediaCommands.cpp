@@ -16,42 +16,86 @@
 namespace veltrano {
 namespace {
 
-std::string ValueText(const TPropInfo& info, const TPropValue& value) {
-  switch (info.kind) {
-    case TPropKind::Boolean:
-      return std::get<int64_t>(value) != 0 ? "true" : "false";
-    case TPropKind::Double:
-    case TPropKind::Single:
-      return fmt::format("{:g}", std::get<double>(value));
-    case TPropKind::String:
-      return std::get<std::string>(value);
-    default:
-      return std::to_string(std::get<int64_t>(value));
+std::string JsonText(const std::string& text) {
+  std::string json = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      json += '\\';
+      json += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      json += fmt::format("\\u{:04x}", static_cast<int>(c));
+    } else {
+      json += c;
+    }
   }
+  return json + "\"";
 }
 
-void RunProbe(const std::string& file) {
+std::string JsonTextOrNull(const std::string& text) {
+  return text.empty() ? "null" : JsonText(text);
+}
+
+std::string StreamJson(const TProbedStream& s) {
+  std::string json = fmt::format(
+      R"({{"index": {}, "kind": {}, "track": {}, "codec": {}, "language": {}, "title": {}, )"
+      R"("default": {}, "bit_rate": {})",
+      s.index, JsonText(s.kind), s.track, JsonText(s.codec), JsonTextOrNull(s.language),
+      JsonTextOrNull(s.title), s.is_default ? "true" : "false", s.bit_rate);
+  if (s.kind == "video") {
+    json += fmt::format(R"(, "width": {}, "height": {}, "frame_rate": {:.6g})", s.width, s.height,
+                        s.frame_rate);
+  } else if (s.kind == "audio") {
+    json += fmt::format(R"(, "channels": {}, "sample_rate": {})", s.channels, s.sample_rate);
+  }
+  return json + "}";
+}
+
+void PrintJson(const std::string& file, const TProbedMedia& media) {
+  std::string streams;
+  for (const TProbedStream& stream : media.streams) {
+    streams += (streams.empty() ? "\n    " : ",\n    ") + StreamJson(stream);
+  }
+  fmt::print(
+      "{{\n  \"file\": {},\n  \"container\": {},\n  \"container_long\": {},\n"
+      "  \"duration\": {:.3f},\n  \"bit_rate\": {},\n  \"streams\": [{}\n  ]\n}}\n",
+      JsonText(file), JsonText(media.container), JsonText(media.container_long), media.duration,
+      media.bit_rate, streams);
+}
+
+// "audio 2  aac  eng  "Commentary"  2 ch  48000 Hz  128 kbit/s  default"
+std::string StreamLine(const TProbedStream& s) {
+  std::string line =
+      fmt::format("#{:<3} {} {:<3} {}", s.index, fmt::format("{:<8}", s.kind), s.track, s.codec);
+  if (!s.language.empty()) line += "  " + s.language;
+  if (!s.title.empty()) line += "  \"" + s.title + "\"";
+  if (s.kind == "video") {
+    line += fmt::format("  {}x{}", s.width, s.height);
+    if (s.frame_rate > 0) line += fmt::format("  {:.4g} fps", s.frame_rate);
+  } else if (s.kind == "audio") {
+    line += fmt::format("  {} ch  {} Hz", s.channels, s.sample_rate);
+  }
+  if (s.bit_rate > 0) line += fmt::format("  {} kbit/s", s.bit_rate / 1000);
+  if (s.is_default) line += "  default";
+  return line;
+}
+
+void PrintText(const std::string& file, const TProbedMedia& media) {
+  fmt::print("File: {}\nContainer: {} ({})\n", file, media.container, media.container_long);
+  fmt::print("Duration: {}  Bit rate: {}\n",
+             media.duration > 0 ? SecondsToTimeText(media.duration) : std::string("unknown"),
+             media.bit_rate > 0 ? fmt::format("{} kbit/s", media.bit_rate / 1000)
+                                : std::string("unknown"));
+  fmt::print("Streams (index, kind, track number for --audio-track/--subtitle-track, codec, …):\n");
+  for (const TProbedStream& stream : media.streams) fmt::print("  {}\n", StreamLine(stream));
+}
+
+void RunProbe(const std::string& file, bool json) {
   LoadMediaLibraries();
-  std::error_code error;
-  if (!std::filesystem::exists(file, error)) {
-    std::fprintf(stderr, "%s: no such file\n", file.c_str());
-    throw CLI::RuntimeError(1);
-  }
-  TAVProbe probe;
-  probe.SetFileName(file);
-  try {
-    probe.SetActive(true);
-  } catch (const EAVError& e) {
-    std::fprintf(stderr, "%s: %s\n", file.c_str(), e.what());
-    throw CLI::RuntimeError(1);
-  }
-  for (const TPropInfo& info : probe.Properties()) {
-    if (info.name == "Active") continue;
-    std::printf("%s: %s\n", info.name.c_str(), ValueText(info, info.get(probe)).c_str());
-  }
-  if (!probe.HasVideo() && !probe.HasAudio()) {
-    std::fprintf(stderr, "%s: no video or audio stream\n", file.c_str());
-    throw CLI::RuntimeError(1);
+  const TProbedMedia media = ReadMediaSource(file);
+  if (json) {
+    PrintJson(file, media);
+  } else {
+    PrintText(file, media);
   }
 }
 
@@ -72,11 +116,33 @@ void RunDvd(const std::string& path) {
 
 }  // namespace
 
+TProbedMedia ReadMediaSource(const std::string& file) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(file, error);
+  if (!std::filesystem::exists(status)) {
+    throw std::runtime_error(file + ": No such file or directory");
+  }
+  if (std::filesystem::is_directory(status)) throw std::runtime_error(file + ": Is a directory");
+  TProbedMedia media;
+  try {
+    media = ListMediaStreams(file);
+  } catch (const EAVError& e) {
+    throw std::runtime_error(file + ": not a media file (" + e.what() + ")");
+  }
+  if (media.TrackCount("video") == 0 && media.TrackCount("audio") == 0) {
+    throw std::runtime_error(file + ": not a media file (no video or audio stream)");
+  }
+  return media;
+}
+
 void AddMediaCommands(CLI::App& app) {
-  CLI::App* probe = app.add_subcommand("probe", "Show the streams the media probe finds in a file");
+  CLI::App* probe =
+      app.add_subcommand("probe", "Show the container and every stream (track) of a media file");
   auto file = std::make_shared<std::string>();
+  auto json = std::make_shared<bool>(false);
   probe->add_option("FILE", *file, "media file")->required();
-  probe->callback([file] { RunProbe(*file); });
+  probe->add_flag("--json", *json, "Print JSON for scripts");
+  probe->callback([file, json] { RunProbe(*file, *json); });
 
   CLI::App* dvd = app.add_subcommand("dvd", "List the titles of a DVD with chapters and angles");
   auto path = std::make_shared<std::string>();

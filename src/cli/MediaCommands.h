@@ -6,11 +6,19 @@
 
 #include <CLI/CLI.hpp>
 
+#include "converter/AVProbe.h"
+
 namespace veltrano {
 
-// Adds `probe FILE` (what the media probe finds) and `dvd PATH` (the titles
-// of a disc with their playing time, chapter and angle counts).
+// Adds `probe FILE [--json]` (the container and every stream of a file) and
+// `dvd PATH` (the titles of a disc with their playing time, chapter and
+// angle counts).
 void AddMediaCommands(CLI::App& app);
+
+// The container and streams of a media file that a conversion reads.
+// Throws std::runtime_error "FILE: No such file or directory" or
+// "FILE: not a media file (REASON)".
+TProbedMedia ReadMediaSource(const std::string& file);
 
 // A DVD title as the source of a conversion.
 struct TDvdSourceOptions {

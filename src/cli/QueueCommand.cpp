@@ -7,34 +7,25 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
+#include <map>
 #include <memory>
 
 #include "cli/ConvertCommand.h"
-#include "cli/MediaCommands.h"
+#include "cli/FilterArguments.h"
+#include "cli/ProgressLine.h"
+#include "cli/TimeText.h"
+#include "cli/UsageError.h"
 #include "common/AVNodes.h"
-#include "common/CFilters.h"
 #include "common/Configuration.h"
 #include "common/MemoryTaskView.h"
 #include "common/PersistentManager.h"
-#include "common/ProfileOptions.h"
-#include "common/ProfileStore.h"
-#include "converter/AVError.h"
 #include "converter/AVLib.h"
-#include "converter/AVProbe.h"
-#include "converter/DvdNavigation.h"
 #include "converter/MessageBoxes.h"
-#include "converter/StreamProtocol.h"
 
 namespace veltrano::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A failure the user must read: printed, then the command ends with 1.
-struct EQueueError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 // Error boxes become lines on stderr while it lives.
 class TErrorBoxToStderr {
@@ -79,18 +70,28 @@ class TQueueSession {
   std::unique_ptr<TNodeTree> model_;
 };
 
-const char* StatusText(TAVTaskStatus status) {
-  switch (status) {
+// The status the lists show. The store keeps every unfinished task as
+// stopped; here a stopped task that never started since it was stored is
+// waiting, and one that another program converts is running there.
+std::string StatusText(const TAVTask& task) {
+  switch (task.Status()) {
     case stRunning:
       return "running";
     case stPaused:
       return "paused";
-    case stError:
-      return "stopped";
     case stFinished:
       return "converted";
+    case stError:
+      break;
   }
-  return "?";
+  switch (TPersistentManager::ClaimState(task.ID())) {
+    case TTaskClaimState::NeverClaimed:
+      return "waiting";
+    case TTaskClaimState::Elsewhere:
+      return "running elsewhere";
+    default:
+      return "stopped";
+  }
 }
 
 // queue add -------------------------------------------------------------------
@@ -98,83 +99,29 @@ const char* StatusText(TAVTaskStatus status) {
 struct TAddRequest {
   std::string source;
   std::string target;       // empty: proposed in the output folder
-  TConvertRequest convert;  // options, threads, span
-  std::string profile;
-  std::vector<std::string> filters;
-  TDvdSourceOptions dvd;
+  TConvertRequest convert;  // profile, filters, span, tracks, options
 };
 
-// A file source must be media the probe can read, as in the wizard.
-void CheckFileSource(const std::string& source) {
-  std::error_code error;
-  if (!fs::is_regular_file(fs::path(source), error)) {
-    throw EQueueError(source + ": no such file");
+// The targets of the unfinished tasks: a proposed target takes none of them.
+std::vector<std::string> UnfinishedTargets(TQueueSession& session) {
+  std::vector<std::string> targets;
+  for (const auto& task : session.Model().ConvertingNode().Tasks()) {
+    targets.push_back(task->Settings().TargetFile());
   }
-  TAVProbe probe;
-  probe.SetFileName(source);
-  try {
-    probe.SetActive(true);
-  } catch (const EAVError&) {
-    throw EQueueError(source + ": 无效的文件");
-  }
-  if (!probe.HasVideo() && !probe.HasAudio()) throw EQueueError(source + ": 无效的文件");
-}
-
-// The wizard's proposal: the source's name (a DVD: volume label and title)
-// with the profile's extension, in the configured output folder.
-std::string ProposeTarget(const TConversionSettings& settings, const TAVProfile& profile) {
-  std::string name = settings.SourceType() == TAVSourceType::stDvd
-                         ? fmt::format("{}_{}", settings.DvdVolume(), settings.DvdTitle())
-                         : fs::path(settings.SourceFile()).stem().string();
-  std::string folder = AVConfiguration().OutputFolder();
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  std::error_code error;
-  fs::create_directories(fs::path(folder), error);
-  return folder + name + profile.Extension();
+  return targets;
 }
 
 void RunAdd(const TAddRequest& request) {
   LoadMediaLibraries();
   TQueueSession session;
-  std::unique_ptr<TAVProfileList> profiles = CreateProfileList();
-  const TAVProfile* profile = profiles->FindProfile(request.profile);
-  if (profile == nullptr) {
-    throw EQueueError("no profile \"" + request.profile + "\" (see `veltrano-cli profiles`)");
+  TConvertRequest convert = request.convert;
+  if (!request.source.empty()) convert.files.push_back(request.source);
+  if (!request.target.empty()) convert.files.push_back(request.target);
+  if (convert.dvd.path.empty() && request.source.empty()) {
+    throw EUsageError("a SOURCE file or --dvd is required");
   }
-  auto settings = std::make_unique<TConversionSettings>();
-  if (!request.dvd.path.empty()) {
-    FillDvdSource(*settings, request.dvd);
-  } else if (!request.source.empty()) {
-    CheckFileSource(request.source);
-    settings->SetSourceFile(fs::absolute(request.source).string());
-  } else {
-    throw EQueueError("a SOURCE file or --dvd is required");
-  }
-
-  // The options as the wizard collects them: no length limit, the filters,
-  // the profile; then what the command line asks on top.
-  TAVConverter converter(&session.Ui());
-  converter.ConvertOptions().SetRecordingTime(std::numeric_limits<int64_t>::max());
-  converter.ConvertOptions().FilterOptions().SetVideoFilters(JoinFilterEntries(request.filters));
-  const TConvertRequest& extra = request.convert;
-  if (extra.start_seconds >= 0) {
-    converter.ConvertOptions().SetStartTime(static_cast<int64_t>(extra.start_seconds * 1e6 + 0.5));
-  }
-  if (extra.duration_seconds >= 0) {
-    converter.ConvertOptions().SetRecordingTime(static_cast<int64_t>(extra.duration_seconds * 1e6 + 0.5));
-  }
-  PrepareProfileOptions(converter, *profile, AVConfiguration());
-  try {
-    ApplyRequestOptions(converter.ConvertOptions(), extra);
-  } catch (const std::exception& e) {
-    throw EQueueError(e.what());
-  }
-  settings->SetTargetFile(request.target.empty() ? ProposeTarget(*settings, *profile)
-                                                : fs::absolute(request.target).string());
-  settings->SetProfile(profile->Description());
-  settings->SetCategoryId(1);
-  settings->SetConvertOptions(converter.ConvertOptions());
-
+  std::unique_ptr<TConversionSettings> settings =
+      BuildSettings(convert, AVConfiguration(), UnfinishedTargets(session));
   TConvertingTask task(std::move(settings), nullptr, &session.Ui());
   task.SetStatus(stError);
   TPersistentManager::NewDbTask(task);
@@ -191,8 +138,12 @@ void PrintList(const TMemoryTaskView& list) {
   for (TRowId row : list.ChildRows(kNoRow)) {
     auto* task = dynamic_cast<TAVTask*>(list.RowObject(row));
     if (task == nullptr) continue;
-    std::string line = fmt::format("{}\t{}", task->ID(), StatusText(task->Status()));
-    for (const std::string& text : list.RowTexts(row)) line += "\t" + text;
+    std::string line = fmt::format("{}\t{}", task->ID(), StatusText(*task));
+    // The views' text for a time not known yet is a real-looking time.
+    static const std::string unknown_time = SecondsToClockText(kUnknownLeftTime);
+    for (const std::string& text : list.RowTexts(row)) {
+      line += "\t" + (text == unknown_time ? ClockText(-1) : text);
+    }
     std::printf("%s\n", line.c_str());
   }
 }
@@ -213,60 +164,91 @@ void RunList() {
 
 // queue run -------------------------------------------------------------------
 
-// The task list on a terminal: one line with every running task's progress,
-// at most five times a second.
+// The task list on a terminal: one line per running task, redrawn at most
+// five times a second.
 class TProgressView : public TMemoryTaskView {
  public:
-  explicit TProgressView(bool enabled) : enabled_(enabled) {}
+  explicit TProgressView(bool enabled) : block_(enabled) {}
   void Clear() override {
     TMemoryTaskView::Clear();
     Erase();
   }
-  void Erase() {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K");
-    shown_ = false;
-  }
+  void Erase() { block_.Erase(); }
+  void Started(const TAVTask& task) { started_[&task] = Clock::now(); }
 
  protected:
   void Paint(TRowId) override {
-    if (!enabled_) return;
-    const auto now = std::chrono::steady_clock::now();
+    if (!block_.Enabled()) return;
+    const auto now = Clock::now();
     if (now - last_ < std::chrono::milliseconds(200)) return;
     last_ = now;
-    std::string line;
+    const int width = TerminalWidth(STDERR_FILENO);
+    std::vector<std::string> lines;
     for (TRowId row : ChildRows(kNoRow)) {
       auto* task = dynamic_cast<TAVTask*>(RowObject(row));
       if (task == nullptr || task->Status() != stRunning) continue;
-      if (!line.empty()) line += " | ";
-      line += fmt::format("{} {}% left {}", task->GetCaption(2), task->GetCaption(6),
-                          task->GetCaption(8));
+      const auto started = started_.find(task);
+      const std::string name = fs::path(task->Settings().TargetFile()).filename().string();
+      lines.push_back(
+          ProgressText(ReadProgress(task->Converter(), name,
+                                    started != started_.end() ? started->second : now, 0),
+                       width));
     }
-    std::fprintf(stderr, "\r\033[K%s", line.c_str());
-    std::fflush(stderr);
-    shown_ = true;
+    block_.Draw(lines);
   }
 
  private:
-  bool enabled_;
-  bool shown_ = false;
-  std::chrono::steady_clock::time_point last_{};
+  using Clock = std::chrono::steady_clock;
+  TTerminalBlock block_;
+  std::map<const TAVTask*, Clock::time_point> started_;
+  Clock::time_point last_{};
 };
+
+struct TRunCounts {
+  int converted = 0;
+  int failed = 0;
+  int left = 0;  // to another program
+};
+
+void StartTasks(TConvertingNode& node, TProgressView& view, TRunCounts& counts) {
+  std::vector<TAVTask*> tasks;
+  for (const auto& task : node.Tasks()) tasks.push_back(task.get());
+  for (TAVTask* task : tasks) {
+    if (task->Status() == stPaused) {
+      task->Resume();
+      continue;
+    }
+    if (task->Status() != stError) continue;
+    if (task->ClaimedElsewhere()) {
+      ++counts.left;
+    } else if (task->Start()) {
+      view.Started(*task);
+    } else if (task->StartRefused()) {
+      ++counts.left;
+    } else {
+      ++counts.failed;
+      std::printf("Failed task %d: %s\n", task->ID(), task->Log().back().c_str());
+    }
+  }
+  if (counts.left > 0) {
+    std::printf("%d task(s) left to another program that converts them\n", counts.left);
+    std::fflush(stdout);
+  }
+}
 
 int RunQueue() {
   LoadMediaLibraries();
-  int completed = 0;
-  int failed = 0;
-  TProgressView list(isatty(STDERR_FILENO) != 0);
-  TQueueSession session(&list);
+  TRunCounts counts;
+  TProgressView view(isatty(STDERR_FILENO) != 0);
+  TQueueSession session(&view);
   TConvertingNode& node = session.Model().ConvertingNode();
   node.SetOnTaskEnded([&](TAVTask& task, bool ok) {
-    list.Erase();
+    view.Erase();
     if (ok) {
-      ++completed;
+      ++counts.converted;
       std::printf("Converted task %d: %s\n", task.ID(), task.Settings().TargetFile().c_str());
     } else {
-      ++failed;
+      ++counts.failed;
       const TStrings log = task.Log();
       std::printf("Failed task %d: %s\n", task.ID(), log.empty() ? "" : log.back().c_str());
     }
@@ -274,16 +256,7 @@ int RunQueue() {
   });
 
   TInterruptGuard guard;
-  std::vector<TAVTask*> tasks;
-  for (const auto& task : node.Tasks()) tasks.push_back(task.get());
-  for (TAVTask* task : tasks) {
-    if (task->Status() == stPaused) {
-      task->Resume();
-    } else if (task->Status() == stError && !task->Start()) {
-      ++failed;
-      std::printf("Failed task %d: %s\n", task->ID(), task->Log().back().c_str());
-    }
-  }
+  StartTasks(node, view, counts);
   bool stop_sent = false;
   session.Ui().RunUntil([&] {
     if (Interrupted() && !stop_sent) {
@@ -292,46 +265,62 @@ int RunQueue() {
     }
     return !node.HasActiveConverter() && node.RetiredCount() == 0;
   });
-  list.Erase();
+  view.Erase();
   if (Interrupted()) {
     std::fprintf(stderr, "Stopped.\n");
-    return 130;
+    return kExitStopped;
   }
-  std::printf("%d converted, %d failed\n", completed, failed);
-  return failed > 0 ? 1 : 0;
+  std::printf("%d converted, %d failed", counts.converted, counts.failed);
+  if (counts.left > 0) std::printf(", %d left to another program", counts.left);
+  std::printf("\n");
+  return counts.failed > 0 ? kExitFailed : 0;
 }
 
 // queue delete ----------------------------------------------------------------
 
-void RunDelete(int id, bool source, bool target) {
-  TQueueSession session;
-  TNodeTree& model = session.Model();
+TAVTask* FindTask(TNodeTree& model, int id) {
   std::vector<TNodeObject*> nodes{&model.ConvertingNode()};
   for (TConvertedNode* category : model.Categories()) nodes.push_back(category);
   for (TNodeObject* node : nodes) {
     model.Select(*node);
     for (const auto& task : node->Tasks()) {
-      if (task->ID() != id) continue;
-      task->Delete(source, target);
-      std::printf("Deleted task %d\n", id);
-      return;
+      if (task->ID() == id) return task.get();
     }
   }
-  throw EQueueError(fmt::format("no task {}", id));
+  return nullptr;
 }
 
-// Runs a subcommand's work: failures are reported, not thrown at the user.
+int RunDelete(const std::vector<int>& ids, bool source, bool target) {
+  TQueueSession session;
+  int status = 0;
+  for (const int id : ids) {
+    TAVTask* task = FindTask(session.Model(), id);
+    if (task == nullptr) {
+      std::fprintf(stderr, "no task %d\n", id);
+      status = kExitFailed;
+    } else if (task->ClaimedElsewhere()) {
+      std::fprintf(stderr, "task %d is being converted by another program\n", id);
+      status = kExitFailed;
+    } else {
+      task->Delete(source, target);
+      std::printf("Deleted task %d\n", id);
+    }
+  }
+  return status;
+}
+
+// Runs a subcommand's work: failures are reported, not thrown at the user;
+// mistakes in the command line go on to the usage message.
 template <typename Work>
 void Guarded(Work work) {
   int status = 0;
   try {
     status = work();
-  } catch (const EQueueError& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    status = 1;
+  } catch (const EUsageError&) {
+    throw;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "Error: %s\n", e.what());
-    status = 1;
+    std::fprintf(stderr, "%s\n", e.what());
+    status = kExitFailed;
   }
   if (status != 0) throw CLI::RuntimeError(status);
 }
@@ -345,23 +334,11 @@ void AddQueueCommand(CLI::App& app) {
   auto add_request = std::make_shared<TAddRequest>();
   CLI::App* add = queue->add_subcommand("add", "Store a new task (it runs with `queue run`)");
   add->add_option("SOURCE", add_request->source, "Media file to convert");
-  add->add_option("--profile", add_request->profile, "Output profile, by its description")
-      ->required();
   add->add_option("--target", add_request->target,
-                  "File to write (default: in the configured output folder)");
-  add->add_option("--start", add_request->convert.start_seconds,
-                  "Start position in the source, seconds");
-  add->add_option("--duration", add_request->convert.duration_seconds,
-                  "Longest output duration, seconds");
-  add->add_option("--filter", add_request->filters,
-                  "Video filter entry, repeatable (e.g. vflip, drawbox=8:8:40:30:Red)");
-  add->add_option("--option", add_request->convert.options,
-                  "Set a stored option: Path=Value, or Path+=Line for lists");
-  add->add_option("--codec-option", add_request->convert.codec_options,
-                  "Set an encoder option: Name=Value");
-  add->add_option("--threads", add_request->convert.threads,
-                  "Threads for every decoder and encoder");
-  AddDvdSourceOptions(*add, add_request->dvd);
+                  "File or folder to write to (default: the configured output folder)");
+  AddConversionOptions(*add, add_request->convert);
+  add->get_option("--profile")->required();
+  add->footer(FilterExamples());
   add->callback([add_request] {
     Guarded([&] {
       RunAdd(*add_request);
@@ -377,21 +354,19 @@ void AddQueueCommand(CLI::App& app) {
     });
   });
 
-  CLI::App* run = queue->add_subcommand("run", "Convert every unfinished task at once");
+  CLI::App* run = queue->add_subcommand(
+      "run", "Convert every unfinished task at once (tasks another program converts are left)");
   run->callback([] { Guarded([] { return RunQueue(); }); });
 
-  auto delete_id = std::make_shared<int>(0);
+  auto delete_ids = std::make_shared<std::vector<int>>();
   auto delete_source = std::make_shared<bool>(false);
   auto delete_target = std::make_shared<bool>(false);
-  CLI::App* remove = queue->add_subcommand("delete", "Delete a task");
-  remove->add_option("ID", *delete_id, "The task's ID (see `queue list`)")->required();
-  remove->add_flag("--source", *delete_source, "Delete the source file as well");
-  remove->add_flag("--target", *delete_target, "Delete the converted file as well");
-  remove->callback([delete_id, delete_source, delete_target] {
-    Guarded([&] {
-      RunDelete(*delete_id, *delete_source, *delete_target);
-      return 0;
-    });
+  CLI::App* remove = queue->add_subcommand("delete", "Delete tasks");
+  remove->add_option("IDS", *delete_ids, "The tasks' IDs (see `queue list`)")->required();
+  remove->add_flag("--source", *delete_source, "Delete the source files as well");
+  remove->add_flag("--target", *delete_target, "Delete the converted files as well");
+  remove->callback([delete_ids, delete_source, delete_target] {
+    Guarded([&] { return RunDelete(*delete_ids, *delete_source, *delete_target); });
   });
 }
 

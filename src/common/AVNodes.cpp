@@ -148,8 +148,11 @@ TConvertingTask& TConvertingNode::NewConversion(std::unique_ptr<TConversionSetti
   AddTask(std::move(owned));
   task.SetCategory(this);
   task.SetCategoryId(category);
-  task.Start();
-  TPersistentManager::NewDbTask(task);
+  // Stored after it started, as the wizard's task always was; a running
+  // task is claimed in the same transaction.
+  const bool running = task.Start();
+  TPersistentManager::NewDbTask(task, running);
+  task.FClaimed = running;
   return task;
 }
 

@@ -19,6 +19,12 @@
 //
 // A failed run (ErrorMsg set) is not a completion: the task becomes stError,
 // keeps the message in its log and stays unfiled, so it can be started again.
+//
+// One owner per task: a stored task claims itself in the store when it
+// starts converting and releases the claim when its run has ended
+// (completed, failed, or stopped and closed) and when it is destroyed; a
+// task that another program converts does not start (see
+// TPersistentManager::ClaimTask).
 #pragma once
 
 #include <atomic>
@@ -229,7 +235,9 @@ class TAVTask : public TNodeObject {
 
   // Converts the source into the target from the beginning with a fresh log.
   // A converted task is never started again; a DVD task whose title stream
-  // cannot be opened stays stopped. Returns whether the conversion started.
+  // cannot be opened stays stopped, and so does a task that another program
+  // converts or has converted meanwhile (StartRefused). Returns whether the
+  // conversion started.
   virtual bool Start();
   virtual void Pause();   // stRunning -> stPaused
   virtual void Resume();  // stPaused -> stRunning
@@ -250,17 +258,31 @@ class TAVTask : public TNodeObject {
   // for the worker to end, dispatching meanwhile.
   void StopAndWait();
 
+  // True while another live program holds this stored task's claim, i.e.
+  // converts it now: the window disables starting it. False for a task that
+  // is not stored or while the store is not connected.
+  bool ClaimedElsewhere() const;
+  // True when the last Start did not start because another program
+  // converts the task or has converted it meanwhile.
+  bool StartRefused() const { return FStartRefused; }
+
  protected:
   void ConverterProgress();
   void ConverterComplete();
   void ConverterLog(int Level, const std::string& Msg);
+  void ConverterStopped();
 
  private:
+  friend class TConvertingNode;  // claims a new task as it stores it
+
   void AppendLog(const std::string& line);
   void ShowLogIfSelected();
   void EndFailed(const std::string& message);
   void FileConverted(TConvertingNode& node);
   std::string StartSource();
+  bool TakeClaim();
+  void ReleaseClaim();
+  void ReleaseClaimWhenIdle();
 
   std::unique_ptr<TAVConverter> FConverter;
   std::unique_ptr<TConversionSettings> FSettings;
@@ -274,6 +296,9 @@ class TAVTask : public TNodeObject {
   TNodeObject* FCategory = nullptr;
   bool FSourceIsFresh = false;
   bool FStopRequested = false;
+  bool FClaimed = false;
+  bool FStartRefused = false;
+  bool FReleasePosted = false;
   std::atomic<bool> FDestroying{false};
   std::atomic<bool> FLogShowPosted{false};
 };

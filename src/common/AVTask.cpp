@@ -57,12 +57,14 @@ TAVTask::TAVTask(std::unique_ptr<TConversionSettings> ASettings, ITaskView* ALis
   FConverter->SetOnComplete([this](TAVConverter&) { ConverterComplete(); });
   FConverter->SetOnLog(
       [this](TAVConverter&, int level, const std::string& text) { ConverterLog(level, text); });
+  FConverter->SetOnStopped([this](TAVConverter&) { ConverterStopped(); });
 }
 
 TAVTask::~TAVTask() {
   EndLife();
   FDestroying = true;
   StopAndWait();
+  ReleaseClaim();
   if (FLogList != nullptr) FLogList->ForgetOwner(this);
   if (FListView != nullptr && FNode != kNoRow && FListView->RowObject(FNode) == this) {
     FListView->DeleteRow(FNode);
@@ -151,10 +153,22 @@ std::string TAVTask::StartSource() {
 bool TAVTask::Start() {
   if (FIsConverted) return false;
   StopAndWait();  // a stopped run may still be closing its output
+  try {
+    FStartRefused = !TakeClaim();
+  } catch (const std::exception& e) {
+    // The store could not be asked (busy beyond its timeout, gone): a task
+    // that may be another program's does not start.
+    FStartRefused = false;
+    EndFailed(e.what());
+    ShowErrorBox(e.what());
+    return false;
+  }
+  if (FStartRefused) return false;
   std::string source;
   try {
     source = StartSource();
   } catch (const std::exception& e) {
+    ReleaseClaim();
     EndFailed(e.what());
     ShowErrorBox(e.what());
     return false;
@@ -170,6 +184,61 @@ bool TAVTask::Start() {
   FConverter->Convert();
   InvalidateRow();
   return true;
+}
+
+// Claims ----------------------------------------------------------------------
+
+bool TAVTask::TakeClaim() {
+  // A task not stored yet is claimed as it is stored (NewConversion).
+  if (FID == 0 || !TPersistentManager::Connected()) return true;
+  const TTaskClaim claim = TPersistentManager::ClaimTask(*this);
+  FClaimed = claim == TTaskClaim::Claimed;
+  if (!FClaimed) {
+    AppendLog(claim == TTaskClaim::HeldElsewhere ? "此任务正由另一个程序转换"
+                                                 : "此任务已由另一个程序转换");
+    ShowLogIfSelected();
+    InvalidateRow();
+  }
+  return FClaimed;
+}
+
+void TAVTask::ReleaseClaim() {
+  if (!FClaimed) return;
+  FClaimed = false;
+  if (!TPersistentManager::Connected()) return;
+  try {
+    TPersistentManager::ReleaseTask(*this);
+  } catch (const std::exception&) {
+    // The store is busy or gone: the claim ends with this process anyway.
+  }
+}
+
+void TAVTask::ReleaseClaimWhenIdle() {
+  if (!FClaimed || FReleasePosted) return;
+  FReleasePosted = true;
+  Dispatcher().Post([life = LifeToken(), this] {
+    if (life.expired()) return;
+    FReleasePosted = false;
+    // Started again meanwhile: the claim is the new run's.
+    if (FStatus == stRunning || FStatus == stPaused) return;
+    if (!FConverter->IsRunning()) {
+      ReleaseClaim();
+      return;
+    }
+    // The stopped run is still closing its output: look again shortly.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ReleaseClaimWhenIdle();
+  });
+}
+
+bool TAVTask::ClaimedElsewhere() const {
+  return FID != 0 && TPersistentManager::Connected() &&
+         TPersistentManager::ClaimState(FID) == TTaskClaimState::Elsewhere;
+}
+
+void TAVTask::ConverterStopped() {
+  // Only the flush and the trailer are left: the claim goes once they are done.
+  if (!FDestroying) ReleaseClaimWhenIdle();
 }
 
 void TAVTask::Pause() {
@@ -242,6 +311,7 @@ void TAVTask::ConverterComplete() {
   if (FStopRequested) {
     // Stopped while the run was opening its files: the run went on to its end
     // regardless, but the user's stop stands.
+    ReleaseClaim();
     InvalidateRow();
     return;
   }
@@ -260,6 +330,7 @@ void TAVTask::ConverterComplete() {
       ShowErrorBox(error);
     }
   }
+  ReleaseClaim();
   if (error.empty()) {
     node->TaskEnded(*this, true);
     FileConverted(*node);  // `this` may be gone from here on
@@ -300,7 +371,8 @@ void TAVTask::FileConverted(TConvertingNode& node) {
 
 void TAVTask::Delete(bool DeleteSource, bool DeleteTarget) {
   StopAndWait();  // a stopped run may still be writing the target
-  TPersistentManager::DeleteTask(*this);
+  TPersistentManager::DeleteTask(*this);  // its claim goes with it
+  FClaimed = false;
   // A DVD source is a stream name, never a file.
   if (DeleteSource && FSettings->SourceType() == TAVSourceType::stFile) {
     RemoveFile(FSettings->SourceFile());

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -13,6 +14,7 @@
 #include "common/Configuration.h"
 #include "converter/AVError.h"
 #include "platform/AppFolders.h"
+#include "platform/ProcessIdentity.h"
 
 namespace veltrano {
 namespace {
@@ -118,6 +120,54 @@ void CreateTables(SQLite::Database& db, const std::string& root_name,
   transaction.commit();
 }
 
+// Added to files of any age when missing: programs that predate claims never
+// look at this table, and the two tables they use stay as they are.
+void CreateClaimTable(SQLite::Database& db) {
+  db.exec(
+      "create table if not exists task_claims (TaskId integer primary key, Pid integer, "
+      "ProcessStart text, Boot text, Host text, ClaimedDate text)");
+}
+
+std::string NowText() {
+  return DateToText(
+      std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now()));
+}
+
+// The process that holds the claim of task `id`; none when it is released
+// or was never made.
+std::optional<TProcessIdentity> ClaimHolder(const std::string& id) {
+  SQLite::Statement& query = Prepare(
+      "select Pid, ProcessStart, Boot, Host from task_claims where Pid is not null and TaskId=" +
+          id,
+      -1);
+  std::optional<TProcessIdentity> holder;
+  if (query.executeStep()) {
+    holder.emplace();
+    holder->pid = query.getColumn("Pid").getInt64();
+    holder->start = Text(query, "ProcessStart");
+    holder->boot = Text(query, "Boot");
+    holder->host = Text(query, "Host");
+  }
+  CloseQuery();
+  return holder;
+}
+
+// Makes this process the holder of task `id`'s claim.
+void WriteClaim(const std::string& id) {
+  const TProcessIdentity& self = CurrentProcessIdentity();
+  SQLite::Statement& query = Prepare(
+      "insert or replace into task_claims(TaskId, Pid, ProcessStart, Boot, Host, ClaimedDate) "
+      "values(" +
+          id + ", ?, ?, ?, ?, ?)",
+      5);
+  query.bind(1, self.pid);
+  query.bind(2, self.start);
+  query.bind(3, self.boot);
+  query.bind(4, self.host);
+  query.bind(5, NowText());
+  Execute(query);
+}
+
 std::unique_ptr<TConversionSettings> ReadSettings(const SQLite::Statement& query) {
   auto settings = std::make_unique<TConversionSettings>();
   SettingsFromXml(*settings, Text(query, "ConvertSettings"));
@@ -162,6 +212,7 @@ void TPersistentManager::Connect(const std::string& folder, const std::string& r
     CreateTables(*db, root_name,
                  root_folder.empty() ? AVConfiguration().OutputFolder() : root_folder);
   }
+  CreateClaimTable(*db);
   TStore& store = Store();
   store.db = std::move(db);
   store.owner = std::this_thread::get_id();
@@ -182,13 +233,20 @@ std::string TPersistentManager::GetConvertSettings(const TAVTask& ATask) {
   return SettingsToXml(ATask.Settings());
 }
 
-void TPersistentManager::NewDbTask(TAVTask& ATask) {
+void TPersistentManager::NewDbTask(TAVTask& ATask, bool claim) {
+  SQLite::Transaction transaction(Db(), SQLite::TransactionBehavior::IMMEDIATE);
   SQLite::Statement& query =
       Prepare("insert into Conversions(Converting, ConvertSettings) values(?, ?)", 2);
   query.bind(1, 1);
   query.bind(2, GetConvertSettings(ATask));
   Execute(query);
-  ATask.SetID(static_cast<int32_t>(Db().getLastInsertRowid()));
+  const auto id = static_cast<int32_t>(Db().getLastInsertRowid());
+  // A program without claims may have deleted an earlier task of this
+  // number: its claim row is not this task's.
+  Execute(Prepare("delete from task_claims where TaskId=" + std::to_string(id), -1));
+  if (claim) WriteClaim(std::to_string(id));
+  transaction.commit();
+  ATask.SetID(id);
 }
 
 void TPersistentManager::FinishDbTask(TAVTask& ATask) {
@@ -215,7 +273,11 @@ void TPersistentManager::FinishDbTask(TAVTask& ATask) {
 }
 
 void TPersistentManager::DeleteTask(const TAVTask& ATask) {
-  Execute(Prepare("delete from conversions where ID=" + std::to_string(ATask.ID()), -1));
+  const std::string id = std::to_string(ATask.ID());
+  SQLite::Transaction transaction(Db());
+  Execute(Prepare("delete from conversions where ID=" + id, -1));
+  Execute(Prepare("delete from task_claims where TaskId=" + id, -1));
+  transaction.commit();
 }
 
 void TPersistentManager::ClearLog(const TAVTask& ATask) {
@@ -304,7 +366,52 @@ void TPersistentManager::DeleteCategory(const TConvertedNode& ANode) {
   SQLite::Transaction transaction(Db());
   Execute(Prepare("delete from categories where ID=" + id, -1));
   Execute(Prepare("delete from conversions where CategoryID=" + id, -1));
+  Execute(Prepare("delete from task_claims where TaskId not in (select ID from conversions)", -1));
   transaction.commit();
+}
+
+// Claims ----------------------------------------------------------------------
+
+TTaskClaim TPersistentManager::ClaimTask(const TAVTask& ATask) {
+  const std::string id = std::to_string(ATask.ID());
+  // Immediate: the check and the claim happen under the write lock, so a
+  // second program waits for this one and then sees its claim.
+  SQLite::Transaction transaction(Db(), SQLite::TransactionBehavior::IMMEDIATE);
+  SQLite::Statement& query = Prepare("select Converting from conversions where ID=" + id, -1);
+  const bool unfinished = query.executeStep() && query.getColumn(0).getInt() != 0;
+  CloseQuery();
+  if (!unfinished) return TTaskClaim::NotUnfinished;
+  const std::optional<TProcessIdentity> holder = ClaimHolder(id);
+  if (holder && *holder != CurrentProcessIdentity() && ProcessIsAlive(*holder)) {
+    return TTaskClaim::HeldElsewhere;
+  }
+  WriteClaim(id);
+  transaction.commit();
+  return TTaskClaim::Claimed;
+}
+
+void TPersistentManager::ReleaseTask(const TAVTask& ATask) {
+  const TProcessIdentity& self = CurrentProcessIdentity();
+  SQLite::Statement& query =
+      Prepare("update task_claims set Pid=NULL where TaskId=" + std::to_string(ATask.ID()) +
+                  " and Pid=? and ProcessStart=? and Boot=?",
+              3);
+  query.bind(1, self.pid);
+  query.bind(2, self.start);
+  query.bind(3, self.boot);
+  Execute(query);
+}
+
+TTaskClaimState TPersistentManager::ClaimState(int32_t task_id) {
+  const std::string id = std::to_string(task_id);
+  SQLite::Statement& query = Prepare("select count(*) from task_claims where TaskId=" + id, -1);
+  const bool recorded = query.executeStep() && query.getColumn(0).getInt() > 0;
+  CloseQuery();
+  if (!recorded) return TTaskClaimState::NeverClaimed;
+  const std::optional<TProcessIdentity> holder = ClaimHolder(id);
+  if (!holder) return TTaskClaimState::Released;
+  if (*holder == CurrentProcessIdentity()) return TTaskClaimState::Ours;
+  return ProcessIsAlive(*holder) ? TTaskClaimState::Elsewhere : TTaskClaimState::Released;
 }
 
 }  // namespace veltrano

@@ -10,6 +10,8 @@
 //     followed by CR LF.
 //   categories(ID, Category, Path, Parent)
 //     one row per category; Parent -1 at the top.
+//   task_claims(TaskId, Pid, ProcessStart, Boot, Host, ClaimedDate)
+//     who converts an unfinished task now (see the claims below).
 //
 // All SQL of the program is here. Statements are fixed texts with integer
 // keys appended in decimal and every other value bound as a positional "?"
@@ -34,6 +36,21 @@ class TConvertedNode;
 class TNodeObject;
 class IDispatcher;
 
+// What a claim attempt found.
+enum class TTaskClaim {
+  Claimed,        // the task is this process's to convert now
+  HeldElsewhere,  // another live process converts it
+  NotUnfinished   // it is converted or deleted meanwhile (by another process)
+};
+
+// A stored task's claim as the task lists show it.
+enum class TTaskClaimState {
+  NeverClaimed,  // not started since it was stored (by a program that claims)
+  Released,      // started before, now nobody's
+  Ours,          // held by this process
+  Elsewhere      // held by another live process
+};
+
 class TPersistentManager {
  public:
   TPersistentManager() = delete;
@@ -51,8 +68,10 @@ class TPersistentManager {
   static void Disconnect();
   static bool Connected();
 
-  // Inserts a new unfinished task and sets its ID.
-  static void NewDbTask(TAVTask& ATask);
+  // Inserts a new unfinished task and sets its ID; with `claim`, the task is
+  // claimed for this process in the same transaction (a task that starts
+  // converting before it is stored).
+  static void NewDbTask(TAVTask& ATask, bool claim = false);
   // Marks the task converted with its final settings, the current date (also
   // set as the task's Date), its category (1 when that category no longer
   // exists) and its log.
@@ -75,6 +94,25 @@ class TPersistentManager {
   static void UpdateCategory(const TConvertedNode& ANode);
   // Deletes the category and its converted tasks (never the root).
   static void DeleteCategory(const TConvertedNode& ANode);
+
+  // Task claims: one owner per unfinished task among all the programs that
+  // share av.cfg (the window, any number of `veltrano-cli queue run`). A
+  // task is claimed when it starts converting and released when its run
+  // ends (completed, stopped or failed) or its program ends; the claim of a
+  // process that no longer exists counts as released, so a killed program
+  // leaves nothing stuck. Claims live in a table of their own, created when
+  // missing, so older av.cfg files open unchanged and older programs, which
+  // never read that table, go on working; a claim row is kept after its
+  // release (Pid NULL) to tell a stopped task from one never started.
+  //
+  // Claims the task (by its ID) for this process unless another live
+  // process holds it or it is no longer unfinished; one transaction, so two
+  // programs can never both claim it. Claiming a task this process holds
+  // already succeeds.
+  static TTaskClaim ClaimTask(const TAVTask& ATask);
+  // Releases this process's claim of the task; nothing when it holds none.
+  static void ReleaseTask(const TAVTask& ATask);
+  static TTaskClaimState ClaimState(int32_t task_id);
 };
 
 // The log lines as stored (each followed by CR LF), and back.

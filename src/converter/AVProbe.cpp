@@ -6,6 +6,7 @@
 #include <fmt/printf.h>
 
 #include "converter/AVError.h"
+#include "converter/StreamProtocol.h"
 
 namespace veltrano {
 namespace {
@@ -26,7 +27,89 @@ TPropInfo ReadOnly(const char* name, TPropKind kind, G getter) {
   return info;
 }
 
+std::string MetadataValue(const AVDictionary* metadata, const char* key) {
+  const AVDictionaryEntry* entry = av_dict_get(metadata, key, nullptr, 0);
+  return entry != nullptr && entry->value != nullptr ? entry->value : std::string();
+}
+
+double FrameRateOf(const AVStream* st) {
+  const AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+  return rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
+}
+
+TProbedStream DescribeStream(const AVStream* st) {
+  const AVCodecParameters* par = st->codecpar;
+  TProbedStream stream;
+  stream.index = st->index;
+  const char* kind = av_get_media_type_string(par->codec_type);
+  stream.kind = kind != nullptr ? kind : "data";
+  stream.codec = avcodec_get_name(par->codec_id);
+  stream.codec_id = par->codec_id;
+  stream.language = MetadataValue(st->metadata, "language");
+  stream.title = MetadataValue(st->metadata, "title");
+  stream.bit_rate = par->bit_rate;
+  stream.is_default = (st->disposition & AV_DISPOSITION_DEFAULT) != 0;
+  if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
+    stream.channels = par->ch_layout.nb_channels;
+    stream.sample_rate = par->sample_rate;
+  } else if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+    stream.width = par->width;
+    stream.height = par->height;
+    stream.frame_rate = FrameRateOf(st);
+  }
+  return stream;
+}
+
+std::string LibraryReason(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
 }  // namespace
+
+const TProbedStream* TProbedMedia::Track(const std::string& kind, int track) const {
+  for (const TProbedStream& stream : streams) {
+    if (stream.kind == kind && stream.track == track) return &stream;
+  }
+  return nullptr;
+}
+
+int TProbedMedia::TrackCount(const std::string& kind) const {
+  int count = 0;
+  for (const TProbedStream& stream : streams) count += stream.kind == kind ? 1 : 0;
+  return count;
+}
+
+TProbedMedia ListMediaStreams(const std::string& name) {
+  // Declared first so that it outlives the demuxer that reads from it.
+  std::unique_ptr<TStreamIO> stream_io;
+  InputFormatPtr ctx(avformat_alloc_context());
+  if (!ctx) throw EAVError("Out of memory");
+  if (IsStreamName(name)) {
+    stream_io = OpenStreamIO(name);
+    ctx->pb = stream_io->Context();
+    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+  }
+  AVFormatContext* raw = ctx.release();
+  int code = avformat_open_input(&raw, name.c_str(), nullptr, nullptr);
+  if (code < 0) throw EAVError(LibraryReason(code));  // the context is freed on failure
+  ctx.reset(raw);
+  code = avformat_find_stream_info(ctx.get(), nullptr);
+  if (code < 0) throw EAVError(LibraryReason(code));
+
+  TProbedMedia media;
+  media.container = ctx->iformat->name;
+  media.container_long = ctx->iformat->long_name != nullptr ? ctx->iformat->long_name : "";
+  media.duration = ctx->duration > 0 ? static_cast<double>(ctx->duration) / AV_TIME_BASE : 0;
+  media.bit_rate = ctx->bit_rate;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    TProbedStream stream = DescribeStream(ctx->streams[i]);
+    stream.track = media.TrackCount(stream.kind) + 1;
+    media.streams.push_back(std::move(stream));
+  }
+  return media;
+}
 
 TAVProbe::~TAVProbe() {
   Close();

@@ -6,12 +6,50 @@
 // their values until the next successful activation overwrites them.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "converter/FFmpegPtr.h"
 #include "converter/Persistent.h"
 
 namespace veltrano {
+
+// One stream of a media file, as listed for people and scripts.
+struct TProbedStream {
+  int index = 0;         // the stream's index in the file
+  int track = 0;         // its number among the streams of its kind, from 1
+  std::string kind;      // "video", "audio", "subtitle", "data" or "attachment"
+  std::string codec;     // the codec's short name
+  int codec_id = 0;      // the library's AVCodecID
+  std::string language;  // from the stream's metadata; empty when none
+  std::string title;
+  int channels = 0;     // audio
+  int sample_rate = 0;  // audio, Hz
+  int width = 0;        // video
+  int height = 0;
+  double frame_rate = 0;  // video, frames per second; 0 when unknown
+  int64_t bit_rate = 0;   // bit/s; 0 when unknown
+  bool is_default = false;
+};
+
+// A media file's container and every stream in it.
+struct TProbedMedia {
+  std::string container;       // the demuxer's name ("mov,mp4,m4a,3gp,3g2,mj2")
+  std::string container_long;  // its long name
+  double duration = 0;         // seconds; 0 when unknown
+  int64_t bit_rate = 0;        // bit/s; 0 when unknown
+  std::vector<TProbedStream> streams;
+
+  // The `track`th stream of `kind` (from 1); nullptr when there is none.
+  const TProbedStream* Track(const std::string& kind, int track) const;
+  int TrackCount(const std::string& kind) const;
+};
+
+// Opens `name` (a file or a "stream:N" name, which it consumes) and lists
+// its container and streams. Throws EAVError carrying the library's reason
+// ("Invalid data found when processing input") when it cannot be read.
+TProbedMedia ListMediaStreams(const std::string& name);
 
 class TAVProbe : public TPersistent {
  public:

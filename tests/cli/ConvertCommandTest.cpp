@@ -47,13 +47,25 @@ TEST_F(ConvertCommand, ExitStatusSaysWhetherTheConversionCompleted) {
   EXPECT_EQ(ProbeMedia(Out("a.mkv")).Stream("video").codec, "h264");
 
   const auto missing = RunCli("convert " + ShellQuote(Out("none.mp4")) + " " + ShellQuote(Out("b.mkv")));
-  EXPECT_NE(missing.exit_code, 0);
-  EXPECT_NE(missing.output.find("打不开:-2!"), std::string::npos) << missing.output;
+  EXPECT_EQ(missing.exit_code, 1);
+  EXPECT_NE(missing.output.find("none.mp4: No such file or directory"), std::string::npos)
+      << missing.output;
+  std::ofstream(Out("notes.txt")) << "not media";
+  const auto not_media =
+      RunCli("convert " + ShellQuote(Out("notes.txt")) + " " + ShellQuote(Out("b.mkv")));
+  EXPECT_EQ(not_media.exit_code, 1);
+  EXPECT_NE(not_media.output.find("notes.txt: not a media file (Invalid data found"),
+            std::string::npos)
+      << not_media.output;
+  EXPECT_FALSE(fs::exists(Out("b.mkv")));
 
   const auto bad_option = RunCli("convert " + ShellQuote(Source()) + " " + ShellQuote(Out("c.mkv")) +
                                  " --option VideoOptions.NoSuch=1");
-  EXPECT_NE(bad_option.exit_code, 0);
+  // A mistake in the command line: status 2, the message and where help is.
+  EXPECT_EQ(bad_option.exit_code, 2);
   EXPECT_NE(bad_option.output.find("Unknown property 'VideoOptions.NoSuch'"), std::string::npos)
+      << bad_option.output;
+  EXPECT_NE(bad_option.output.find("\nSee 'veltrano-cli convert --help'.\n"), std::string::npos)
       << bad_option.output;
 
   const auto bad_value = RunCli("convert " + ShellQuote(Source()) + " " + ShellQuote(Out("d.mkv")) +

@@ -10,8 +10,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "platform/ProcessIdentity.h"
 #include "support/MediaFixture.h"
 
 extern char** environ;
@@ -19,7 +21,6 @@ extern char** environ;
 namespace veltrano::test {
 namespace {
 
-// veltrano-cli when it has the queue command, else the test host that does.
 // The veltrano-cli built with these tests.
 std::string QueueProgram() { return VELTRANO_CLI; }
 
@@ -47,6 +48,19 @@ class QueueCommand : public ::testing::Test {
   static bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
   }
+  // This process's environment with HOME and the configuration in `home`.
+  std::vector<std::string> RunEnvironment() const {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string text = *entry;
+      if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_CONFIG_HOME=", 0) != 0) {
+        env.push_back(text);
+      }
+    }
+    env.push_back("HOME=" + home.string());
+    env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
+    return env;
+  }
 
   fs::path home;
   fs::path clip;
@@ -73,8 +87,10 @@ TEST_F(QueueCommand, AddRunListAndDeleteRoundTrip) {
   ASSERT_EQ(listed.exit_code, 0) << listed.output;
   EXPECT_TRUE(Has(listed.output, "任务列表\nID\tStatus\t原始文件\t原始文件大小\t目标文件"))
       << listed.output;
-  EXPECT_TRUE(Has(listed.output, "\n1\tstopped\tclip.mp4\t")) << listed.output;
-  EXPECT_TRUE(Has(listed.output, "\t100:40:39\t0:0:0\n")) << listed.output;
+  // Never started: waiting, the remaining time not known yet.
+  EXPECT_TRUE(Has(listed.output, "\n1\twaiting\tclip.mp4\t")) << listed.output;
+  EXPECT_TRUE(Has(listed.output, "\t--:--:--\t0:0:0\n")) << listed.output;
+  EXPECT_FALSE(Has(listed.output, "100:40:39")) << listed.output;
 
   const TCommandResult ran = Queue("run");
   EXPECT_EQ(ran.exit_code, 0) << ran.output;
@@ -92,7 +108,7 @@ TEST_F(QueueCommand, AddRunListAndDeleteRoundTrip) {
   const size_t root = listed.output.find(root_section);
   ASSERT_NE(root, std::string::npos) << listed.output;
   const std::string unfiled = listed.output.substr(0, root);
-  EXPECT_FALSE(Has(unfiled, "stopped")) << listed.output;
+  EXPECT_FALSE(Has(unfiled, "stopped") || Has(unfiled, "waiting")) << listed.output;
   const std::string filed = listed.output.substr(root);
   EXPECT_TRUE(Has(filed, "\n1\tconverted\tclip.mp4\t")) << listed.output;
   EXPECT_TRUE(Has(filed, "\n2\tconverted\tclip.mp4\t")) << listed.output;
@@ -120,8 +136,8 @@ TEST_F(QueueCommand, AddRunListAndDeleteRoundTrip) {
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_TRUE(Has(missing.output, "no task 2")) << missing.output;
   const TCommandResult unknown = Queue("add " + q_clip + " --profile 'No Such Profile'");
-  EXPECT_EQ(unknown.exit_code, 1);
-  EXPECT_TRUE(Has(unknown.output, "no profile \"No Such Profile\"")) << unknown.output;
+  EXPECT_EQ(unknown.exit_code, 2);
+  EXPECT_TRUE(Has(unknown.output, "No profile is called \"No Such Profile\"")) << unknown.output;
   const TCommandResult no_file =
       Queue("add " + ShellQuote((home / "none.mp4").string()) + " --profile 'AAC Audio'");
   EXPECT_EQ(no_file.exit_code, 1);
@@ -129,7 +145,7 @@ TEST_F(QueueCommand, AddRunListAndDeleteRoundTrip) {
   const TCommandResult not_media =
       Queue("add " + ShellQuote((home / "notes.txt").string()) + " --profile 'AAC Audio'");
   EXPECT_EQ(not_media.exit_code, 1);
-  EXPECT_TRUE(Has(not_media.output, "无效的文件")) << not_media.output;
+  EXPECT_TRUE(Has(not_media.output, "notes.txt: not a media file (")) << not_media.output;
   EXPECT_EQ(Sql("select count(*) from conversions"), "1\n");
 }
 
@@ -183,14 +199,7 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
                 .exit_code,
             0);
 
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_CONFIG_HOME=", 0) != 0) env.push_back(text);
-  }
-  env.push_back("HOME=" + home.string());
-  env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
-  const pid_t pid = SpawnRun(QueueProgram(), env, home / "run.log");
+  const pid_t pid = SpawnRun(QueueProgram(), RunEnvironment(), home / "run.log");
   ASSERT_GT(pid, 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
   while (!fs::exists(big) && std::chrono::steady_clock::now() < deadline) {
@@ -216,6 +225,104 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   EXPECT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(ProbeMedia(big).Stream("video").height, 1080);
   EXPECT_EQ(Sql("select Converting from conversions where ID=2"), "0\n");
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+int Count(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST_F(QueueCommand, TwoRunsStartedTogetherConvertEachTaskExactlyOnce) {
+  TClip spec = AvClipSpec("mpeg4", "aac");
+  spec.seconds = 3;
+  spec.size = "640x480";
+  const std::string source = ShellQuote(SharedClip("queue-pair.mp4", spec).string());
+  constexpr int kTasks = 4;
+  for (int i = 1; i <= kTasks; ++i) {
+    ASSERT_EQ(Queue("add " + source + " --profile zune-mpeg4 --target " +
+                    ShellQuote((home / ("pair" + std::to_string(i) + ".mp4")).string()))
+                  .exit_code,
+              0);
+  }
+  const pid_t first = SpawnRun(QueueProgram(), RunEnvironment(), home / "first.log");
+  const pid_t second = SpawnRun(QueueProgram(), RunEnvironment(), home / "second.log");
+  ASSERT_GT(first, 0);
+  ASSERT_GT(second, 0);
+  for (const pid_t pid : {first, second}) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  const std::string logs = ReadText(home / "first.log") + ReadText(home / "second.log");
+  for (int i = 1; i <= kTasks; ++i) {
+    const std::string output = (home / ("pair" + std::to_string(i) + ".mp4")).string();
+    EXPECT_EQ(Count(logs, "Converted task " + std::to_string(i) + ": " + output + "\n"), 1) << logs;
+    EXPECT_NEAR(ProbeMedia(output).Stream("video").duration, 3.0, 0.1);
+  }
+  EXPECT_EQ(Count(logs, "Failed task"), 0) << logs;
+  EXPECT_EQ(
+      Sql("select count(*) from conversions where Converting=0 and ConvertedDate is not null"),
+      std::to_string(kTasks) + "\n");
+  EXPECT_EQ(Sql("select count(*) from task_claims where Pid is not null"), "0\n");
+}
+
+TEST_F(QueueCommand, TasksOfALiveProgramAreLeftAndThoseOfAnEndedOneTakenOver) {
+  for (const char* name : {"live.m4a", "dead.m4a", "new.m4a"}) {
+    ASSERT_EQ(Queue("add " + ShellQuote(clip.string()) + " --profile aac --target " +
+                    ShellQuote((home / name).string()))
+                  .exit_code,
+              0);
+  }
+  // Task 1 is claimed by this test process, task 2 by a process that has ended.
+  const TProcessIdentity self = CurrentProcessIdentity();
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  auto claim = [&](int id, int64_t pid, const std::string& start) {
+    Sql("insert into task_claims(TaskId, Pid, ProcessStart, Boot, Host) values(" +
+        std::to_string(id) + ", " + std::to_string(pid) + ", '" + start + "', '" + self.boot +
+        "', '" + self.host + "')");
+  };
+  claim(1, self.pid, self.start);
+  claim(2, ended, "1");
+
+  TCommandResult listed = Queue("list");
+  EXPECT_TRUE(Has(listed.output, "\n1\trunning elsewhere\tclip.mp4\t")) << listed.output;
+  EXPECT_TRUE(Has(listed.output, "\n2\tstopped\tclip.mp4\t")) << listed.output;
+  EXPECT_TRUE(Has(listed.output, "\n3\twaiting\tclip.mp4\t")) << listed.output;
+  const TCommandResult busy = Queue("delete 1");
+  EXPECT_EQ(busy.exit_code, 1);
+  EXPECT_TRUE(Has(busy.output, "task 1 is being converted by another program")) << busy.output;
+
+  const TCommandResult ran = Queue("run");
+  EXPECT_EQ(ran.exit_code, 0) << ran.output;
+  EXPECT_TRUE(Has(ran.output, "1 task(s) left to another program that converts them\n"))
+      << ran.output;
+  EXPECT_TRUE(Has(ran.output, "2 converted, 0 failed, 1 left to another program\n")) << ran.output;
+  EXPECT_FALSE(fs::exists(home / "live.m4a"));
+  EXPECT_TRUE(fs::exists(home / "dead.m4a"));
+  EXPECT_EQ(Sql("select ID, Converting from conversions order by ID"), "1|1\n2|0\n3|0\n");
+
+  // Once this program lets go, the task is everybody's again.
+  Sql("update task_claims set Pid=NULL where TaskId=1");
+  ASSERT_EQ(Queue("run").exit_code, 0);
+  EXPECT_NEAR(ProbeMedia(home / "live.m4a").Stream("audio").duration, 1.0, 0.1);
+
+  const TCommandResult deleted = Queue("delete 1 2 9 3");
+  EXPECT_EQ(deleted.exit_code, 1);
+  EXPECT_TRUE(Has(deleted.output, "Deleted task 1\nDeleted task 2\n")) << deleted.output;
+  EXPECT_TRUE(Has(deleted.output, "no task 9")) << deleted.output;
+  EXPECT_TRUE(Has(deleted.output, "Deleted task 3\n")) << deleted.output;
+  EXPECT_EQ(Sql("select count(*) from conversions") + Sql("select count(*) from task_claims"),
+            "0\n0\n");
 }
 
 }  // namespace

@@ -1,0 +1,37 @@
+// --audio-track and --subtitle-track: which of the source's tracks a
+// conversion keeps. The choice becomes stream maps, one per output stream
+// in the order the engine creates them, so that the engine takes exactly
+// the chosen tracks.
+#pragma once
+
+#include <string>
+
+#include "converter/AVOptions.h"
+#include "converter/AVProbe.h"
+
+namespace CLI {
+class App;
+}
+
+namespace veltrano::cli {
+
+struct TTrackChoice {
+  std::string audio;     // "": the engine's choice; "none"; or a track number from 1
+  std::string subtitle;  // the same for subtitles
+
+  bool NamesATrack() const;
+};
+
+void AddTrackOptions(CLI::App& command, TTrackChoice& choice);
+
+// Applies `choice` to `options` for a conversion of `source` into `target`:
+// "none" switches the kind off; a number maps that track (and the other
+// output streams to what the engine would take). A chosen subtitle track
+// goes out even when a profile switched subtitles off; one that the
+// target's own subtitle encoder cannot write is copied when the container
+// can hold it. Throws EUsageError for a track the source lacks or
+// the target cannot hold.
+void ApplyTrackChoice(TAVConvertOptions& options, const TTrackChoice& choice,
+                      const TProbedMedia& source, const std::string& target);
+
+}  // namespace veltrano::cli

@@ -1,0 +1,175 @@
+// One owner per task: claims in the store against other processes (real
+// child processes), older av.cfg files, and the claim's life with the task.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "TaskFixture.h"
+#include "TestHome.h"
+#include "common/PersistentManager.h"
+#include "platform/AppFolders.h"
+#include "platform/ProcessIdentity.h"
+#include "support/MediaFixture.h"
+
+namespace veltrano::test {
+namespace {
+
+using TaskClaims = TaskFixture;
+
+// A process that lives until it is ended.
+class TOtherProgram {
+ public:
+  TOtherProgram() : pid_(fork()) {
+    if (pid_ == 0) {
+      pause();
+      _exit(0);
+    }
+  }
+  ~TOtherProgram() { End(); }
+  TOtherProgram(const TOtherProgram&) = delete;
+  TOtherProgram& operator=(const TOtherProgram&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  void End() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+
+ private:
+  pid_t pid_;
+};
+
+// The claim row that process `identity` would write for task `id`.
+std::string ClaimRow(int id, const TProcessIdentity& identity) {
+  return "insert or replace into task_claims(TaskId, Pid, ProcessStart, Boot, Host) values(" +
+         std::to_string(id) + ", " + std::to_string(identity.pid) + ", '" + identity.start +
+         "', '" + identity.boot + "', '" + identity.host + "')";
+}
+
+TEST(ProcessIdentity, TellsLiveProcessesFromEndedAndReusedOnes) {
+  EXPECT_TRUE(ProcessIsAlive(CurrentProcessIdentity()));
+  EXPECT_EQ(CurrentProcessIdentity().pid, getpid());
+  TOtherProgram other;
+  const TProcessIdentity identity = ProcessIdentityOf(other.Pid());
+  ASSERT_EQ(identity.pid, other.Pid());
+  EXPECT_TRUE(ProcessIsAlive(identity));
+  TProcessIdentity reused = identity;
+  reused.start += "0";  // the same id, started at another time
+  EXPECT_FALSE(ProcessIsAlive(reused));
+  TProcessIdentity older_boot = identity;
+  older_boot.boot = "another boot";
+  EXPECT_FALSE(ProcessIsAlive(older_boot));
+  older_boot.host = "another host";  // cannot be checked from here
+  EXPECT_TRUE(ProcessIsAlive(older_boot));
+  other.End();
+  EXPECT_FALSE(ProcessIsAlive(identity));
+  EXPECT_EQ(ProcessIdentityOf(other.Pid()).pid, 0);
+}
+
+TEST_F(TaskClaims, ATaskHoldsItsClaimWhileItRunsAndReleasesItWhenItEnds) {
+  TAVTask& done = Unfiled().NewConversion(Settings(TaskClip(), folder / "done.mp4"));
+  const int done_id = done.ID();
+  EXPECT_EQ(TPersistentManager::ClaimState(done_id), TTaskClaimState::Ours);
+  EXPECT_FALSE(done.ClaimedElsewhere());
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(TPersistentManager::ClaimState(done_id), TTaskClaimState::Released);
+  EXPECT_EQ(Sql("select Converting, Pid is null from conversions join task_claims on "
+                "ID=TaskId"),
+            "0|1\n");
+
+  // Stopped: released once the run has closed its output.
+  TAVTask& stopped = Unfiled().NewConversion(SlowSettings(folder / "stopped.mp4"));
+  ASSERT_TRUE(WaitUntil([&] { return stopped.Converter().State() == csRunning; }));
+  stopped.Stop();
+  ASSERT_TRUE(WaitUntil(
+      [&] { return TPersistentManager::ClaimState(stopped.ID()) == TTaskClaimState::Released; }));
+  EXPECT_FALSE(stopped.Converter().IsRunning());
+
+  // Failed: released as well; a task destroyed with the explorer too.
+  std::ofstream(folder / "blocker") << "a file where a folder should be";
+  TAVTask& failed = Unfiled().NewConversion(Settings(TaskClip(), folder / "blocker" / "x.mp4"));
+  const int failed_id = failed.ID();
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(failed.Status(), stError);
+  EXPECT_EQ(TPersistentManager::ClaimState(failed_id), TTaskClaimState::Released);
+  ASSERT_TRUE(failed.Start());
+  EXPECT_EQ(TPersistentManager::ClaimState(failed_id), TTaskClaimState::Ours);
+  model.reset();
+  EXPECT_EQ(Sql("select count(*) from task_claims where Pid is not null"), "0\n");
+}
+
+TEST_F(TaskClaims, ATaskThatAnotherProgramConvertsIsLeftUntilThatProgramEnds) {
+  TAVTask& stored = Unfiled().NewConversion(Settings(TaskClip(), folder / "shared.mp4"));
+  stored.Stop();
+  ASSERT_TRUE(WaitForIdle());
+  Reopen();
+  ASSERT_EQ(Unfiled().Tasks().size(), 1u);
+  TAVTask& task = *Unfiled().Tasks()[0];
+
+  TOtherProgram other;
+  Sql(ClaimRow(task.ID(), ProcessIdentityOf(other.Pid())));
+  EXPECT_TRUE(task.ClaimedElsewhere());
+  EXPECT_EQ(TPersistentManager::ClaimState(task.ID()), TTaskClaimState::Elsewhere);
+  EXPECT_FALSE(task.Start());
+  EXPECT_TRUE(task.StartRefused());
+  EXPECT_EQ(task.Status(), stError);
+  EXPECT_FALSE(task.Converter().IsRunning());
+  EXPECT_EQ(task.Log().back(), "此任务正由另一个程序转换");
+
+  // A claim of a program that has ended is taken over.
+  other.End();
+  EXPECT_FALSE(task.ClaimedElsewhere());
+  ASSERT_TRUE(task.Start());
+  EXPECT_FALSE(task.StartRefused());
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Sql("select Converting from conversions"), "0\n");
+  EXPECT_GT(ProbeMedia(folder / "shared.mp4").Stream("video").packets, 20);
+}
+
+TEST_F(TaskClaims, ATaskConvertedMeanwhileByAnotherProgramIsNotConvertedAgain) {
+  TAVTask& stored = Unfiled().NewConversion(Settings(TaskClip(), folder / "twice.mp4"));
+  stored.Stop();
+  ASSERT_TRUE(WaitForIdle());
+  Reopen();
+  TAVTask& task = *Unfiled().Tasks()[0];
+  // The other program filed it after this one had read the list.
+  Sql("update conversions set Converting=0, CategoryId=1 where ID=" + std::to_string(task.ID()));
+  EXPECT_FALSE(task.Start());
+  EXPECT_TRUE(task.StartRefused());
+  EXPECT_EQ(task.Log().back(), "此任务已由另一个程序转换");
+  EXPECT_EQ(Sql("select count(*) from task_claims where Pid is not null"), "0\n");
+}
+
+TEST(TaskClaimStore, AnOlderFileOpensUnchangedAndGetsTheClaimTable) {
+  const fs::path home = UseFreshConfigHome("claims-old");
+  const std::string folder = GetAppDataFolder();
+  fs::create_directories(folder);
+  const std::string file = TPersistentManager::DatabaseFile(folder);
+  const std::string old_tables =
+      "create table conversions (ID integer primary key, Converting integer, ConvertSettings "
+      "text, ConvertedDate text, CategoryId integer, Log text);"
+      "create table categories (ID integer primary key, Category text, Path text, Parent integer);"
+      "insert into categories values(1, 'root', '/tmp', -1);"
+      "insert into conversions(Converting, ConvertSettings) values(1, '<data/>');";
+  ASSERT_EQ(RunCommand("sqlite3 " + ShellQuote(file) + " " + ShellQuote(old_tables)).exit_code, 0);
+  auto sql = [&file](const std::string& statement) {
+    return RunCommand("sqlite3 " + ShellQuote(file) + " " + ShellQuote(statement)).output;
+  };
+  const std::string before = sql(".dump conversions") + sql(".dump categories");
+
+  TPersistentManager::Connect();
+  EXPECT_EQ(TPersistentManager::ClaimState(1), TTaskClaimState::NeverClaimed);
+  TPersistentManager::Disconnect();
+  EXPECT_EQ(sql(".dump conversions") + sql(".dump categories"), before);
+  EXPECT_EQ(sql("select name from pragma_table_info('task_claims')"),
+            "TaskId\nPid\nProcessStart\nBoot\nHost\nClaimedDate\n");
+  EXPECT_EQ(sql("pragma integrity_check"), "ok\n");
+}
+
+}  // namespace
+}  // namespace veltrano::test
