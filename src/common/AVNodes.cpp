@@ -161,6 +161,10 @@ bool TConvertingNode::HasRunningTask() const {
                      [](const auto& task) { return task->Status() == stRunning; });
 }
 
+void TConvertingNode::RefreshClaims() {
+  for (const auto& task : FTasks) task->RefreshClaim();
+}
+
 bool TConvertingNode::HasActiveConverter() const {
   auto running = [](const auto& task) { return task->Converter().IsRunning(); };
   return std::any_of(FTasks.begin(), FTasks.end(), running) ||
@@ -347,6 +351,8 @@ void TNodeTree::DeleteTasks(const std::vector<TAVTask*>& tasks, bool DeleteSourc
   for (TAVTask* task : tasks) {
     if (task->Status() == stRunning || task->Status() == stPaused) {
       task->Stop();
+    } else if (task->ClaimedElsewhere()) {
+      task->RefreshClaim();  // another program's run: its row and store entry stay
     } else {
       task->Delete(DeleteSource, DeleteTarget);
     }

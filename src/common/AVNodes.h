@@ -146,6 +146,8 @@ class TConvertingNode : public TNodeObject {
 
   // True when a task of this node has status stRunning.
   bool HasRunningTask() const;
+  // RefreshClaim of every task: which stopped tasks other programs convert.
+  void RefreshClaims();
   // True while a converter of this node (a completed one included) still runs.
   bool HasActiveConverter() const;
 
@@ -265,6 +267,12 @@ class TAVTask : public TNodeObject {
   // True when the last Start did not start because another program
   // converts the task or has converted it meanwhile.
   bool StartRefused() const { return FStartRefused; }
+  // What the last RefreshClaim found: the task is stopped here and another
+  // program converts it now. Its row then shows the running icon and it
+  // cannot be started or deleted here.
+  bool HeldElsewhere() const { return FHeldElsewhere; }
+  // Asks the store again; repaints the row when the answer changed.
+  void RefreshClaim();
 
  protected:
   void ConverterProgress();
@@ -298,6 +306,7 @@ class TAVTask : public TNodeObject {
   bool FStopRequested = false;
   bool FClaimed = false;
   bool FStartRefused = false;
+  bool FHeldElsewhere = false;
   bool FReleasePosted = false;
   std::atomic<bool> FDestroying{false};
   std::atomic<bool> FLogShowPosted{false};
@@ -345,7 +354,8 @@ class TNodeTree {
   void DeleteCategory(TConvertedNode& node);
 
   // The delete command on tasks: stopped and converted tasks are deleted
-  // (with their files when asked); running and paused ones are stopped.
+  // (with their files when asked); running and paused ones are stopped; a
+  // task that another program converts is left alone.
   void DeleteTasks(const std::vector<TAVTask*>& tasks, bool DeleteSource, bool DeleteTarget);
 
  private:

@@ -84,6 +84,7 @@ void TAVTask::SetLog(const TStrings& value) {
 
 int TAVTask::GetImageIndex() const {
   VEL_ASSERT(FStatus <= stFinished);
+  if (FStatus == stError && FHeldElsewhere) return static_cast<int>(stRunning);
   return static_cast<int>(FStatus);
 }
 
@@ -163,7 +164,10 @@ bool TAVTask::Start() {
     ShowErrorBox(e.what());
     return false;
   }
-  if (FStartRefused) return false;
+  if (FStartRefused) {
+    RefreshClaim();
+    return false;
+  }
   std::string source;
   try {
     source = StartSource();
@@ -234,6 +238,13 @@ void TAVTask::ReleaseClaimWhenIdle() {
 bool TAVTask::ClaimedElsewhere() const {
   return FID != 0 && TPersistentManager::Connected() &&
          TPersistentManager::ClaimState(FID) == TTaskClaimState::Elsewhere;
+}
+
+void TAVTask::RefreshClaim() {
+  const bool held = FStatus == stError && !FIsConverted && ClaimedElsewhere();
+  if (held == FHeldElsewhere) return;
+  FHeldElsewhere = held;
+  InvalidateRow();
 }
 
 void TAVTask::ConverterStopped() {

@@ -256,6 +256,7 @@ void TFormMain::CreateStatusBar() {
   statusBar()->addWidget(lblFinish);
   status_timer_ = new QTimer(this);
   status_timer_->setInterval(kStatusUpdateMs);
+  connect(status_timer_, &QTimer::timeout, this, &TFormMain::RefreshClaims);
   connect(status_timer_, &QTimer::timeout, this, &TFormMain::UpdateStatus);
   status_timer_->start();
 }
@@ -352,6 +353,14 @@ QString TFormMain::RunningText() const {
 
 QString TFormMain::FinishText() const {
   return lblFinish->text();
+}
+
+void TFormMain::RefreshClaims() {
+  // A store that cannot answer now is asked again at the next tick.
+  try {
+    model_->ConvertingNode().RefreshClaims();
+  } catch (const std::exception&) {
+  }
 }
 
 void TFormMain::UpdateStatus() {

@@ -67,6 +67,10 @@ class TFormMain final : public QMainWindow {
   void UpdateActions();
   // Refreshes the status bar (also once a second).
   void UpdateStatus();
+  // Asks the store which stopped tasks other programs (a `veltrano-cli queue
+  // run`) convert now, so their rows show it and they cannot be started here
+  // (also once a second).
+  void RefreshClaims();
 
   TNodeTree& Model() const { return *model_; }
   TFrameExplorer& FrameExplorer() const { return *frame_explorer_; }

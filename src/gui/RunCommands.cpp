@@ -51,7 +51,7 @@ TRunCommands::TRunCommands(QObject* parent, ITaskView& list, std::function<void(
 
 void TRunCommands::UpdateActions() {
   const TAVTask* current = CurrentTask(list_);
-  actStartTask->setEnabled(current != nullptr &&
+  actStartTask->setEnabled(current != nullptr && !current->HeldElsewhere() &&
                            (current->Status() == stPaused || current->Status() == stError));
   actPauseTask->setEnabled(current != nullptr && current->Status() == stRunning);
   const std::vector<TAVTask*> selected = SelectedTasks(list_);

@@ -9,6 +9,11 @@
 #include <QTest>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "GuiFixture.h"
 #include "common/Configuration.h"
 #include "gui/Frames.h"
@@ -92,6 +97,57 @@ TEST_F(RunCommandsTest, StopStopsOnlyTheRunningOnesOfTheSelection) {
   Window().RunCommands().actStartTask->trigger();
   EXPECT_EQ(stopped.Status(), stRunning);
   EXPECT_TRUE(stopped.Converter().IsRunning());
+}
+
+// `veltrano-cli queue run` in a child process that shares the window's
+// av.cfg; its output goes nowhere.
+pid_t StartQueueRun() {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    execl(VELTRANO_CLI, VELTRANO_CLI, "queue", "run", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+TEST_F(RunCommandsTest, ATaskThatAQueueRunConvertsShowsRunningAndIsLeftToIt) {
+  StartApp();
+  TAVTask& task = NewTask(SlowSettings("shared.mp4"));
+  task.Stop();
+  ASSERT_TRUE(WaitForIdle());
+  SelectTasks({&task});
+  ASSERT_TRUE(Enabled(Window()).start);
+
+  // The other program is held still as soon as it has claimed the task.
+  const pid_t other = StartQueueRun();
+  const std::string claimed =
+      "select count(*) from task_claims where Pid=" + std::to_string(other);
+  ASSERT_TRUE(WaitUntil([&] { return Sql(claimed) == "1\n"; }, std::chrono::seconds(30)));
+  kill(other, SIGSTOP);
+  Window().RefreshClaims();
+  EXPECT_TRUE(task.HeldElsewhere());
+  EXPECT_EQ(GetImageIndex(List(), task.Node()), static_cast<int>(stRunning));
+  EXPECT_FALSE(Enabled(Window()).start);
+  // Deleting it here leaves the row and the stored task to the other program.
+  Window().Model().DeleteTasks({&task}, false, true);
+  EXPECT_EQ(ListedTasks(), (std::vector<TAVTask*>{&task}));
+  EXPECT_EQ(Sql("select count(*) from conversions where Converting=1"), "1\n");
+
+  // Once that program has gone, the task is this window's to start again.
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+  Window().RefreshClaims();
+  EXPECT_FALSE(task.HeldElsewhere());
+  EXPECT_EQ(GetImageIndex(List(), task.Node()), static_cast<int>(stError));
+  ASSERT_TRUE(Enabled(Window()).start);
+  Window().RunCommands().actStartTask->trigger();
+  EXPECT_EQ(task.Status(), stRunning);
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Sql("select Converting from conversions"), "0\n");
+  EXPECT_GT(ProbeMedia(folder / "shared.mp4").Stream("video").packets, 20);
 }
 
 TEST_F(RunCommandsTest, TheStatusBarCountsRunningTasksAndGivesARangeOnceKnown) {
