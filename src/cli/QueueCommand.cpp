@@ -139,11 +139,7 @@ void PrintList(const TMemoryTaskView& list) {
     auto* task = dynamic_cast<TAVTask*>(list.RowObject(row));
     if (task == nullptr) continue;
     std::string line = fmt::format("{}\t{}", task->ID(), StatusText(*task));
-    // The views' text for a time not known yet is a real-looking time.
-    static const std::string unknown_time = SecondsToClockText(kUnknownLeftTime);
-    for (const std::string& text : list.RowTexts(row)) {
-      line += "\t" + (text == unknown_time ? ClockText(-1) : text);
-    }
+    for (const std::string& text : list.RowTexts(row)) line += "\t" + text;
     std::printf("%s\n", line.c_str());
   }
 }

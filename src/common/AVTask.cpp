@@ -441,8 +441,11 @@ std::string TConvertingTask::GetCaption(int ColumnIndex) {
       return std::to_string(converter.Progress()) + "%";
     case 7:
       return BitrateText(converter.Bitrate());
-    case 8:
-      return SecondsToClockText(converter.GetLeftTime());
+    case 8: {
+      // The engine's value for "not known yet" would read as a real 100 hours.
+      const int64_t left = converter.GetLeftTime();
+      return left == kUnknownLeftTime ? "--:--:--" : SecondsToClockText(left);
+    }
     case 9:
       return SecondsToClockText(converter.GetUsedTime());
     default:
