@@ -68,6 +68,12 @@ bool TEventLoopDispatcher::RunOne(std::unique_lock<std::mutex>& lock) {
   return true;
 }
 
+void TEventLoopDispatcher::RunQueued() {
+  std::unique_lock lock(mutex_);
+  while (RunOne(lock)) {
+  }
+}
+
 void TEventLoopDispatcher::ProcessPending(std::chrono::milliseconds budget) {
   const auto deadline = std::chrono::steady_clock::now() + budget;
   std::unique_lock lock(mutex_);

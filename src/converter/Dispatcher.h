@@ -57,6 +57,10 @@ class TEventLoopDispatcher : public IDispatcher {
   // Wakes a thread that waits in RunUntil or ProcessPending.
   void Wake();
 
+ protected:
+  // Runs the queued calls until none is left, without waiting.
+  void RunQueued();
+
  private:
   bool RunOne(std::unique_lock<std::mutex>& lock);
 
