@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QToolButton>
 
@@ -49,7 +50,8 @@ QWidget* NewButtonRow(QDialog& dialog, QPushButton* accept, QPushButton* reject)
 }
 
 void CenterOnScreen(QWidget& window) {
-  const QScreen* screen = window.screen();
+  const QScreen* screen =
+      window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
   if (screen == nullptr) return;
   QRect frame = window.frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());

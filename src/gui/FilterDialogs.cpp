@@ -16,7 +16,7 @@
 
 #include "gui/ColorBox.h"
 #include "gui/FileNameEdit.h"
-#include "gui/WindowPlacement.h"
+#include "gui/DialogParts.h"
 
 namespace veltrano::gui {
 namespace {
@@ -135,7 +135,7 @@ void TFilterDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   UpdateStates();
   idle_->start();
-  CentreOnDesktop(this);
+  CenterOnScreen(*this);
 }
 
 void TFilterDialog::UpdateStates() {

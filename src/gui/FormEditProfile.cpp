@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
-#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -12,7 +11,8 @@
 #include "converter/AVProfile.h"
 #include "converter/MessageBoxes.h"
 #include "gui/FrameProfile.h"
-#include "gui/WindowPlacement.h"
+#include "gui/DialogParts.h"
+#include "gui/Icons.h"
 
 namespace veltrano::gui {
 namespace {
@@ -23,10 +23,6 @@ TAVCustomAudioProfile* ProfileOf(const QListWidgetItem* item) {
   return item == nullptr
              ? nullptr
              : reinterpret_cast<TAVCustomAudioProfile*>(item->data(kProfileRole).value<quintptr>());
-}
-
-QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) {
-  return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
 }
 
 }  // namespace
@@ -45,17 +41,17 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
 
   auto* toolbar = new QToolBar(this);
   toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  actNewAudio = toolbar->addAction(ThemeIcon("audio-x-generic", QStyle::SP_MediaVolume),
+  actNewAudio = toolbar->addAction(Icon(TIcon::AudioProfile),
                                    tr("新建音频输出配置"));
   actNewAudio->setToolTip(tr("New Audio Profile"));
-  actNewVideo = toolbar->addAction(ThemeIcon("video-x-generic", QStyle::SP_MediaPlay),
+  actNewVideo = toolbar->addAction(Icon(TIcon::VideoProfile),
                                    tr("新建视频输出配置"));
   actNewVideo->setToolTip(tr("New Video Profile"));
   actDelete =
-      toolbar->addAction(ThemeIcon("edit-delete", QStyle::SP_TrashIcon), tr("删除输出配置"));
+      toolbar->addAction(Icon(TIcon::Delete), tr("删除输出配置"));
   actDelete->setToolTip(tr("Delete Profile"));
   actSave =
-      toolbar->addAction(ThemeIcon("document-save", QStyle::SP_DialogSaveButton), tr("保存并退出"));
+      toolbar->addAction(Icon(TIcon::Save), tr("保存并退出"));
   actSave->setToolTip(tr("Save and Exit"));
 
   auto* panes = new QHBoxLayout;
@@ -173,7 +169,7 @@ void TFormEditProfile::SaveAndExit() {
 
 void TFormEditProfile::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  CentreOnDesktop(this);
+  CenterOnScreen(*this);
 }
 
 void TFormEditProfile::UpdateActions() {

@@ -10,7 +10,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -34,7 +33,8 @@
 #include "gui/FormEditProfile.h"
 #include "gui/FrameVideoInfo.h"
 #include "gui/TimeBar.h"
-#include "gui/WindowPlacement.h"
+#include "gui/DialogParts.h"
+#include "gui/Icons.h"
 
 namespace veltrano::gui {
 
@@ -133,7 +133,7 @@ TSourcePage* TFormNewConversion::CreateSourcePage() {
   cbbProfile = DropDown("cbbProfile", page_source_);
   cbbProfile->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   cbbProfile->setMinimumContentsLength(24);
-  actEditProfile = new QAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+  actEditProfile = new QAction(Icon(TIcon::Properties),
                                tr("编辑配置文件"), this);
   actEditProfile->setObjectName(QStringLiteral("actEditProfile"));
   auto* btnEditProfile = new QToolButton(page_source_);
@@ -278,15 +278,15 @@ QWizardPage* TFormNewConversion::CreateFilterPage() {
   auto* btnNewFilter = new QToolButton(toolbar);
   btnNewFilter->setObjectName(QStringLiteral("btnNewFilter"));
   btnNewFilter->setText(tr("新建"));
-  btnNewFilter->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+  btnNewFilter->setIcon(Icon(TIcon::NewItem));
   btnNewFilter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   btnNewFilter->setPopupMode(QToolButton::InstantPopup);
   btnNewFilter->setMenu(menu);
   toolbar->addWidget(btnNewFilter);
-  actEditFilter = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+  actEditFilter = toolbar->addAction(Icon(TIcon::Properties),
                                      tr("编辑水印配置"));
   actEditFilter->setObjectName(QStringLiteral("actEditFilter"));
-  actDeleteFilter = toolbar->addAction(style()->standardIcon(QStyle::SP_TrashIcon), tr("删除"));
+  actDeleteFilter = toolbar->addAction(Icon(TIcon::Delete), tr("删除"));
   actDeleteFilter->setObjectName(QStringLiteral("actDeleteFilter"));
   connect(actEditFilter, &QAction::triggered, this, &TFormNewConversion::EditFilter);
   connect(actDeleteFilter, &QAction::triggered, this, &TFormNewConversion::DeleteFilter);
@@ -409,7 +409,7 @@ void TFormNewConversion::closeEvent(QCloseEvent* event) {
 
 void TFormNewConversion::showEvent(QShowEvent* event) {
   QWizard::showEvent(event);
-  CentreOnDesktop(this);
+  CenterOnScreen(*this);
 }
 
 std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::TakeConversionSettings() {

@@ -64,6 +64,14 @@ TIconSource SourceOf(TIcon which) {
       return {"edit-clear", "clear"};
     case TIcon::Application:
       return {nullptr, "veltrano"};
+    case TIcon::NewItem:
+      return {"document-new", "add"};
+    case TIcon::AudioProfile:
+      return {"audio-x-generic", "audio"};
+    case TIcon::VideoProfile:
+      return {"video-x-generic", "video"};
+    case TIcon::Save:
+      return {"document-save", "save"};
   }
   return {nullptr, "veltrano"};
 }

@@ -30,6 +30,11 @@ enum class TIcon {
   ExploreFile,
   ClearLog,
   Application,
+  // The wizard and the profile editor.
+  NewItem,
+  AudioProfile,
+  VideoProfile,
+  Save,
 };
 
 // The theme's icon for `which`, or the bundled one.
