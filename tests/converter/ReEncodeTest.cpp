@@ -194,27 +194,45 @@ TEST(ReEncode, TheFrameRateSyncDuplicatesDropsAndStopsAtMaxFrames) {
   EXPECT_NEAR(ProbeMedia(folder / "double.avi").streams[0].frame_rate, 50, 0.01);
 }
 
-TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolder) {
+// The statistics folders in the temp folder that belong to outputs called `name`.
+std::vector<fs::path> TwoPassFolders(const std::string& name) {
+  std::vector<fs::path> found;
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    if (entry.path().filename().string().rfind("veltrano-2pass-" + name + "-", 0) == 0) {
+      found.push_back(entry.path());
+    }
+  }
+  return found;
+}
+
+TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   const fs::path folder = MakeTempFolder("twopass");
   for (const std::string encoder : {"mpeg4", "libx264"}) {
-    const fs::path out = folder / (encoder + ".mkv");
+    const std::string name = "twopass-" + encoder + ".mkv";
+    const fs::path out = folder / name;
     for (int pass : {1, 2}) {
       const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
         c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName(encoder);
         c.ConvertOptions().VideoOptions().SetBitrate(300000);
         c.ConvertOptions().VideoOptions().SetPass(pass);
+        c.SetOverwrite(true);  // pass 2 replaces what pass 1 wrote
       });
       ASSERT_TRUE(result.Ok()) << encoder << " pass " << pass << ": " << result.error;
+      EXPECT_EQ(TwoPassFolders(name).size(), pass == 1 ? 1u : 0u) << encoder << " pass " << pass;
     }
     EXPECT_EQ(ProbeMedia(out).streams.at(0).packets, 75);
   }
-  // A second pass without a first one cannot find its statistics.
-  const auto orphan = ConvertFiles({Source().string()}, {(folder / "orphan.mkv").string()},
+  // A second pass without a first one cannot find its statistics, and
+  // leaves no folder behind.
+  const auto orphan = ConvertFiles({Source().string()}, {(folder / "twopass-orphan.mkv").string()},
                                    [](TAVConverter& c) {
                                      c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
                                      c.ConvertOptions().VideoOptions().SetPass(2);
                                    });
   EXPECT_NE(orphan.error.find("for pass 2"), std::string::npos) << orphan.error;
+  EXPECT_TRUE(TwoPassFolders("twopass-orphan.mkv").empty());
+  EXPECT_FALSE(fs::exists(folder / "twopass-orphan.mkv"));
+  EXPECT_FALSE(fs::exists(folder / "twopass-orphan.mkv.part"));
 }
 
 // A transport stream of video with `count` DVB picture subtitles.
