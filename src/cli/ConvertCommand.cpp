@@ -223,8 +223,8 @@ int RunConversion(TAVConverter& converter, bool quiet) {
   bool stop_sent = false;
   ui.RunUntil([&] {
     if (interrupted && !stop_sent) {
-      converter.Stop();  // ignored until the main loop runs: asked again on the next turn
-      stop_sent = converter.State() == csStopped;
+      converter.Stop();
+      stop_sent = true;
     }
     return !converter.IsRunning();
   });
@@ -240,6 +240,28 @@ int RunConversion(TAVConverter& converter, bool quiet) {
 }
 
 namespace {
+
+// Whether the run may replace an existing target: -y says yes, -n no; with
+// neither, a terminal is asked as the ffmpeg command line asks, and without
+// a terminal the engine refuses the existing target itself. False only when
+// the user said no.
+bool MayWriteTarget(const TConvertRequest& request, const std::string& target,
+                    TAVConverter& converter) {
+  converter.SetOverwrite(request.overwrite);
+  std::error_code error;
+  if (request.overwrite || request.no_overwrite || !std::filesystem::exists(target, error) ||
+      !isatty(STDIN_FILENO)) {
+    return true;
+  }
+  std::fprintf(stderr, "File '%s' already exists. Overwrite? [y/N] ", target.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer) || answer.empty() || (answer[0] != 'y' && answer[0] != 'Y')) {
+    return false;
+  }
+  converter.SetOverwrite(true);
+  return true;
+}
 
 void AddRequestOptions(CLI::App& command, TConvertRequest& request) {
   command.add_option("FILES", request.files, "SOURCE TARGET (TARGET alone with --dvd)");
@@ -275,6 +297,12 @@ void AddConvertCommand(CLI::App& app) {
   CLI::App* convert = app.add_subcommand("convert", "Convert a media file or a DVD title");
   AddRequestOptions(*convert, *request);
   convert->add_flag("--quiet,-q", request->quiet, "No log lines and no progress");
+  auto* yes =
+      convert->add_flag("--overwrite,-y", request->overwrite, "Replace the target when it exists");
+  convert
+      ->add_flag("--no-overwrite,-n", request->no_overwrite,
+                 "Never replace an existing target (the default without a terminal)")
+      ->excludes(yes);
   convert->callback([request] {
     std::unique_ptr<TConversionSettings> settings = BuildOrExplain(*request);
     TEventLoopDispatcher ui;
@@ -283,6 +311,10 @@ void AddConvertCommand(CLI::App& app) {
       PrepareConverter(converter, *settings);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "Error: %s\n", e.what());
+      throw CLI::RuntimeError(1);
+    }
+    if (!MayWriteTarget(*request, settings->TargetFile(), converter)) {
+      std::fprintf(stderr, "Not overwriting - exiting\n");
       throw CLI::RuntimeError(1);
     }
     const int status = RunConversion(converter, request->quiet);

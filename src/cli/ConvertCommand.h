@@ -36,6 +36,9 @@ struct TConvertRequest {
   double start_seconds = -1;
   double duration_seconds = -1;
   bool quiet = false;
+  // An existing target: replaced (-y), kept (-n), or asked about on a terminal.
+  bool overwrite = false;
+  bool no_overwrite = false;
 };
 
 void AddConvertCommand(CLI::App& app);

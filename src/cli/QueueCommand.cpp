@@ -19,6 +19,7 @@
 #include "common/PersistentManager.h"
 #include "common/ProfileOptions.h"
 #include "common/ProfileStore.h"
+#include "common/TargetNames.h"
 #include "converter/AVError.h"
 #include "converter/AVLib.h"
 #include "converter/AVProbe.h"
@@ -169,8 +170,15 @@ void RunAdd(const TAddRequest& request) {
   } catch (const std::exception& e) {
     throw EQueueError(e.what());
   }
-  settings->SetTargetFile(request.target.empty() ? ProposeTarget(*settings, *profile)
-                                                : fs::absolute(request.target).string());
+  // A new task never takes a name that exists or that another unfinished
+  // task will write: " (2)" and so on before the extension.
+  std::vector<std::string> reserved;
+  for (const auto& other : session.Model().ConvertingNode().Tasks()) {
+    reserved.push_back(other->Settings().TargetFile());
+  }
+  const std::string wanted = request.target.empty() ? ProposeTarget(*settings, *profile)
+                                                    : fs::absolute(request.target).string();
+  settings->SetTargetFile(FreeTargetName(wanted, reserved));
   settings->SetProfile(profile->Description());
   settings->SetCategoryId(1);
   settings->SetConvertOptions(converter.ConvertOptions());
