@@ -3,20 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "TaskFixture.h"
+#include "TestHome.h"
 #include "support/MediaFixture.h"
 
 namespace veltrano::test {
 namespace {
-
-std::string Contents(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class TaskOutputs : public TaskFixture {
  protected:
@@ -43,7 +36,7 @@ TEST_F(TaskOutputs, ARestartReplacesOnlyTheTasksOwnEarlierOutput) {
   std::ofstream(target) << "someone else's";
   ASSERT_TRUE(task.Start());
   ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(Contents(target), "someone else's");
+  EXPECT_EQ(ReadWholeFile(target), "someone else's");
   EXPECT_EQ(task.Status(), stError);
   ASSERT_FALSE(messages->Errors().empty());
   EXPECT_EQ(messages->Errors().back(), "目标文件已存在: " + target.string());
