@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/PropertyPath.h"
+#include "cli/TargetQuestion.h"
 #include "common/CFilters.h"
 #include "common/Configuration.h"
 #include "common/ConversionSettings.h"
@@ -241,28 +242,6 @@ int RunConversion(TAVConverter& converter, bool quiet) {
 
 namespace {
 
-// Whether the run may replace an existing target: -y says yes, -n no; with
-// neither, a terminal is asked as the ffmpeg command line asks, and without
-// a terminal the engine refuses the existing target itself. False only when
-// the user said no.
-bool MayWriteTarget(const TConvertRequest& request, const std::string& target,
-                    TAVConverter& converter) {
-  converter.SetOverwrite(request.overwrite);
-  std::error_code error;
-  if (request.overwrite || request.no_overwrite || !std::filesystem::exists(target, error) ||
-      !isatty(STDIN_FILENO)) {
-    return true;
-  }
-  std::fprintf(stderr, "File '%s' already exists. Overwrite? [y/N] ", target.c_str());
-  std::fflush(stderr);
-  std::string answer;
-  if (!std::getline(std::cin, answer) || answer.empty() || (answer[0] != 'y' && answer[0] != 'Y')) {
-    return false;
-  }
-  converter.SetOverwrite(true);
-  return true;
-}
-
 void AddRequestOptions(CLI::App& command, TConvertRequest& request) {
   command.add_option("FILES", request.files, "SOURCE TARGET (TARGET alone with --dvd)");
   command.add_option("--profile,-p", request.profile,
@@ -313,7 +292,8 @@ void AddConvertCommand(CLI::App& app) {
       std::fprintf(stderr, "Error: %s\n", e.what());
       throw CLI::RuntimeError(1);
     }
-    if (!MayWriteTarget(*request, settings->TargetFile(), converter)) {
+    if (!MayWriteTarget(request->overwrite, request->no_overwrite, settings->TargetFile(),
+                        converter)) {
       std::fprintf(stderr, "Not overwriting - exiting\n");
       throw CLI::RuntimeError(1);
     }

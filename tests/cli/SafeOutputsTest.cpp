@@ -99,6 +99,25 @@ TEST_F(SafeOutputs, AnExistingTargetIsReplacedOnlyWhenAllowed) {
   EXPECT_NE(Convert("song.mp3 out.mp3 -y -n").exit_code, 0);  // one or the other
 }
 
+// On a terminal (script(1) gives the command one) the user is asked.
+TEST_F(SafeOutputs, ATerminalIsAskedBeforeATargetIsReplaced) {
+  const fs::path target = folder_ / "asked.mp3";
+  std::ofstream(target) << "keep me";
+  auto ask = [&](const std::string& answer) {
+    const std::string command =
+        ShellQuote(Cli()) + " convert -q song.mp3 asked.mp3 --profile 'MP3 Audio'";
+    return test::RunCommand("cd " + ShellQuote(folder_.string()) + " && printf '" + answer +
+                            "\\n' | script -qec " + ShellQuote(command) + " /dev/null");
+  };
+  const auto no = ask("n");
+  EXPECT_EQ(no.exit_code, 1) << no.output;
+  EXPECT_TRUE(Has(no.output, "File 'asked.mp3' already exists. Overwrite? [y/N]")) << no.output;
+  EXPECT_EQ(Contents(target), "keep me");
+  const auto yes = ask("y");
+  EXPECT_EQ(yes.exit_code, 0) << yes.output;
+  EXPECT_NEAR(ProbeMedia(target).Stream("audio").duration, 3.0, 0.1);
+}
+
 TEST_F(SafeOutputs, AFailedRunLeavesNoFileAndSaysWhy) {
   // An encoder that refuses the picture size fails after the output was opened.
   const auto odd =
