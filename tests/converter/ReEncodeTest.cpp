@@ -207,8 +207,10 @@ std::vector<fs::path> TwoPassFolders(const std::string& name) {
 
 TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   const fs::path folder = MakeTempFolder("twopass");
+  // Output names of this test program alone: other runs may use the temp folder too.
+  const std::string run = test::TestFolder().filename().string();
   for (const std::string encoder : {"mpeg4", "libx264"}) {
-    const std::string name = "twopass-" + encoder + ".mkv";
+    const std::string name = "twopass-" + encoder + "-" + run + ".mkv";
     const fs::path out = folder / name;
     for (int pass : {1, 2}) {
       const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
@@ -224,20 +226,22 @@ TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   }
   // A second pass without a first one cannot find its statistics, and
   // leaves no folder behind.
-  const auto orphan = ConvertFiles({Source().string()}, {(folder / "twopass-orphan.mkv").string()},
-                                   [](TAVConverter& c) {
-                                     c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
-                                     c.ConvertOptions().VideoOptions().SetPass(2);
-                                   });
+  const std::string orphan_name = "twopass-orphan-" + run + ".mkv";
+  const auto orphan =
+      ConvertFiles({Source().string()}, {(folder / orphan_name).string()}, [](TAVConverter& c) {
+        c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+        c.ConvertOptions().VideoOptions().SetPass(2);
+      });
   EXPECT_NE(orphan.error.find("for pass 2"), std::string::npos) << orphan.error;
-  EXPECT_TRUE(TwoPassFolders("twopass-orphan.mkv").empty());
-  EXPECT_FALSE(fs::exists(folder / "twopass-orphan.mkv"));
-  EXPECT_FALSE(fs::exists(folder / "twopass-orphan.mkv.part"));
+  EXPECT_TRUE(TwoPassFolders(orphan_name).empty());
+  EXPECT_FALSE(fs::exists(folder / orphan_name));
+  EXPECT_FALSE(fs::exists(folder / (orphan_name + ".part")));
 
   // A second pass that fails after reading its statistics (the encoder
   // refuses an odd size) frees them: the leak checker of the sanitizer build
   // sees to that.
-  const fs::path failing = folder / "twopass-failing.mkv";
+  const std::string failing_name = "twopass-failing-" + run + ".mkv";
+  const fs::path failing = folder / failing_name;
   for (int pass : {1, 2}) {
     const auto result = ConvertFiles({Source().string()}, {failing.string()}, [&](TAVConverter& c) {
       c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("libx264");
@@ -250,7 +254,7 @@ TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   EXPECT_FALSE(fs::exists(failing.string() + ".part"));
   // A failed second pass keeps the statistics for another try; the test
   // leaves nothing behind.
-  const std::vector<fs::path> kept = TwoPassFolders("twopass-failing.mkv");
+  const std::vector<fs::path> kept = TwoPassFolders(failing_name);
   EXPECT_EQ(kept.size(), 1u);
   for (const fs::path& folder_left : kept) fs::remove_all(folder_left);
 }
