@@ -5,8 +5,11 @@ if(VELTRANO_WERROR)
   target_compile_options(veltrano_common_config INTERFACE -Werror)
 endif()
 if(VELTRANO_SANITIZE)
-  target_compile_options(veltrano_common_config INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
-  target_link_options(veltrano_common_config INTERFACE -fsanitize=address,undefined)
+  # Undefined behaviour ends the program, so that a test that meets it fails.
+  target_compile_options(veltrano_common_config INTERFACE -fsanitize=address,undefined
+    -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(veltrano_common_config INTERFACE -fsanitize=address,undefined
+    -fno-sanitize-recover=all)
 endif()
 target_compile_definitions(veltrano_common_config INTERFACE
   VELTRANO_VERSION="${PROJECT_VERSION}")

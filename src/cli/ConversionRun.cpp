@@ -161,8 +161,8 @@ int RunConversion(TAVConverter& converter, const TConversionSettings& settings, 
   bool stop_sent = false;
   ui.RunUntil([&] {
     if (interrupted && !stop_sent) {
-      converter.Stop();  // ignored until the main loop runs: asked again on the next turn
-      stop_sent = converter.State() == csStopped;
+      converter.Stop();
+      stop_sent = true;
     }
     return !converter.IsRunning();
   });

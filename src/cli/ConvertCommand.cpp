@@ -12,6 +12,7 @@
 #include "cli/FilterArguments.h"
 #include "cli/ProfilesCommand.h"
 #include "cli/PropertyPath.h"
+#include "cli/TargetQuestion.h"
 #include "cli/TargetRules.h"
 #include "cli/TimeText.h"
 #include "cli/UsageError.h"
@@ -275,12 +276,23 @@ void AddConvertCommand(CLI::App& app) {
   CLI::App* convert = app.add_subcommand("convert", "Convert a media file or a DVD title");
   AddRequestOptions(*convert, *request);
   convert->add_flag("--quiet,-q", request->quiet, "No log lines, no progress and no summary");
+  auto* yes =
+      convert->add_flag("--overwrite,-y", request->overwrite, "Replace the target when it exists");
+  convert
+      ->add_flag("--no-overwrite,-n", request->no_overwrite,
+                 "Never replace an existing target (the default without a terminal)")
+      ->excludes(yes);
   convert->callback([request] {
     LoadMediaLibraries();
     std::unique_ptr<TConversionSettings> settings = BuildSettings(*request, Configuration());
     TEventLoopDispatcher ui;
     TAVConverter converter(&ui);
     PrepareConverter(converter, *settings);
+    if (!MayWriteTarget(request->overwrite, request->no_overwrite, settings->TargetFile(),
+                        converter)) {
+      std::fprintf(stderr, "Not overwriting - exiting\n");
+      throw CLI::RuntimeError(1);
+    }
     const int status = RunConversion(converter, *settings, request->quiet);
     if (status != 0) throw CLI::RuntimeError(status);
   });

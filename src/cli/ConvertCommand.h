@@ -41,6 +41,9 @@ struct TConvertRequest {
   TTrackChoice tracks;
   bool force_extension = false;
   bool quiet = false;
+  // An existing target: replaced (-y), kept (-n), or asked about on a terminal.
+  bool overwrite = false;
+  bool no_overwrite = false;
 };
 
 void AddConvertCommand(CLI::App& app);

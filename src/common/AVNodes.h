@@ -33,6 +33,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,18 @@ class TAVTask : public TNodeObject {
   bool TakeClaim();
   void ReleaseClaim();
   void ReleaseClaimWhenIdle();
+  void RememberOwnOutput();
+
+  // What identifies a file as the one a run left: device, inode, size and
+  // modification time.
+  struct TFileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t size = -1;
+    int64_t modified_ns = 0;
+    bool operator==(const TFileIdentity&) const = default;
+  };
+  static std::optional<TFileIdentity> IdentityOf(const std::string& path);
 
   std::unique_ptr<TAVConverter> FConverter;
   std::unique_ptr<TConversionSettings> FSettings;
@@ -308,6 +321,9 @@ class TAVTask : public TNodeObject {
   bool FStartRefused = false;
   bool FHeldElsewhere = false;
   bool FReleasePosted = false;
+  // The target as this task's last stopped run left it: a restart may
+  // replace that file, and no other.
+  std::optional<TFileIdentity> FOwnOutput;
   std::atomic<bool> FDestroying{false};
   std::atomic<bool> FLogShowPosted{false};
 };

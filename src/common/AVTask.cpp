@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "common/AVNodes.h"
 #include "common/Configuration.h"
 #include "common/PersistentManager.h"
@@ -125,17 +127,22 @@ bool TAVTask::ConvertedIsValid() const {
 // Running ---------------------------------------------------------------------
 
 void TAVTask::StopAndWait() {
-  IDispatcher& ui = Dispatcher();
-  while (FConverter->IsRunning()) {
-    // A stop is ignored until the run reaches its main loop: ask again.
-    FConverter->Stop();
-    if (ui.IsUiThread()) {
-      ui.ProcessPending(std::chrono::milliseconds(20));
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  }
+  FConverter->Stop();
   FConverter->WaitFor();
+}
+
+std::optional<TAVTask::TFileIdentity> TAVTask::IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
+  return TFileIdentity{
+      static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+      static_cast<int64_t>(info.st_size),
+      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+// A stopped run leaves its output (with its trailer) under the target name.
+void TAVTask::RememberOwnOutput() {
+  FOwnOutput = IdentityOf(FSettings->TargetFile());
 }
 
 std::string TAVTask::StartSource() {
@@ -185,6 +192,9 @@ bool TAVTask::Start() {
   FConverter->SetInputFiles({source});
   FConverter->SetOutputFiles({FSettings->TargetFile()});
   FConverter->SetConvertOptions(FSettings->ConvertOptions());
+  // Only the output this task's own earlier run left may be replaced.
+  const std::optional<TFileIdentity> existing = IdentityOf(FSettings->TargetFile());
+  FConverter->SetOverwrite(existing.has_value() && existing == FOwnOutput);
   FConverter->Convert();
   InvalidateRow();
   return true;
@@ -248,7 +258,9 @@ void TAVTask::RefreshClaim() {
 }
 
 void TAVTask::ConverterStopped() {
-  // Only the flush and the trailer are left: the claim goes once they are done.
+  // The stopped run's output is closed and named: it is this task's own to
+  // replace on a restart. The claim goes once the worker has ended.
+  RememberOwnOutput();
   if (!FDestroying) ReleaseClaimWhenIdle();
 }
 
@@ -279,11 +291,6 @@ void TAVTask::Stop() {
 void TAVTask::ConverterProgress() {
   if (FDestroying) return;
   VEL_ASSERT(FCategory != nullptr);
-  // Pause and stop are ignored while the run is still opening its files;
-  // the first progress comes from the main loop, where they take.
-  const TAVConvertState state = FConverter->State();
-  if (FStopRequested && (state == csRunning || state == csPaused)) FConverter->Stop();
-  if (FStatus == stPaused && state == csRunning) FConverter->Pause();
   if (FCategory->IsShown()) InvalidateRow();
 }
 
@@ -320,8 +327,7 @@ void TAVTask::ConverterComplete() {
   auto* node = dynamic_cast<TConvertingNode*>(FCategory);
   VEL_ASSERT(node != nullptr && node->TreeView() != nullptr);
   if (FStopRequested) {
-    // Stopped while the run was opening its files: the run went on to its end
-    // regardless, but the user's stop stands.
+    // Stopped just as the run ended on its own: the user's stop stands.
     ReleaseClaim();
     InvalidateRow();
     return;

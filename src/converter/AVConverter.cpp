@@ -12,7 +12,6 @@ extern "C" {
 #include "converter/AVLib.h"
 #include "converter/ConvertThread.h"
 #include "converter/MessageBoxes.h"
-#include "converter/LegacyOptions.h"
 #include "converter/RunState.h"
 #include "converter/TranscodeState.h"
 
@@ -88,7 +87,24 @@ void TAVConverter::Convert() {
     FThread.reset();
   }
   SetError(std::string());
+  ResetFigures();
+  // Running from here on, so that Stop and Pause take effect during opening.
+  FState = csRunning;
   FThread = std::make_unique<TAVConvertThread>(*this);
+}
+
+// The figures of the previous run; the duration stays, as the caller may
+// have set it for a source that does not tell its own.
+void TAVConverter::ResetFigures() {
+  FConvertedDuration = 0;
+  FBitrate = 0;
+  FTargetFileSize = 0;
+  FSourceFileSize = 0;
+  FAudioSize = 0;
+  FVideoSize = 0;
+  FFramesDecoded = 0;
+  timer_start = 0;
+  last_time = 0;
 }
 
 void TAVConverter::Pause() {
@@ -154,137 +170,8 @@ void TAVConverter::DoComplete() {
   }
 }
 
-// Option setter and templates -------------------------------------------------
-
-namespace {
-
-// The parameter flag each media kind's options carry (0 matches any option).
-constexpr int kKindOptionFlags[kMediaKindCount] = {
-    AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, 0, AV_OPT_FLAG_SUBTITLE_PARAM, 0};
-
-// Options that today's library shares between audio and video but that mean
-// the video encoder in the option names the system uses (audio has its own
-// "ab"): they are set on the video template only.
-bool IsVideoOnlyOption(const std::string& name) {
-  return name == "b" || name == "bt" || name == "maxrate" || name == "minrate" ||
-         name == "bufsize";
-}
-
-}  // namespace
-
-void TAVConverter::PrepareRun() {
-  run_ = std::make_unique<TRunState>();
-  for (int k = 0; k < kMediaKindCount; ++k) {
-    run_->avcodec_opts[k].reset(avcodec_alloc_context3(nullptr));
-    if (!run_->avcodec_opts[k]) throw EAVError("Out of memory");
-    run_->avcodec_opts[k]->codec_type = ToAVMediaType(static_cast<TMediaKind>(k));
-  }
-  run_->avformat_opts.reset(avformat_alloc_context());
-  run_->sws_opts.reset(sws_getContext(16, 16, AV_PIX_FMT_YUV420P, 16, 16, AV_PIX_FMT_YUV420P,
-                                      FConvertOptions.SwsFlags(), nullptr, nullptr, nullptr));
-  if (!run_->avformat_opts || !run_->sws_opts) throw EAVError("Out of memory");
-}
-
-int TAVConverter::SetOption(const std::string& name, const std::string& value) {
-  TRunState& run = *run_;
-  const char* key = name.c_str();
-  const char* text = value.c_str();
-  const AVOption* found = nullptr;
-  int ret = 0;
-  const int last_kind = IsVideoOnlyOption(name) ? 0 : kMediaKindCount - 1;
-  for (int k = 0; k <= last_kind && ret >= 0; ++k) {
-    const AVOption* o = av_opt_find(run.avcodec_opts[0].get(), key, nullptr, kKindOptionFlags[k], 0);
-    if (o != nullptr) {
-      found = o;
-      ret = av_opt_set(run.avcodec_opts[k].get(), key, text, 0);
-    }
-  }
-  if (found == nullptr) {
-    found = av_opt_find(run.avformat_opts.get(), key, nullptr, 0, 0);
-    if (found != nullptr) ret = av_opt_set(run.avformat_opts.get(), key, text, 0);
-  }
-  if (found == nullptr) {
-    found = av_opt_find(run.sws_opts.get(), key, nullptr, 0, 0);
-    if (found != nullptr) ret = av_opt_set(run.sws_opts.get(), key, text, 0);
-  }
-  if (found == nullptr && name.size() > 1 && (name[0] == 'a' || name[0] == 'v' || name[0] == 's')) {
-    const TMediaKind kind = name[0] == 'a'   ? TMediaKind::Audio
-                            : name[0] == 'v' ? TMediaKind::Video
-                                             : TMediaKind::Subtitle;
-    AVCodecContext* target = run.avcodec_opts[static_cast<int>(kind)].get();
-    found = av_opt_find(target, key + 1, nullptr, 0, 0);
-    if (found != nullptr) ret = av_opt_set(target, key + 1, text, 0);
-  }
-  if (found != nullptr && ret < 0) {
-    RunOnUiThread([] { ShowErrorBox("Invalid value for Option!"); });
-    return -1;
-  }
-  if (found == nullptr) {
-    // Not a generic option: keep it for the encoders, which may know it
-    // as a private option (what none of them takes is logged then).
-    run.private_codec_options.emplace_back(name, value);
-    return 0;
-  }
-  Opt_names.push_back(found->name);
-  return 0;
-}
-
-void TAVConverter::CopyTemplateOptions(void* target, const void* option_template, int mask) const {
-  for (const std::string& name : Opt_names) {
-    const AVOption* o = av_opt_find(const_cast<void*>(option_template), name.c_str(), nullptr, 0, 0);
-    if (o == nullptr || (o->flags & mask) != mask) continue;
-    uint8_t* text = nullptr;
-    if (av_opt_get(const_cast<void*>(option_template), name.c_str(), 0, &text) >= 0 &&
-        text != nullptr) {
-      av_opt_set(target, name.c_str(), reinterpret_cast<const char*>(text), 0);
-    }
-    av_free(text);
-  }
-}
-
-// The run ---------------------------------------------------------------------
-
-void TAVConverter::ParseStreamMaps() {
-  const TStrings& lines = FConvertOptions.StreamMaps();
-  if (static_cast<int>(lines.size()) > kMaxStreams) {
-    throw EAVError("Too many stream maps (at most " + std::to_string(kMaxStreams) + ")");
-  }
-  for (const std::string& line : lines) {
-    auto [file, stream] = SplitNameValue(line);
-    TStreamMap map;
-    try {
-      size_t used_file = 0;
-      size_t used_stream = 0;
-      map.file_index = std::stoi(file, &used_file);
-      map.stream_index = std::stoi(stream, &used_stream);
-      if (used_file != file.size() || used_stream != stream.size()) throw std::invalid_argument(line);
-    } catch (const std::logic_error&) {
-      throw EAVError("'" + line + "' is not a valid stream map");
-    }
-    map.sync_file_index = map.file_index;
-    map.sync_stream_index = map.stream_index;
-    run_->stream_maps.push_back(map);
-  }
-}
-
-void TAVConverter::ApplyCodecOptions() {
-  if (FConvertOptions.AudioOptions().Bitrate() != 0) {
-    SetOption("ab", std::to_string(FConvertOptions.AudioOptions().Bitrate()));
-  }
-  if (FConvertOptions.VideoOptions().Bitrate() != 0) {
-    SetOption("b", std::to_string(FConvertOptions.VideoOptions().Bitrate()));
-  }
-  // Lines in the spellings of older libraries are translated first.
-  for (const std::string& line : FConvertOptions.CodecOptions()) {
-    if (line.empty()) continue;
-    auto [name, value] = SplitNameValue(line);
-    for (const auto& [today_name, today_value] : TranslateCodecOption(name, value)) {
-      SetOption(today_name, today_value);
-    }
-  }
-}
-
 void TAVConverter::Execute() {
+  bool failed = false;
   try {
     if (static_cast<int>(FInputFiles.size()) > kMaxInputFiles) {
       throw EAVError("Too many input files (at most " + std::to_string(kMaxInputFiles) + ")");
@@ -296,41 +183,96 @@ void TAVConverter::Execute() {
     ParseStreamMaps();
     ApplyCodecOptions();
     ResolveFormats();
-    for (int n = 0; n < static_cast<int>(FInputFiles.size()); ++n) OpenInputFile(n);
-    run_->input_files_ts_scale.resize(run_->input_files.size());
-    for (size_t n = 0; n < run_->input_files.size(); ++n) {
-      run_->input_files_ts_scale[n].assign(run_->input_files[n].ctx->nb_streams, 0.0);
-    }
-    for (const TInputTSScaleEntry& e : FConvertOptions.InputTSScale()) {
-      if (e.file_index >= 0 && e.file_index < static_cast<int>(run_->input_files_ts_scale.size()) &&
-          e.stream_index >= 0 &&
-          e.stream_index < static_cast<int>(run_->input_files_ts_scale[e.file_index].size())) {
-        run_->input_files_ts_scale[e.file_index][e.stream_index] = e.scale;
-      }
-    }
-    for (int n = 0; n < static_cast<int>(FOutputFiles.size()); ++n) OpenOutputFile(n);
+    CheckOutputTargets();
+    OpenInputsAndOutputs();
     Transcode();
   } catch (const std::exception& e) {
-    // A step before transcoding failed: report it like a transcode failure.
-    SetError(e.what());
-    RunOnUiThread([this] { DoError(); });
+    // A stop that ended a step (an open given up through the interrupt
+    // callback, say) is a stop, not a failure.
+    failed = FState != csStopped;
+    if (failed) ReportFailure(e.what());
   }
-  ReleaseRun();
+  ReleaseRun(failed);
 }
 
-void TAVConverter::ReleaseRun() {
-  // Outputs first (their byte streams are closed by their owners), then inputs
-  // and templates: destroying the run state releases every handle in it.
+void TAVConverter::OpenInputsAndOutputs() {
+  for (int n = 0; n < static_cast<int>(FInputFiles.size()); ++n) {
+    OpenInputFile(n);
+    ThrowIfStopped();
+  }
+  CopyTimestampScales();
+  for (int n = 0; n < static_cast<int>(FOutputFiles.size()); ++n) OpenOutputFile(n);
+  ThrowIfStopped();
+}
+
+void TAVConverter::CopyTimestampScales() {
+  run_->input_files_ts_scale.resize(run_->input_files.size());
+  for (size_t n = 0; n < run_->input_files.size(); ++n) {
+    run_->input_files_ts_scale[n].assign(run_->input_files[n].ctx->nb_streams, 0.0);
+  }
+  for (const TInputTSScaleEntry& e : FConvertOptions.InputTSScale()) {
+    if (e.file_index >= 0 && e.file_index < static_cast<int>(run_->input_files_ts_scale.size()) &&
+        e.stream_index >= 0 &&
+        e.stream_index < static_cast<int>(run_->input_files_ts_scale[e.file_index].size())) {
+      run_->input_files_ts_scale[e.file_index][e.stream_index] = e.scale;
+    }
+  }
+}
+
+void TAVConverter::Transcode() {
+  run_->transcode = std::make_unique<TTranscodeState>();
+  SetupTranscode();
+  MainLoop();
+  FlushDecoders();
+  WriteTrailers();
+  ReportProgress(true);
+  HandOverProgress(true);
+  // A run that was not stopped and wrote nothing at all did not convert
+  // anything (an unreadable source, a start beyond its end): not a success.
+  bool wrote = false;
+  for (const auto& ost : run_->transcode->output_streams) wrote |= ost->muxed_packets > 0;
+  if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
+  RemoveTwoPassFolders();
+}
+
+void TAVConverter::ReportFailure(const std::string& message) {
+  SetError(message);
+  RunOnUiThread([this] { DoError(); });
+}
+
+// True when the run is to stop; a paused run waits here until it is resumed
+// or stopped. Loops that can run long ask it on every turn.
+bool TAVConverter::StopRequested() {
+  WaitWhilePaused();
+  return FState == csStopped;
+}
+
+void TAVConverter::ThrowIfStopped() {
+  if (FState == csStopped) throw EAVError("Stopped");
+}
+
+void TAVConverter::ReleaseRun(bool failed) {
+  // The records of the transcode first, then the outputs (closed, and named
+  // or removed), then inputs and templates: destroying the run state
+  // releases every handle in it.
   if (run_) {
     run_->transcode.reset();
-    run_->output_files.clear();
-    run_->bitstream_filters.clear();
-    run_->input_files.clear();
+    try {
+      CloseOutputs(failed);
+    } catch (const std::exception& e) {
+      failed = true;
+      ReportFailure(e.what());
+    }
+    if (!failed && FState != csStopped) CheckCompletedOutputs();
   }
   run_.reset();
   const bool stopped = FState == csStopped;
   FState = csNone;
-  if (!stopped) RunOnUiThread([this] { DoComplete(); });
+  if (stopped) {
+    RunOnUiThread([this] { DoStopped(); });
+  } else {
+    RunOnUiThread([this] { DoComplete(); });
+  }
 }
 
 }  // namespace veltrano

@@ -3,30 +3,56 @@
 // A converter holds its job (input file names, output file names and a
 // TAVConvertOptions), runs it on a worker thread of its own and reports
 // through four events and a few figures. Several converters run side by side;
-// everything a run needs lives in the converter, apart from the process-wide
-// log routing (ConvertThread.h).
+// everything a run needs lives in the converter's run state (RunState.h),
+// apart from the process-wide log routing (ConvertThread.h). A run reads the
+// job's options and never writes them: what it learns of the sources lives in
+// the run state, and the figures the user interface reads are atomics here.
 //
-// The run, carried out on the worker thread (TAVConvertThread):
+// The run (AVConverter.cpp), carried out on the worker thread:
 //   1. parse StreamMaps into the stream map table;
 //   2. hand AudioOptions.Bitrate ("ab") and VideoOptions.Bitrate ("b") to
 //      the option setter; 3. then every CodecOptions line;
-//   4. resolve the forced input format and the output format;
-//   5. open every input (InputOpening.cpp);
+//   4. resolve the forced input and output formats, and check the outputs:
+//      none may be one of the inputs, none may exist unless Overwrite is set;
+//   5. open every input (InputOpening.cpp): the demuxers, and the source's
+//      parameters (TStreamParameters) in the run state;
 //   6. copy InputTSScale into the timestamp scale table;
-//   7. open every output and create its streams (OutputSetup.cpp);
-//   8. Transcode: stream mapping, codec setup, main loop, flush;
-//   9. release the run, return to csNone and, unless the run was stopped,
-//      raise OnComplete.
+//   7. open every output under its work name "<name>.part" and create its
+//      streams (OutputSetup.cpp), derived from the source's parameters;
+//   8. Transcode: stream mapping and codec setup (TranscodeSetup.cpp), the
+//      main loop (MainLoop.cpp), the flush and the trailers;
+//   9. close the outputs and give them their names (completed or stopped) or
+//      remove them (failed), release the run, return to csNone and raise
+//      OnComplete, or OnStopped for a stopped run.
 // A failure of any step ends the run the same way: its message is kept
 // (ErrorMsg), shown in the error box on the user-interface thread, the run is
 // released and OnComplete follows; the owner tells failure from success by
-// ErrorMsg. A stopped run raises OnStopped and no OnComplete.
+// ErrorMsg. After a completed run the output is probed and what differs from
+// the request is logged as a warning ("输出检查: ...").
+//
+// The packet path, one packet at a time on the worker:
+//   reader (av_read_frame into TTranscodeState::packet, MainLoop.cpp)
+//   -> decoder (the input stream's context; decoded frames in
+//      TInputStreamState::frame) - or, for a copied stream, straight on
+//   -> video: filter graph (crop, scale, the user's filters; the picture
+//      taken from the sink in TOutputStreamState::filtered) and frame-rate
+//      sync (VideoPath.cpp); audio: resampler into the stream's sample FIFO
+//      (AudioPath.cpp); subtitles: re-timed (SubtitlePath.cpp)
+//   -> encoder (the output stream's context; packets in
+//      TTranscodeState::out_packet)
+//   -> bitstream filters -> timestamp repair -> interleaving muxer (Muxing.cpp).
+// Every buffer belongs to the record named above and is reused packet after
+// packet; the muxer takes each packet's reference. All FFmpeg handles live in
+// the owners of FFmpegPtr.h inside the run state, so any way out of a stage
+// releases them.
 //
 // Threads: Convert, Pause, Resume, Stop and the figure reads belong to the
 // user-interface thread. The worker hands OnProgress, OnStopped, the error box
 // and OnComplete to that thread through an IDispatcher and waits for them;
 // OnProgress at most every 100 ms (and at the end). OnLog is raised on the
-// worker itself. A paused worker sleeps on a condition variable.
+// worker itself. Stop and Pause take effect from the moment Convert returns:
+// a stop also ends a slow open or read through the demuxer's interrupt
+// callback. A paused worker sleeps on a condition variable.
 //
 // Ownership: the converter owns its options, name lists, worker thread and
 // the run state (FFmpeg contexts, records); it must outlive its worker, so the
@@ -64,6 +90,7 @@ enum TAVConvertState : uint8_t { csNone, csRunning, csStopped, csPaused };
 class TAVConvertThread;
 struct TRunState;
 struct TOutputFile;
+struct TStreamParameters;
 struct TInputStreamState;
 struct TOutputStreamState;
 class Dictionary;
@@ -92,6 +119,10 @@ class TAVConverter {
   void SetInputFiles(const TStrings& value) { FInputFiles = value; }
   const TStrings& OutputFiles() const { return FOutputFiles; }
   void SetOutputFiles(const TStrings& value) { FOutputFiles = value; }
+  // Whether the run may replace outputs that exist already (default false:
+  // an existing target fails the run with "目标文件已存在: PATH").
+  bool Overwrite() const { return FOverwrite; }
+  void SetOverwrite(bool value) { FOverwrite = value; }
 
   // Events; set them before Convert.
   void SetOnLog(TAVLogEvent handler) { FOnLog = std::move(handler); }
@@ -110,6 +141,9 @@ class TAVConverter {
   int64_t StartTime() const { return timer_start; }  // µs wall clock
   int64_t LastTime() const { return last_time; }     // µs wall clock
   int64_t TargetFileSize() const { return FTargetFileSize; }
+  int64_t AudioSize() const { return FAudioSize; }          // bytes of audio packets written
+  int64_t VideoSize() const { return FVideoSize; }          // bytes of video packets written
+  int64_t FramesDecoded() const { return FFramesDecoded; }  // video frames decoded
   int64_t SourceFileSize() const { return FSourceFileSize; }
   int64_t GetUsedTime() const;                 // whole seconds
   int64_t GetLeftTime() const;                 // whole seconds; kUnknownLeftTime when unknown
@@ -138,15 +172,13 @@ class TAVConverter {
   virtual void DoLog(int level, const std::string& text);
   virtual void DoStopped();
   virtual void DoError();
-  // Stream mapping, codec setup, main loop and flush. Failures are kept in
-  // ErrorMsg and shown; they do not escape.
+  // Stream mapping, codec setup, main loop, flush and trailers. A failure
+  // escapes as an exception, which the run sequence reports.
   virtual void Transcode();
   virtual void DoComplete();
 
   // The state of the current run (valid on the worker between steps 1 and 9).
   TRunState& Run() { return *run_; }
-  // The start offset that input opening leaves for the transcoder (µs).
-  int64_t StartOffset() const { return TempStartTime; }
   // The wall-clock marks of the run (µs); the main loop keeps them.
   void SetRunClock(int64_t start, int64_t last) {
     timer_start = start;
@@ -157,16 +189,29 @@ class TAVConverter {
   friend class TAVConvertThread;
   friend void EngineLogRouter(void*, int, const char*, va_list);
 
-  // The run sequence; executed by the worker thread.
+  // The run sequence (AVConverter.cpp); executed by the worker thread.
   void Execute();
+  void OpenInputsAndOutputs();
+  void CopyTimestampScales();
+  void ReleaseRun(bool failed);
+  void ReportFailure(const std::string& message);
+  bool StopRequested();
+  void ThrowIfStopped();
+  void RunOnUiThread(const std::function<void()>& fn);
+  void SetError(const std::string& message);
+  void ResetFigures();
+
+  // Option setter and templates (OptionTemplates.cpp).
   void PrepareRun();
   void ParseStreamMaps();
   void ApplyCodecOptions();
   int SetOption(const std::string& name, const std::string& value);
   void CopyTemplateOptions(void* target, const void* option_template, int mask) const;
-  void ReleaseRun();
-  void RunOnUiThread(const std::function<void()>& fn);
-  void SetError(const std::string& message);
+
+  // Outputs that never destroy anything (SafeOutputs.cpp).
+  void CheckOutputTargets() const;
+  void CloseOutputs(bool failed);
+  void CheckCompletedOutputs();
 
   // Input opening (InputOpening.cpp).
   void ResolveFormats();
@@ -177,13 +222,13 @@ class TAVConverter {
 
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
-  void PrepareWorkingCopy();
+  TStreamParameters OutputParameters() const;
   void DecideStreamKinds(const AVOutputFormat* format, bool& video, bool& audio,
                          bool& subtitle) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
                             const AVCodec* encoder);
-  void CreateVideoStream(TOutputFile& file, int n);
-  void CreateAudioStream(TOutputFile& file, int n);
+  void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateSubtitleStream(TOutputFile& file, int n);
   void ApplyMuxerSettings(TOutputFile& file);
   const AVCodec* FindEncoder(const std::string& name, int kind);
@@ -198,39 +243,42 @@ class TAVConverter {
   void PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
   void PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist);
   void PrepareTwoPass(TOutputStreamState& ost);
+  void RemoveTwoPassFolders() const;
   int OutputStreamNumber(const TOutputStreamState& ost) const;
   Dictionary EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const;
   void OpenEncoders();
   void ReconcileRateLimits(AVCodecContext& enc);
   void OpenDecoders();
   void CopyChapters(size_t input, size_t output);
-  void WriteHeaders();
-  void InitBitstreamFilters(TOutputStreamState& ost);
 
-  // Main loop and packet path (MainLoop.cpp).
+  // Main loop (MainLoop.cpp).
   void MainLoop();
   void HandOverProgress(bool force);
   void WaitWhilePaused();
   int ChooseInputFile(double& opts_min);
+  bool ReadFailed(int file, int error);
+  bool AllOutputsFinished(const TInputStreamState& ist) const;
   void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
   bool ReachedStartTime(const TInputStreamState& ist) const;
   int64_t RecordingLimit(AVRational time_base) const;
   void EmulateRate(const TInputStreamState& ist) const;
   int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
   int SourceIndex(const TInputStreamState& ist) const;
-  int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
-  int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
-  int DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt);
   void StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* in);
+  void ReportProgress(bool last);
+  void FlushDecoders();
+
+  // Writing side (Muxing.cpp).
+  void WriteHeaders();
+  void InitBitstreamFilters(TOutputStreamState& ost);
   void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
   void FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb);
   void Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb);
   void KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt);
-  void ReportProgress(bool last);
-  void FlushEncoders(TInputStreamState& ist);
-  void FinishTranscode();
+  void WriteTrailers();
 
   // Audio path (AudioPath.cpp).
+  int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
   double SyncInputSeconds(const TOutputStreamState& ost) const;
   void PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame);
   void QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count);
@@ -240,18 +288,31 @@ class TAVConverter {
   void ReceiveAudioPackets(TOutputStreamState& ost);
   void FlushAudio(TOutputStreamState& ost);
 
-  // Video and subtitle paths (VideoPath.cpp).
+  // Video path (VideoPath.cpp).
+  int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
   int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
   void FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame);
+  int64_t VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts);
   void OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
+  void WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist, AVFrame* picture,
+                        int64_t copies);
   void EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture);
+  void FlushVideo(TOutputStreamState& ost);
+
+  // Subtitle path (SubtitlePath.cpp).
+  int DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt);
   void OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle& subtitle,
                       int64_t pts);
+
+  // Ends an output stream whose next frame would pass the requested span:
+  // its encoder is flushed, and nothing more is written to it.
+  void FinishStream(TOutputStreamState& ost);
 
   IDispatcher* FDispatcher;
   TStrings FInputFiles;
   TStrings FOutputFiles;
   TAVConvertOptions FConvertOptions;
+  bool FOverwrite = false;
   TAVLogEvent FOnLog;
   TAVProgressEvent FOnProgress;
   TNotifyEvent FOnComplete;
@@ -270,22 +331,11 @@ class TAVConverter {
   std::atomic<double> FBitrate{0};
   std::atomic<int64_t> FTargetFileSize{0};
   std::atomic<int64_t> FSourceFileSize{0};
+  std::atomic<int64_t> FAudioSize{0};
+  std::atomic<int64_t> FVideoSize{0};
+  std::atomic<int64_t> FFramesDecoded{0};
   std::atomic<int64_t> timer_start{0};
   std::atomic<int64_t> last_time{0};
-
-  // Kept between runs: names accepted by the option setter, the formats
-  // resolved last, and the working copy of the source's parameters that input
-  // opening leaves for output setup.
-  TStrings Opt_names;
-  const AVInputFormat* file_iformat = nullptr;
-  const AVOutputFormat* file_oformat = nullptr;
-  int32_t _AudioChannels = 0;
-  int32_t _AudioSampleRate = 0;
-  int32_t _AudioSampleFmt = -1;
-  int64_t _ChannelLayout = 0;
-  int32_t _FrameWidth = 0;
-  int32_t _FrameHeight = 0;
-  int64_t TempStartTime = 0;
 
   std::unique_ptr<TRunState> run_;
 };

@@ -13,6 +13,13 @@ class EAVError : public std::runtime_error {
   explicit EAVError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// `text` (as the engine words the failure) followed by the file concerned
+// and the reason the system or the media library gave: "TEXT FILE: REASON".
+// An empty reason leaves ": REASON" out.
+std::string WithReason(const std::string& text, const std::string& file, const std::string& reason);
+// The system's text for an errno value.
+std::string SystemErrorText(int error);
+
 // Raised by Assign between unrelated settings classes.
 class EConvertError : public std::runtime_error {
  public:

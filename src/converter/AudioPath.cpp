@@ -1,6 +1,7 @@
-// The audio path: volume, conversion to the encoder's rate, channel layout
-// and sample format, the audio sync (drop, insert silence, compensate), and
-// encoding frame by frame from the stream's sample FIFO.
+// The audio path: decoding, volume, conversion to the encoder's rate,
+// channel layout and sample format, the audio sync (drop, insert silence,
+// compensate), encoding frame by frame from the stream's sample FIFO, and
+// the flush at the end of the input or of the requested span.
 #include <fmt/printf.h>
 
 #include <algorithm>
@@ -89,8 +90,25 @@ void ApplyVolume(AVFrame* frame, int volume) {
   }
 }
 
+int TAVConverter::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
+  return DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
+    ist.pts = ist.next_pts;
+    if (frame->sample_rate > 0) {
+      ist.next_pts += static_cast<int64_t>(1000000) * frame->nb_samples / frame->sample_rate;
+    }
+    ApplyVolume(frame, FConvertOptions.AudioOptions().AudioVolume());
+    EmulateRate(ist);
+    if (!ReachedStartTime(ist)) return;
+    for (auto& ost : run_->transcode->output_streams) {
+      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
+        DoAudioOut(*ost, ist, frame);
+      }
+    }
+  });
+}
+
 double TAVConverter::SyncInputSeconds(const TOutputStreamState& ost) const {
-  return static_cast<double>(ost.sync_ist->pts - TempStartTime) / 1000000.0;
+  return static_cast<double>(ost.sync_ist->pts) / 1000000.0;
 }
 
 // Creates (or rebuilds, when the decoder's output changed) the converter
@@ -145,25 +163,25 @@ void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* dat
     if (count > 0 &&
         av_audio_fifo_write(fifo, reinterpret_cast<void**>(const_cast<uint8_t**>(data)), count) <
             count) {
-      throw EAVError("av_fifo_realloc2() failed");
+      throw EAVError("Could not queue audio samples: out of memory");
     }
     return;
   }
   const int capacity = swr_get_out_samples(ost.resample.get(), count);
   if (capacity <= 0) return;
-  uint8_t** converted = nullptr;
-  if (av_samples_alloc_array_and_samples(&converted, nullptr, ost.enc->ch_layout.nb_channels, capacity,
+  uint8_t** planes = nullptr;
+  if (av_samples_alloc_array_and_samples(&planes, nullptr, ost.enc->ch_layout.nb_channels, capacity,
                                          ost.enc->sample_fmt, 0) < 0) {
     throw EAVError("Out of memory in do_audio_out");
   }
-  const int produced = swr_convert(ost.resample.get(), converted, capacity,
+  const SampleArrayPtr converted(planes);
+  const int produced = swr_convert(ost.resample.get(), converted.get(), capacity,
                                    const_cast<const uint8_t**>(data), count);
-  int written = produced;
-  if (produced > 0) written = av_audio_fifo_write(fifo, reinterpret_cast<void**>(converted), produced);
-  av_freep(&converted[0]);
-  av_freep(&converted);
-  if (produced < 0) throw EAVError("av_audio_convert() failed");
-  if (written < produced) throw EAVError("av_fifo_realloc2() failed");
+  if (produced < 0) throw EAVError("Audio conversion failed: " + AvErrorText(produced));
+  if (produced > 0 &&
+      av_audio_fifo_write(fifo, reinterpret_cast<void**>(converted.get()), produced) < produced) {
+    throw EAVError("Could not queue audio samples: out of memory");
+  }
 }
 
 void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame) {
@@ -203,24 +221,17 @@ void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, c
   }
 
   if (silence > 0) {
-    uint8_t** zeros = nullptr;
     const auto format = static_cast<AVSampleFormat>(frame->format);
     const int channels = frame->ch_layout.nb_channels;
+    uint8_t** planes = nullptr;
     if (silence > MaxInt ||
-        av_samples_alloc_array_and_samples(&zeros, nullptr, channels, static_cast<int>(silence),
+        av_samples_alloc_array_and_samples(&planes, nullptr, channels, static_cast<int>(silence),
                                            format, 0) < 0) {
       throw EAVError("Buffer sizes too large");
     }
-    av_samples_set_silence(zeros, 0, static_cast<int>(silence), channels, format);
-    try {
-      QueueAudio(ost, zeros, static_cast<int>(silence));
-    } catch (...) {
-      av_freep(&zeros[0]);
-      av_freep(&zeros);
-      throw;
-    }
-    av_freep(&zeros[0]);
-    av_freep(&zeros);
+    const SampleArrayPtr zeros(planes);
+    av_samples_set_silence(zeros.get(), 0, static_cast<int>(silence), channels, format);
+    QueueAudio(ost, zeros.get(), static_cast<int>(silence));
   }
   const std::vector<const uint8_t*> planes = SamplePointers(frame, drop);
   QueueAudio(ost, const_cast<uint8_t* const*>(planes.data()), count);
@@ -242,18 +253,16 @@ void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
 
 void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   AVCodecContext* enc = ost.enc;
-  // Samples beyond the requested span are read and left out.
-  const int64_t room = RecordingLimit(enc->time_base) - ost.sync_opts;
+  // Samples beyond the requested span are read and left out; the stream
+  // ends with the last sample inside it.
+  const int64_t limit = RecordingLimit(enc->time_base);
+  const int64_t room = limit == INT64_MAX ? INT64_MAX : limit - ost.sync_opts;
   if (room < count) {
     const int keep = static_cast<int>(std::max<int64_t>(room, 0));
-    if (keep == 0) {
-      av_audio_fifo_drain(ost.fifo.get(), count);
-      ost.sync_opts += count;
-      return;
-    }
-    EncodeAudioSamples(ost, keep);
+    if (keep > 0) EncodeAudioSamples(ost, keep);
     av_audio_fifo_drain(ost.fifo.get(), count - keep);
     ost.sync_opts += count - keep;
+    FinishStream(ost);
     return;
   }
   AVFrame* frame = run_->transcode->audio_frame.get();
@@ -280,16 +289,20 @@ void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
     const int ret = avcodec_receive_packet(ost.enc, pkt);
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret < 0) throw EAVError("Audio encoding failed");
-    FConvertOptions.SetAudioSize(FConvertOptions.AudioSize() + pkt->size);
+    FAudioSize += pkt->size;
     pkt->flags |= AV_PKT_FLAG_KEY;
     WritePacket(ost, pkt);
     ++ost.frame_number;
   }
 }
 
+// Ends the stream's audio: what the resampler and the FIFO still hold (up to
+// the end of the span), then the encoder's delayed packets.
 void TAVConverter::FlushAudio(TOutputStreamState& ost) {
-  if (ost.resample) QueueAudio(ost, nullptr, 0);  // what the resampler still holds
-  EncodeQueuedAudio(ost, true);
+  if (ost.fifo) {
+    if (ost.resample) QueueAudio(ost, nullptr, 0);
+    EncodeQueuedAudio(ost, true);
+  }
   if (avcodec_send_frame(ost.enc, nullptr) < 0) return;
   ReceiveAudioPackets(ost);
 }

@@ -160,12 +160,21 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 }  // namespace
 
+struct DvdReaderDeleter {
+  void operator()(dvd_reader_t* reader) const { DVDClose(reader); }
+};
+struct DvdNavDeleter {
+  void operator()(dvdnav_t* nav) const { dvdnav_close(nav); }
+};
+
 struct TDvdNavigation::TState {
   std::string path;
   std::string volume_name;
-  dvd_reader_t* reader = nullptr;
+  // Declared in the order that closes the title tables, the navigation and
+  // then the reader they were read with.
+  std::unique_ptr<dvd_reader_t, DvdReaderDeleter> reader;
   IfoPtr vmg;
-  dvdnav_t* nav = nullptr;
+  std::unique_ptr<dvdnav_t, DvdNavDeleter> nav;
 
   std::optional<TDvdTitle> title;  // the started title
   bool started = false;
@@ -175,28 +184,19 @@ struct TDvdNavigation::TState {
   uint32_t end_position = 0;
   std::array<uint8_t, kDvdBlockSize> pending{};  // read ahead by Seek
   int pending_length = 0;
-
-  ~TState() {
-    vmg.reset();
-    if (nav != nullptr) dvdnav_close(nav);
-    if (reader != nullptr) DVDClose(reader);
-  }
 };
 
 // Opens (or opens again) the navigation of `state.path`.
 bool TDvdNavigation::OpenNavigation(TState& state) {
-  if (state.nav != nullptr) {
-    dvdnav_close(state.nav);
-    state.nav = nullptr;
-  }
-  if (dvdnav_open2(&state.nav, nullptr, &kNavigationLogger, state.path.c_str()) !=
-      DVDNAV_STATUS_OK) {
-    state.nav = nullptr;
+  state.nav.reset();
+  dvdnav_t* opened = nullptr;
+  if (dvdnav_open2(&opened, nullptr, &kNavigationLogger, state.path.c_str()) != DVDNAV_STATUS_OK) {
     return false;
   }
-  dvdnav_set_readahead_flag(state.nav, 1);
+  state.nav.reset(opened);
+  dvdnav_set_readahead_flag(opened, 1);
   // Positions count from the start of the program chain, not of the program.
-  dvdnav_set_PGC_positioning_flag(state.nav, 1);
+  dvdnav_set_PGC_positioning_flag(opened, 1);
   return true;
 }
 
@@ -206,12 +206,12 @@ std::unique_ptr<TDvdNavigation> TDvdNavigation::Init(const std::string& path) {
   // libdvdread leaks its context when the path does not exist: ask first.
   std::error_code error;
   if (state->path.empty() || !std::filesystem::exists(state->path, error)) return nullptr;
-  state->reader = DVDOpen2(nullptr, &kReaderLogger, state->path.c_str());
-  if (state->reader == nullptr) return nullptr;
-  state->vmg.reset(ifoOpen(state->reader, 0));
+  state->reader.reset(DVDOpen2(nullptr, &kReaderLogger, state->path.c_str()));
+  if (!state->reader) return nullptr;
+  state->vmg.reset(ifoOpen(state->reader.get(), 0));
   if (!state->vmg || state->vmg->tt_srpt == nullptr) return nullptr;
   if (!OpenNavigation(*state)) return nullptr;
-  state->volume_name = VolumeNameOf(state->reader);
+  state->volume_name = VolumeNameOf(state->reader.get());
   return std::unique_ptr<TDvdNavigation>(new TDvdNavigation(std::move(state)));
 }
 
@@ -239,7 +239,7 @@ std::optional<TDvdTitle> TDvdNavigation::TitleScan(int index) {
   title.vts = info.title_set_nr;
   title.ttn = info.vts_ttn;
   title.angle_count = info.nr_of_angles > 0 ? info.nr_of_angles : 1;
-  IfoPtr vts(ifoOpen(state_->reader, title.vts));
+  IfoPtr vts(ifoOpen(state_->reader.get(), title.vts));
   if (!vts || !ScanChapters(vts.get(), title)) return std::nullopt;
   return title;
 }
@@ -258,7 +258,7 @@ bool TDvdNavigation::Start(int title, int chapter) {
     if (!OpenNavigation(s)) return false;
     s.stopped = false;
   }
-  if (dvdnav_part_play(s.nav, title, chapter) != DVDNAV_STATUS_OK) return false;
+  if (dvdnav_part_play(s.nav.get(), title, chapter) != DVDNAV_STATUS_OK) return false;
   s.started = true;
   s.ended = false;
   s.pending_length = 0;
@@ -270,21 +270,21 @@ bool TDvdNavigation::Start(int title, int chapter) {
 int TDvdNavigation::AngleCount() {
   int32_t current = 0;
   int32_t count = 0;
-  if (state_->started && dvdnav_get_angle_info(state_->nav, &current, &count) == DVDNAV_STATUS_OK &&
-      count > 0) {
+  if (state_->started &&
+      dvdnav_get_angle_info(state_->nav.get(), &current, &count) == DVDNAV_STATUS_OK && count > 0) {
     return count;
   }
   return state_->title ? state_->title->angle_count : 1;
 }
 
 void TDvdNavigation::SetAngle(int angle) {
-  dvdnav_angle_change(state_->nav, angle);
+  dvdnav_angle_change(state_->nav.get(), angle);
 }
 
 bool TDvdNavigation::InStartedTitle() {
   int32_t title = 0;
   int32_t part = 0;
-  return dvdnav_current_title_info(state_->nav, &title, &part) == DVDNAV_STATUS_OK &&
+  return dvdnav_current_title_info(state_->nav.get(), &title, &part) == DVDNAV_STATUS_OK &&
          title == state_->title->index;
 }
 
@@ -293,7 +293,7 @@ int TDvdNavigation::Chapter() {
   if (!s.started || s.ended) return -1;
   int32_t title = 0;
   int32_t part = 0;
-  if (dvdnav_current_title_info(s.nav, &title, &part) != DVDNAV_STATUS_OK) return -1;
+  if (dvdnav_current_title_info(s.nav.get(), &title, &part) != DVDNAV_STATUS_OK) return -1;
   if (title != s.title->index || part < 1) return -1;
   return part;
 }
@@ -302,7 +302,7 @@ int TDvdNavigation::NextEvent(uint8_t* block, uint32_t* block_position) {
   TState& s = *state_;
   int32_t event = 0;
   int32_t length = 0;
-  if (dvdnav_get_next_block(s.nav, block, &event, &length) != DVDNAV_STATUS_OK) {
+  if (dvdnav_get_next_block(s.nav.get(), block, &event, &length) != DVDNAV_STATUS_OK) {
     s.ended = true;  // a read error ends the title
     return kNoBlock;
   }
@@ -311,7 +311,7 @@ int TDvdNavigation::NextEvent(uint8_t* block, uint32_t* block_position) {
     case DVDNAV_NAV_PACKET: {  // navigation packs are part of the program stream
       uint32_t position = 0;
       uint32_t end = 0;
-      if (dvdnav_get_position(s.nav, &position, &end) == DVDNAV_STATUS_OK) {
+      if (dvdnav_get_position(s.nav.get(), &position, &end) == DVDNAV_STATUS_OK) {
         *block_position = position;
         s.end_position = end;
       } else {
@@ -320,10 +320,10 @@ int TDvdNavigation::NextEvent(uint8_t* block, uint32_t* block_position) {
       return length;
     }
     case DVDNAV_STILL_FRAME:
-      dvdnav_still_skip(s.nav);
+      dvdnav_still_skip(s.nav.get());
       return kAgain;
     case DVDNAV_WAIT:
-      dvdnav_wait_skip(s.nav);
+      dvdnav_wait_skip(s.nav.get());
       return kAgain;
     case DVDNAV_STOP:
       s.ended = true;
@@ -402,7 +402,8 @@ int TDvdNavigation::Seek(int64_t block) {
   uint32_t position = 0;
   int length = play_chapter(position);
   if (length == 0) return 0;
-  if (position < target && dvdnav_sector_search(s.nav, target, SEEK_SET) == DVDNAV_STATUS_OK) {
+  if (position < target &&
+      dvdnav_sector_search(s.nav.get(), target, SEEK_SET) == DVDNAV_STATUS_OK) {
     length = 0;
     for (int step = 0; step < kMaxSeekSteps && length == 0 && !s.ended; ++step) {
       length = std::max(NextEvent(s.pending.data(), &position), 0);
@@ -431,12 +432,12 @@ void TDvdNavigation::Stop() {
   if (s.ended) return;
   // The navigation answers the stop with a stop event; take it now so that
   // the next start plays at once.
-  dvdnav_stop(s.nav);
+  dvdnav_stop(s.nav.get());
   std::array<uint8_t, kDvdBlockSize> scratch{};
   for (int step = 0; step < 64; ++step) {
     int32_t event = 0;
     int32_t length = 0;
-    if (dvdnav_get_next_block(s.nav, scratch.data(), &event, &length) != DVDNAV_STATUS_OK ||
+    if (dvdnav_get_next_block(s.nav.get(), scratch.data(), &event, &length) != DVDNAV_STATUS_OK ||
         event == DVDNAV_STOP) {
       break;
     }

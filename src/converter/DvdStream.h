@@ -37,6 +37,8 @@ class TDvdStream : public TStream {
   // The range's size: its blocks times 2048, or -1 when the disc reports an
   // end before the start.
   int64_t Size() override;
+  // The disc the title is read from.
+  std::string SourcePath() const override { return FTitle.dvd; }
 
   int Chapter() const { return FChapter; }
   int Through() const { return FThrough; }

@@ -70,6 +70,21 @@ struct AudioFifoDeleter {
 struct DictionaryDeleter {
   void operator()(AVDictionary* d) const { av_dict_free(&d); }
 };
+// A chapter not yet handed to a muxer context.
+struct ChapterDeleter {
+  void operator()(AVChapter* c) const {
+    av_dict_free(&c->metadata);
+    av_free(c);
+  }
+};
+// Sample buffers made by av_samples_alloc_array_and_samples: the array of
+// plane pointers and the one block they point into.
+struct SampleArrayDeleter {
+  void operator()(uint8_t** planes) const {
+    av_freep(&planes[0]);
+    av_free(planes);
+  }
+};
 struct AvFreeDeleter {
   void operator()(void* p) const { av_free(p); }
 };
@@ -85,6 +100,8 @@ using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 using BsfContextPtr = std::unique_ptr<AVBSFContext, BsfContextDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+using ChapterPtr = std::unique_ptr<AVChapter, ChapterDeleter>;
+using SampleArrayPtr = std::unique_ptr<uint8_t*, SampleArrayDeleter>;
 
 // An AVDictionary that frees itself; `get()` gives the address the library
 // functions take.

@@ -1,8 +1,7 @@
 // Input opening: format resolution, codec lookup by name, and opening every
 // input file with its demuxer and decoder contexts. Leaves the demuxers in
 // input_files, the timestamp offsets in input_files_ts_offset, and the
-// source's audio and picture parameters in the working copy (_AudioChannels
-// and the like) and in VideoOptions.
+// source's audio and picture parameters in the run's source record.
 #include <fmt/printf.h>
 
 #include <cmath>
@@ -21,18 +20,6 @@ extern "C" {
 namespace veltrano {
 namespace {
 
-// Decoders that count time in fields: two ticks per frame.
-int CodecTicksPerFrame(AVCodecID id) {
-  switch (id) {
-    case AV_CODEC_ID_H264:
-    case AV_CODEC_ID_MPEG1VIDEO:
-    case AV_CODEC_ID_MPEG2VIDEO:
-      return 2;
-    default:
-      return 1;
-  }
-}
-
 // A stop request ends a read that would otherwise block.
 int InterruptWhenStopped(void* opaque) {
   return static_cast<TAVConverter*>(opaque)->State() == csStopped ? 1 : 0;
@@ -43,13 +30,10 @@ int InterruptWhenStopped(void* opaque) {
 void TAVConverter::ResolveFormats() {
   const std::string& input = FConvertOptions.InputFormat();
   const std::string& output = FConvertOptions.OutputFormat();
-  // Formats of an earlier run belong to that run's files.
-  file_iformat = nullptr;
-  file_oformat = nullptr;
   if (input.empty() && output.empty()) return;
-  if (!input.empty()) file_iformat = av_find_input_format(input.c_str());
-  if (!output.empty()) file_oformat = av_guess_format(output.c_str(), nullptr, nullptr);
-  if (file_iformat == nullptr && file_oformat == nullptr) {
+  if (!input.empty()) run_->input_format = av_find_input_format(input.c_str());
+  if (!output.empty()) run_->output_format = av_guess_format(output.c_str(), nullptr, nullptr);
+  if (run_->input_format == nullptr && run_->output_format == nullptr) {
     throw EAVError(fmt::sprintf("Unknown input %s or Output format %s", input, output));
   }
 }
@@ -71,8 +55,10 @@ void TAVConverter::OpenInputFile(int n) {
   }
   params.Set("sample_rate", "44100");
   params.Set("channels", "1");
-  if (_FrameWidth > 0 && _FrameHeight > 0) {
-    params.Set("video_size", fmt::format("{}x{}", _FrameWidth, _FrameHeight));
+  // A raw picture input after the first takes the size of the pictures before it.
+  const TStreamParameters& source = run_->source;
+  if (source.frame_width > 0 && source.frame_height > 0) {
+    params.Set("video_size", fmt::format("{}x{}", source.frame_width, source.frame_height));
   }
   if (video.FramePixFormat() >= 0) {
     if (const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(video.FramePixFormat()))) {
@@ -122,8 +108,12 @@ void TAVConverter::OpenInputFile(int n) {
 
   // The library frees the context when opening fails.
   AVFormatContext* raw = ctx.release();
-  const int opened = avformat_open_input(&raw, FInputFiles[n].c_str(), file_iformat, params.get());
-  if (opened < 0) throw EAVError(fmt::sprintf("打不开:%d!", opened));
+  const int opened =
+      avformat_open_input(&raw, FInputFiles[n].c_str(), run_->input_format, params.get());
+  if (opened < 0) {
+    throw EAVError(
+        WithReason(fmt::sprintf("打不开:%d!", opened), FInputFiles[n], AvErrorText(opened)));
+  }
   ctx.reset(raw);
 
   const int program_id = FConvertOptions.ProgramID();
@@ -145,18 +135,22 @@ void TAVConverter::OpenInputFile(int n) {
   }
 
   const int info = avformat_find_stream_info(ctx.get(), nullptr);
-  if (info < 0) throw EAVError(fmt::sprintf("Could not find codec parameters:%d!", info));
+  if (info < 0) {
+    throw EAVError(WithReason(fmt::sprintf("Could not find codec parameters:%d!", info),
+                              FInputFiles[n], AvErrorText(info)));
+  }
 
   int64_t timestamp = FConvertOptions.StartTime();
   if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
-  TempStartTime = FConvertOptions.StartTime();
-  if (TempStartTime != 0) {
+  if (FConvertOptions.StartTime() != 0) {
     av_seek_frame(ctx.get(), -1, timestamp, AVSEEK_FLAG_BACKWARD);  // a failed seek is not reported
-    TempStartTime = 0;
   }
   if (ctx->duration != AV_NOPTS_VALUE) FDuration = static_cast<double>(ctx->duration) / 1000000.0;
 
-  run_->input_files.push_back(TInputFile{std::move(stream_io), std::move(ctx), {}, {}});
+  const int64_t size_at_open =
+      ctx->pb != nullptr && !(ctx->flags & AVFMT_FLAG_CUSTOM_IO) ? avio_size(ctx->pb) : -1;
+  run_->input_files.push_back(
+      TInputFile{std::move(stream_io), std::move(ctx), {}, {}, size_at_open});
   run_->input_files.back().analysis_frames = CountAnalysisFrames(n);
   ReadDecoderParameters(n);
   run_->input_files_ts_offset.push_back(FConvertOptions.CopyTS()
@@ -230,12 +224,12 @@ void TAVConverter::ReadDecoderParameters(int n) {
       case AVMEDIA_TYPE_AUDIO:
         CopyTemplateOptions(dec.get(), run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get(),
                             AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        _ChannelLayout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
-                             ? static_cast<int64_t>(dec->ch_layout.u.mask)
-                             : 0;
-        _AudioChannels = dec->ch_layout.nb_channels;
-        _AudioSampleRate = dec->sample_rate;
-        _AudioSampleFmt = dec->sample_fmt;
+        run_->source.channel_layout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+                                          ? static_cast<int64_t>(dec->ch_layout.u.mask)
+                                          : 0;
+        run_->source.audio_channels = dec->ch_layout.nb_channels;
+        run_->source.audio_sample_rate = dec->sample_rate;
+        run_->source.audio_sample_fmt = dec->sample_fmt;
         if (FConvertOptions.AudioOptions().AudioDisable()) st->discard = AVDISCARD_ALL;
         break;
       case AVMEDIA_TYPE_VIDEO:
@@ -254,24 +248,20 @@ void TAVConverter::ReadDecoderParameters(int n) {
 }
 
 void TAVConverter::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
-  TVideoOptions& video = FConvertOptions.VideoOptions();
-  _FrameHeight = dec->height;
-  _FrameWidth = dec->width;
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
+  TStreamParameters& source = run_->source;
+  // Pictures decoded at a reduced resolution are smaller by the same factor.
+  source.frame_width = dec->width >> dec->lowres;
+  source.frame_height = dec->height >> dec->lowres;
   const AVRational sar =
       st->sample_aspect_ratio.num != 0 ? st->sample_aspect_ratio : dec->sample_aspect_ratio;
-  video.SetFrameAspectRatio(dec->height > 0 ? static_cast<float>(av_q2d(sar) * dec->width /
-                                                                  dec->height)
-                                            : 0.0f);
-  // The source's pixel format, unless the caller chose one (DV profiles do).
-  if (video.FramePixFormat() < 0) video.SetFramePixFormat(dec->pix_fmt);
-  if (dec->lowres > 0) {
-    video.SetFrameHeight(video.FrameHeight() >> dec->lowres);
-    video.SetFrameWidth(video.FrameWidth() >> dec->lowres);
-  }
+  source.frame_aspect_ratio =
+      dec->height > 0 ? static_cast<float>(av_q2d(sar) * dec->width / dec->height) : 0.0f;
+  source.pix_fmt = dec->pix_fmt;
   if (video.MeThreshold() != 0) dec->export_side_data |= AV_CODEC_EXPORT_DATA_MVS;
 
   const AVRational tb = av_stream_get_codec_timebase(st);
-  const int ticks = CodecTicksPerFrame(dec->codec_id);
+  const int ticks = TicksPerFrame(dec->codec_id);
   const AVRational rfps = st->r_frame_rate;
   if (tb.num != 0 && rfps.num != 0 &&
       (tb.den != static_cast<int64_t>(rfps.num) * ticks || tb.num != rfps.den)) {
@@ -282,10 +272,8 @@ void TAVConverter::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
                        static_cast<double>(rfps.num) / rfps.den, rfps.num, rfps.den));
   }
   // The source's rate, unless the caller chose one for the output.
-  if (!video.CustomFrameRate()) {
-    video.FrameRate().Setnum(rfps.num);
-    video.FrameRate().Setden(rfps.den);
-  }
+  source.frame_rate =
+      video.CustomFrameRate() ? AVRational{video.FrameRate().num(), video.FrameRate().den()} : rfps;
   if (video.VideoDisable()) {
     st->discard = AVDISCARD_ALL;
   } else if ((video.VideoDiscard() & 0xFF) != 0) {

@@ -1,11 +1,14 @@
 #include "converter/LegacyOptions.h"
 
+#include <cctype>
 #include <map>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/opt.h>
 }
+
+#include "converter/FFmpegPtr.h"
 
 namespace veltrano {
 namespace {
@@ -47,8 +50,8 @@ const std::map<std::string, TFlagOption>& FlagOptions() {
 
 // True when `token` is a constant of the generic codec option `unit`.
 bool IsGenericFlag(const std::string& unit, const std::string& token) {
-  static AVCodecContext* generic = avcodec_alloc_context3(nullptr);
-  const AVOption* o = av_opt_find(generic, token.c_str(), unit.c_str(), 0, 0);
+  static const CodecContextPtr generic(avcodec_alloc_context3(nullptr));
+  const AVOption* o = av_opt_find(generic.get(), token.c_str(), unit.c_str(), 0, 0);
   return o != nullptr && o->type == AV_OPT_TYPE_CONST;
 }
 
@@ -118,6 +121,46 @@ std::string ReplacementEncoder(const std::string& name) {
   auto it = replacements.find(name);
   if (it == replacements.end() || it->second.empty()) return std::string();
   return avcodec_find_encoder_by_name(it->second.c_str()) != nullptr ? it->second : std::string();
+}
+
+namespace {
+
+bool NamesAFile(std::string key) {
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  while (!key.empty() && (key.front() == '-' || key.front() == '_')) key.erase(0, 1);
+  return key.find("file") != std::string::npos || key.find("path") != std::string::npos ||
+         key.find("dump") != std::string::npos || key.find("stats") != std::string::npos ||
+         key.find("passlog") != std::string::npos || key == "csv" || key == "qpfile" ||
+         key == "tcfile-in" || key == "tcfile-out";
+}
+
+// The keys of an encoder's own parameter list ("a=1:b=2", or with commas).
+std::vector<std::string> ParameterKeys(const std::string& list) {
+  std::vector<std::string> keys;
+  std::string item;
+  for (size_t i = 0; i <= list.size(); ++i) {
+    if (i == list.size() || list[i] == ':' || list[i] == ',') {
+      keys.push_back(item.substr(0, item.find('=')));
+      item.clear();
+    } else {
+      item += list[i];
+    }
+  }
+  return keys;
+}
+
+}  // namespace
+
+std::string FileNamingOption(const std::string& name, const std::string& value) {
+  if (NamesAFile(name)) return name + "=" + value;
+  // Parameter lists handed whole to an encoder library (x264opts,
+  // x264-params, x265-params, svtav1-params, ...).
+  if (name.find("opts") != std::string::npos || name.find("params") != std::string::npos) {
+    for (const std::string& key : ParameterKeys(value)) {
+      if (NamesAFile(key)) return name + "=" + value;
+    }
+  }
+  return {};
 }
 
 }  // namespace veltrano

@@ -1,7 +1,7 @@
-// The main loop and the packet path: choosing the input that is furthest
-// behind, reading, timestamp correction, decoding (or copying), feeding the
-// output streams, writing through the bitstream filters, progress, and the
-// flush, trailers and codec closing at the end.
+// The main loop: choosing the input that is furthest behind, reading,
+// timestamp correction, handing each packet to its stream's decoding path
+// (AudioPath.cpp, VideoPath.cpp, SubtitlePath.cpp) or copying it, progress,
+// and draining the decoders at the end.
 #include <fmt/printf.h>
 
 #include <chrono>
@@ -48,16 +48,27 @@ void TAVConverter::WaitWhilePaused() {
   state_changed_.wait(lock, [this] { return FState != csPaused; });
 }
 
-// The input file whose streams are furthest behind, or -1.
+// The input file whose streams are furthest behind, or -1 when there is
+// nothing more to read: every stream is finished (subtitles, which may never
+// come again, do not keep the loop going once the others are).
 int TAVConverter::ChooseInputFile(double& opts_min) {
   TTranscodeState& t = *run_->transcode;
   double ipts_min = 1e100;
   opts_min = 1e100;
   int file = -1;
   const bool input_sync = FConvertOptions.GrabOptions().InputSync();
+  bool pictures_or_sound = false;
+  bool pictures_or_sound_left = false;
+  for (const auto& ost : t.output_streams) {
+    if (ost->enc->codec_type != AVMEDIA_TYPE_SUBTITLE) {
+      pictures_or_sound = true;
+      pictures_or_sound_left |= !ost->finished;
+    }
+  }
+  if (pictures_or_sound && !pictures_or_sound_left) return -1;
   for (const auto& ost : t.output_streams) {
     const TInputStreamState& ist = *t.input_streams[ost->source_index];
-    if (t.no_packet[ist.file_index]) continue;
+    if (ost->finished || t.no_packet[ist.file_index]) continue;
     const double opts = ost->position;
     const double ipts = static_cast<double>(ist.pts);
     if (!t.files[ist.file_index].eof_reached) {
@@ -75,17 +86,49 @@ int TAVConverter::ChooseInputFile(double& opts_min) {
   return file;
 }
 
+// True when every output stream that `ist` feeds is finished: its packets
+// need neither decoding nor copying any more.
+bool TAVConverter::AllOutputsFinished(const TInputStreamState& ist) const {
+  bool fed = false;
+  for (const auto& ost : run_->transcode->output_streams) {
+    if (ost->source_index != SourceIndex(ist)) continue;
+    fed = true;
+    if (!ost->finished) return false;
+  }
+  return fed;
+}
+
+// Handles a failed read of input `file`: the real end of the input ends it
+// (true: the loop goes on); any other error, or an end that comes before the
+// bytes the file had when it was opened, ends the run with the reason.
+bool TAVConverter::ReadFailed(int file, int error) {
+  TInputFile& input = run_->input_files[file];
+  const std::string& name = FInputFiles[file];
+  AVIOContext* pb = input.ctx->pb;
+  if (error == AVERROR_EOF && pb != nullptr && pb->error < 0) error = pb->error;
+  if (error != AVERROR_EOF) {
+    throw EAVError(WithReason("Error while reading input", name, AvErrorText(error)));
+  }
+  if (input.size_at_open > 0 && pb != nullptr) {
+    const int64_t size_now = avio_size(pb);
+    if (size_now >= 0 && size_now < input.size_at_open) {
+      throw EAVError(
+          WithReason("Error while reading input", name,
+                     fmt::format("the file was cut short while it was read ({} of {} bytes)",
+                                 size_now, input.size_at_open)));
+    }
+  }
+  run_->transcode->files[file].eof_reached = true;
+  return !FConvertOptions.ShortTest();
+}
+
 void TAVConverter::MainLoop() {
   TTranscodeState& t = *run_->transcode;
   AVPacket* pkt = t.packet.get();
   int no_packet_count = 0;
   while (true) {
     HandOverProgress(false);
-    WaitWhilePaused();
-    if (FState == csStopped) {
-      RunOnUiThread([this] { DoStopped(); });
-      break;
-    }
+    if (StopRequested()) break;
     double opts_min = 0;
     const int file = ChooseInputFile(opts_min);
     if (file < 0) {
@@ -110,8 +153,7 @@ void TAVConverter::MainLoop() {
       continue;
     }
     if (ret < 0) {
-      t.files[file].eof_reached = true;
-      if (FConvertOptions.ShortTest()) break;
+      if (!ReadFailed(file, ret)) break;
       continue;
     }
     no_packet_count = 0;
@@ -123,6 +165,10 @@ void TAVConverter::MainLoop() {
       continue;
     }
     TInputStreamState& ist = *t.input_streams[t.files[file].ist_index + pkt->stream_index];
+    if (AllOutputsFinished(ist)) {
+      av_packet_unref(pkt);
+      continue;
+    }
     CorrectTimestamps(ist, pkt);
     const int result = ProcessInputPacket(ist, pkt);
     av_packet_unref(pkt);
@@ -165,7 +211,7 @@ bool TAVConverter::ReachedStartTime(const TInputStreamState& ist) const {
       ist.pts < 0) {
     return false;
   }
-  return TempStartTime == 0 || ist.pts >= TempStartTime;
+  return true;
 }
 
 // The end of the requested span in `time_base` units (INT64_MAX: no end).
@@ -185,8 +231,7 @@ void TAVConverter::EmulateRate(const TInputStreamState& ist) const {
   }
 }
 
-// The duration of one frame of a video stream (µs).
-static int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt) {
+int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt) {
   if (pkt != nullptr && pkt->duration > 0) {
     return av_rescale_q(pkt->duration, ist.st->time_base, AV_TIME_BASE_Q);
   }
@@ -226,7 +271,11 @@ int TAVConverter::ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt
     case AVMEDIA_TYPE_SUBTITLE: result = DecodeSubtitle(ist, pkt); break;
     default: break;
   }
-  if (pkt == nullptr) FlushEncoders(ist);
+  if (pkt == nullptr) {
+    for (auto& ost : run_->transcode->output_streams) {
+      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) FinishStream(*ost);
+    }
+  }
   return result;
 }
 
@@ -234,189 +283,33 @@ int TAVConverter::SourceIndex(const TInputStreamState& ist) const {
   return run_->transcode->files[ist.file_index].ist_index + ist.index;
 }
 
-// Sends `pkt` (nullptr: end of input) and hands every decoded frame to `use`.
-// -1 when decoding failed.
-template <class F>
-static int DecodeFrames(AVCodecContext* dec, const AVPacket* pkt, AVFrame* frame, F use) {
-  int ret = avcodec_send_packet(dec, pkt);
-  if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) return -1;
-  while (true) {
-    ret = avcodec_receive_frame(dec, frame);
-    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
-    if (ret < 0) return -1;
-    use(frame);
-    av_frame_unref(frame);
-  }
-}
-
-int TAVConverter::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
-  return DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
-    ist.pts = ist.next_pts;
-    if (frame->sample_rate > 0) {
-      ist.next_pts += static_cast<int64_t>(1000000) * frame->nb_samples / frame->sample_rate;
-    }
-    ApplyVolume(frame, FConvertOptions.AudioOptions().AudioVolume());
-    EmulateRate(ist);
-    if (!ReachedStartTime(ist)) return;
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) {
-        DoAudioOut(*ost, ist, frame);
-      }
-    }
-  });
-}
-
-int TAVConverter::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
-  const int result = DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
-    if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
-      ist.pts = av_rescale_q(frame->best_effort_timestamp, ist.st->time_base, AV_TIME_BASE_Q);
-    } else {
-      ist.pts = ist.next_pts;
-    }
-    const int64_t duration = frame->pkt_duration > 0
-                                 ? av_rescale_q(frame->pkt_duration, ist.st->time_base, AV_TIME_BASE_Q)
-                                 : VideoFrameDuration(ist, nullptr);
-    ist.next_pts = ist.pts + duration;
-    ist.quality = static_cast<float>(frame->quality);
-    EmulateRate(ist);
-    if (!ReachedStartTime(ist)) return;
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) {
-        FilterVideoFrame(*ost, ist, frame);
-      }
-    }
-  });
-  if (pkt == nullptr) {
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) {
-        FilterVideoFrame(*ost, ist, nullptr);
-      }
-    }
-  }
-  return result;
-}
-
-int TAVConverter::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt) {
-  AVPacket empty{};
-  const AVPacket* input = pkt;
-  if (input == nullptr) {
-    if (!(ist.dec->codec->capabilities & AV_CODEC_CAP_DELAY)) return 0;
-    input = &empty;
-  }
-  AVSubtitle subtitle{};
-  int got = 0;
-  if (avcodec_decode_subtitle2(ist.dec, &subtitle, &got, const_cast<AVPacket*>(input)) < 0) return -1;
-  if (!got) return 0;
-  struct TSubtitleFree {
-    AVSubtitle* s;
-    ~TSubtitleFree() { avsubtitle_free(s); }
-  } release{&subtitle};
-  const int64_t packet_pts = pkt != nullptr ? pkt->pts : AV_NOPTS_VALUE;
-  EmulateRate(ist);
-  if (!ReachedStartTime(ist)) return 0;
-  for (auto& ost : run_->transcode->output_streams) {
-    if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) {
-      OutputSubtitle(*ost, ist, subtitle, packet_pts);
-    }
-  }
-  return 0;
-}
-
 void TAVConverter::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist,
                                     const AVPacket* in) {
   const AVRational tb = ost.packet_time_base;
-  const int64_t start = av_rescale_q(TempStartTime, AV_TIME_BASE_Q, tb);
+  if (ost.finished) return;
   if (ost.frame_number == 0 && !(in->flags & AV_PKT_FLAG_KEY) &&
       !FConvertOptions.CopyInitialNonkeyframes()) {
     return;
   }
   if (ost.enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-    FConvertOptions.SetAudioSize(FConvertOptions.AudioSize() + in->size);
+    FAudioSize += in->size;
   }
   AVPacket* out = run_->transcode->out_packet.get();
   if (av_packet_ref(out, in) < 0) throw EAVError("Out of memory");
   out->stream_index = ost.index;
-  out->pts = in->pts != AV_NOPTS_VALUE ? av_rescale_q(in->pts, ist.st->time_base, tb) - start
-                                       : AV_NOPTS_VALUE;
-  out->dts = (in->dts != AV_NOPTS_VALUE ? av_rescale_q(in->dts, ist.st->time_base, tb)
-                                        : av_rescale_q(ist.pts, AV_TIME_BASE_Q, tb)) -
-             start;
+  out->pts =
+      in->pts != AV_NOPTS_VALUE ? av_rescale_q(in->pts, ist.st->time_base, tb) : AV_NOPTS_VALUE;
+  out->dts = in->dts != AV_NOPTS_VALUE ? av_rescale_q(in->dts, ist.st->time_base, tb)
+                                       : av_rescale_q(ist.pts, AV_TIME_BASE_Q, tb);
   out->duration = av_rescale_q(in->duration, ist.st->time_base, tb);
   out->time_base = tb;
   if (out->dts != AV_NOPTS_VALUE && out->dts >= RecordingLimit(tb)) {
     av_packet_unref(out);
+    ost.finished = true;  // copied packets come in decode order: the span is written
     return;
   }
   WritePacket(ost, out);
   ++ost.frame_number;
-}
-
-void TAVConverter::WritePacket(TOutputStreamState& ost, AVPacket* pkt) {
-  pkt->stream_index = ost.index;
-  FilterAndMux(ost, 0, pkt, ost.packet_time_base);
-  av_packet_unref(pkt);
-}
-
-// Passes `pkt` (timestamps in `tb`) through the stream's filters from
-// `filter` on, then to the muxer. A filter that fails leaves the packet as it was.
-void TAVConverter::FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb) {
-  TBitstreamFilterChain& chain = *ost.bitstream_filters;
-  if (filter == chain.size()) {
-    Mux(ost, pkt, tb);
-    return;
-  }
-  AVBSFContext* bsf = chain[filter].get();
-  PacketPtr input(av_packet_alloc());
-  if (!input || av_packet_ref(input.get(), pkt) < 0) throw EAVError("Out of memory");
-  if (av_bsf_send_packet(bsf, input.get()) < 0) {
-    FilterAndMux(ost, filter + 1, pkt, tb);
-    return;
-  }
-  PacketPtr output(av_packet_alloc());
-  if (!output) throw EAVError("Out of memory");
-  while (av_bsf_receive_packet(bsf, output.get()) == 0) {
-    output->stream_index = ost.index;
-    FilterAndMux(ost, filter + 1, output.get(), bsf->time_base_out);
-    av_packet_unref(output.get());
-  }
-}
-
-void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
-  av_packet_rescale_ts(pkt, tb, ost.st->time_base);
-  KeepDecodeTimesIncreasing(ost, pkt);
-  const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-  if (ts != AV_NOPTS_VALUE) {
-    const double end = static_cast<double>(ts + std::max<int64_t>(pkt->duration, 0)) *
-                       av_q2d(ost.st->time_base);
-    ost.position = std::max(ost.position, end);
-  }
-  ++ost.muxed_packets;
-  // The muxer takes the packet's reference and leaves it blank.
-  if (av_interleaved_write_frame(run_->output_files[ost.file_index].ctx.get(), pkt) < 0) {
-    throw EAVError("av_interleaved_write_frame() ");
-  }
-}
-
-// Sources with a glitch in their timestamps (two packets of one time, a step
-// back) would make the muxer refuse the packet and end the conversion; the
-// packet is moved just after its predecessor instead, as players expect.
-void TAVConverter::KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
-  const AVFormatContext* ctx = run_->output_files[ost.file_index].ctx.get();
-  if (ctx->oformat->flags & AVFMT_NOTIMESTAMPS) return;
-  if (pkt->dts == AV_NOPTS_VALUE) {
-    if (pkt->pts != AV_NOPTS_VALUE && ost.st->codecpar->video_delay == 0) pkt->dts = pkt->pts;
-    if (pkt->dts == AV_NOPTS_VALUE) return;
-  }
-  const bool strict = !(ctx->oformat->flags & AVFMT_TS_NONSTRICT);
-  if (ost.last_dts != AV_NOPTS_VALUE &&
-      (pkt->dts < ost.last_dts || (strict && pkt->dts == ost.last_dts))) {
-    const int64_t moved = ost.last_dts + (strict ? 1 : 0);
-    DoLog(AV_LOG_WARNING, fmt::format("Output stream #{}.{}: decode time {} follows {}; moved to {}\n",
-                                      ost.file_index, ost.index, pkt->dts, ost.last_dts, moved));
-    if (pkt->pts != AV_NOPTS_VALUE && pkt->pts >= pkt->dts) pkt->pts += moved - pkt->dts;
-    pkt->dts = moved;
-  }
-  ost.last_dts = pkt->dts;
 }
 
 void TAVConverter::ReportProgress(bool last) {
@@ -449,36 +342,29 @@ void TAVConverter::ReportProgress(bool last) {
   FBitrate = static_cast<double>(target) * 8 / t / 1000;
 }
 
-void TAVConverter::FlushEncoders(TInputStreamState& ist) {
+void TAVConverter::FlushDecoders() {
+  for (auto& ist : run_->transcode->input_streams) {
+    if (StopRequested()) break;
+    if (ist->decoding_needed) ProcessInputPacket(*ist, nullptr);
+  }
+  // A stop leaves streams unflushed above: their encoders still give what they hold.
   for (auto& ost : run_->transcode->output_streams) {
-    if (ost->source_index != SourceIndex(ist) || !ost->encoding_needed) continue;
-    switch (ost->enc->codec_type) {
-      case AVMEDIA_TYPE_AUDIO: FlushAudio(*ost); break;
-      case AVMEDIA_TYPE_VIDEO: EncodeVideoFrame(*ost, nullptr); break;
-      default: break;
-    }
+    if (ost->encoding_needed) FinishStream(*ost);
   }
 }
 
-void TAVConverter::FinishTranscode() {
-  TTranscodeState& t = *run_->transcode;
-  for (auto& ist : t.input_streams) {
-    if (ist->decoding_needed) ProcessInputPacket(*ist, nullptr);
-  }
-  for (TOutputFile& file : run_->output_files) {
-    if (av_write_trailer(file.ctx.get()) < 0) {
-      throw EAVError("Could not write the end of output file " + std::string(file.ctx->url));
-    }
-  }
-  ReportProgress(true);
-  HandOverProgress(true);
-  // A run that was not stopped and wrote nothing at all did not convert
-  // anything (an unreadable source, a start beyond its end): not a success.
-  bool wrote = false;
-  for (const auto& ost : t.output_streams) wrote |= ost->muxed_packets > 0;
-  if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
-  for (auto& ost : t.output_streams) {
-    if (ost->encoding_needed) av_freep(&ost->enc->stats_in);
+void TAVConverter::FinishStream(TOutputStreamState& ost) {
+  if (ost.finished) return;
+  ost.finished = true;
+  switch (ost.enc->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      FlushAudio(ost);
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+      FlushVideo(ost);
+      break;
+    default:
+      break;
   }
 }
 

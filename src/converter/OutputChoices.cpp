@@ -1,7 +1,9 @@
 #include "converter/OutputChoices.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 extern "C" {
 #include <libavutil/mem.h>
@@ -89,6 +91,34 @@ uint16_t* CopyMatrix(const TQuantMatrix& matrix) {
 bool MuxerHasOption(const AVOutputFormat* format, const char* name) {
   if (format == nullptr || format->priv_class == nullptr) return false;
   return av_opt_find(const_cast<AVClass**>(&format->priv_class), name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ) != nullptr;
+}
+
+namespace {
+
+bool IsPictureExtension(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return false;
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  static const std::set<std::string> pictures{"png", "jpg",  "jpeg", "bmp", "gif",
+                                              "tif", "tiff", "ppm",  "pgm", "webp"};
+  return pictures.count(extension) != 0;
+}
+
+}  // namespace
+
+const AVOutputFormat* OutputFormatFor(const std::string& name, const AVOutputFormat* forced) {
+  if (forced != nullptr) return forced;
+  const AVOutputFormat* format = av_guess_format(nullptr, name.c_str(), nullptr);
+  if (format != nullptr && av_filename_number_test(name.c_str()) && IsPictureExtension(name)) {
+    format = av_guess_format("image2", nullptr, nullptr);
+  }
+  return format;
+}
+
+bool IsPictureSequence(const std::string& name, const AVOutputFormat* format) {
+  return format != nullptr && (format->flags & AVFMT_NOFILE) &&
+         av_filename_number_test(name.c_str()) != 0;
 }
 
 }  // namespace veltrano

@@ -30,6 +30,16 @@ bool ChooseSampleRate(const AVCodec* encoder, int requested, int& chosen);
 // A library-allocated copy of a quantiser matrix (the codec context frees it).
 uint16_t* CopyMatrix(const TQuantMatrix& matrix);
 
+// The muxer of target `name`: `forced` when given, else the one its name
+// suggests; nullptr when there is none. (A run guesses once, for its first
+// output, and writes every later output with the same muxer.) Only picture targets (".png",
+// ".jpg", ".bmp", ".gif", ".tif" and the like, or a forced "image2") take a
+// number in their name ("frame%d.png") as one picture per file; any other
+// target takes its name literally.
+const AVOutputFormat* OutputFormatFor(const std::string& name, const AVOutputFormat* forced);
+// True when `format` writes the target `name` as numbered pictures.
+bool IsPictureSequence(const std::string& name, const AVOutputFormat* format);
+
 // True when the muxer has a private option called `name`.
 bool MuxerHasOption(const AVOutputFormat* format, const char* name);
 

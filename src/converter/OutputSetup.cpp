@@ -22,6 +22,7 @@ extern "C" {
 #include "converter/MessageBoxes.h"
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
+#include "converter/SafeOutputs.h"
 
 namespace veltrano {
 namespace {
@@ -87,63 +88,67 @@ bool DefaultSubtitleEncoderFits(const AVOutputFormat* format, const std::vector<
 
 }  // namespace
 
-void TAVConverter::PrepareWorkingCopy() {
+// The sizes and formats of an output: the source's, with what the options
+// ask for instead. The run's record of the source stays as it is.
+TStreamParameters TAVConverter::OutputParameters() const {
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   const TVideoOptions& video = FConvertOptions.VideoOptions();
-  if (audio.AudioChannels() != 0) _AudioChannels = audio.AudioChannels();
-  if (audio.AudioSampleRate() != 0) _AudioSampleRate = audio.AudioSampleRate();
-  if (audio.AudioSampleFmt() != sfAuto) _AudioSampleFmt = LibrarySampleFormat(audio.AudioSampleFmt());
+  TStreamParameters out = run_->source;
+  if (audio.AudioChannels() != 0) out.audio_channels = audio.AudioChannels();
+  if (audio.AudioSampleRate() != 0) out.audio_sample_rate = audio.AudioSampleRate();
+  if (audio.AudioSampleFmt() != sfAuto)
+    out.audio_sample_fmt = LibrarySampleFormat(audio.AudioSampleFmt());
+  // The source's pixel format, unless the caller chose one (DV profiles do).
+  if (video.FramePixFormat() >= 0) out.pix_fmt = video.FramePixFormat();
 
   // Crop bands come off the decoded picture; an explicit size is the size
   // the cropped picture is scaled to, otherwise the output is the cropped size.
   const int horizontal = video.FrameLeftBand() + video.FrameRightBand();
   const int vertical = video.FrameTopBand() + video.FrameBottomBand();
   if (horizontal != 0 || vertical != 0) {
-    const int cropped_width = _FrameWidth - horizontal;
-    const int cropped_height = _FrameHeight - vertical;
-    if (cropped_width <= 0 || cropped_height <= 0) {
-      RunOnUiThread([] { ShowErrorBox("crop dimensions are outside the range of the original image."); });
-      return;
+    out.frame_width -= horizontal;
+    out.frame_height -= vertical;
+    if (out.frame_width <= 0 || out.frame_height <= 0) {
+      throw EAVError("crop dimensions are outside the range of the original image.");
     }
-    _FrameWidth = cropped_width;
-    _FrameHeight = cropped_height;
   }
-  if (video.FrameWidth() != 0) _FrameWidth = video.FrameWidth();
-  if (video.FrameHeight() != 0) _FrameHeight = video.FrameHeight();
+  if (video.FrameWidth() != 0) out.frame_width = video.FrameWidth();
+  if (video.FrameHeight() != 0) out.frame_height = video.FrameHeight();
+  return out;
 }
 
 void TAVConverter::OpenOutputFile(int n) {
   VEL_ASSERT(n >= 0 && n < static_cast<int>(FOutputFiles.size()));
   const std::string& name = FOutputFiles[n];
-  PrepareWorkingCopy();
+  const TStreamParameters parameters = OutputParameters();
 
-  if (file_oformat == nullptr) {
-    file_oformat = av_guess_format(nullptr, name.c_str(), nullptr);
-    // A numbered name ("frame%d.gif") asks for one picture per file.
-    if (file_oformat != nullptr && av_filename_number_test(name.c_str()) &&
-        !(file_oformat->flags & AVFMT_NOFILE)) {
-      file_oformat = av_guess_format("image2", nullptr, nullptr);
-    }
-    if (file_oformat == nullptr) {
-      throw EAVError(fmt::sprintf("Unable to find a suitable output format for %s", name));
-    }
-  }
-  AVFormatContext* raw = nullptr;
-  if (avformat_alloc_output_context2(&raw, file_oformat, nullptr, name.c_str()) < 0 || !raw) {
-    throw EAVError("Out of memory");
+  // The format guessed for the first output serves every later one.
+  if (run_->output_format == nullptr) run_->output_format = OutputFormatFor(name, nullptr);
+  const AVOutputFormat* format = run_->output_format;
+  if (format == nullptr) {
+    throw EAVError(fmt::sprintf("Unable to find a suitable output format for %s", name));
   }
   run_->output_files.push_back(TOutputFile{});
   run_->bitstream_filters.emplace_back();
   TOutputFile& file = run_->output_files.back();
-  file.ctx.reset(raw);
+  file.name = name;
+  file.sequence = IsPictureSequence(name, format);
+  file.work_name = WorkName(name, file.sequence);
+  {
+    AVFormatContext* raw = nullptr;
+    const int allocated =
+        avformat_alloc_output_context2(&raw, format, nullptr, file.work_name.c_str());
+    file.ctx.reset(raw);  // owned from the moment it exists
+    if (allocated < 0 || !file.ctx) throw EAVError("Out of memory");
+  }
   AVFormatContext* ctx = file.ctx.get();
 
   bool want_video = false;
   bool want_audio = false;
   bool want_subtitle = false;
-  DecideStreamKinds(file_oformat, want_video, want_audio, want_subtitle);
-  if (want_video) CreateVideoStream(file, n);
-  if (want_audio) CreateAudioStream(file, n);
+  DecideStreamKinds(format, want_video, want_audio, want_subtitle);
+  if (want_video) CreateVideoStream(file, n, parameters);
+  if (want_audio) CreateAudioStream(file, n, parameters);
   if (want_subtitle) CreateSubtitleStream(file, n);
 
   if (FConvertOptions.RecTimestamp() != 0) {
@@ -156,12 +161,13 @@ void TAVConverter::OpenOutputFile(int n) {
     if (!key.empty()) av_dict_set(&ctx->metadata, key.c_str(), value.c_str(), 0);
   }
 
-  if ((file_oformat->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(name.c_str())) {
+  if ((format->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(name.c_str())) {
     throw EAVError("unexpected error");
   }
-  CreateOutputFolder(name);
-  if (!(file_oformat->flags & AVFMT_NOFILE)) {
-    if (avio_open(&ctx->pb, name.c_str(), AVIO_FLAG_WRITE) < 0) throw EAVError("打不开文件");
+  CreateOutputFolder(file.work_name);
+  if (!(format->flags & AVFMT_NOFILE)) {
+    const int opened = avio_open(&ctx->pb, file.work_name.c_str(), AVIO_FLAG_WRITE);
+    if (opened < 0) throw EAVError(WithReason("打不开文件", name, AvErrorText(opened)));
   }
   ApplyMuxerSettings(file);
 }
@@ -234,7 +240,7 @@ AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kin
   return st;
 }
 
-void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
+void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TVideoOptions& v = FConvertOptions.VideoOptions();
   AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
   const std::string& name = FOutputFiles[n];
@@ -243,7 +249,8 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
   const AVCodec* encoder = nullptr;
   AVCodecID codec_id = AV_CODEC_ID_NONE;
   if (!copy) {
-    codec_id = av_guess_codec(file_oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
+    codec_id =
+        av_guess_codec(file.ctx->oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
     encoder = FindEncoder(v.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO);
     if (encoder != nullptr) {
       codec_id = encoder->id;
@@ -257,7 +264,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
   c->thread_count = FConvertOptions.ThreadCount();
   if (v.VideoCodecTag() != 0) c->codec_tag = static_cast<unsigned>(v.VideoCodecTag());
   if ((v.VideoGlobalHeader() & 1) ||
-      (v.VideoGlobalHeader() == 0 && (file_oformat->flags & AVFMT_GLOBALHEADER))) {
+      (v.VideoGlobalHeader() == 0 && (file.ctx->oformat->flags & AVFMT_GLOBALHEADER))) {
     c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     video_template->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
@@ -268,9 +275,10 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
 
   if (copy) {
     file.stream_copy.back() = true;
-    st->sample_aspect_ratio = PixelAspect(v.FrameAspectRatio(), _FrameWidth, _FrameHeight);
+    st->sample_aspect_ratio =
+        PixelAspect(out.frame_aspect_ratio, out.frame_width, out.frame_height);
   } else {
-    AVRational fps{v.FrameRate().num(), v.FrameRate().den()};
+    AVRational fps = out.frame_rate;
     if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
     c->codec_id = codec_id;
     CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
@@ -279,11 +287,11 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
     }
     c->time_base = AVRational{fps.den, fps.num};
     c->framerate = fps;
-    c->width = _FrameWidth;
-    c->height = _FrameHeight;
-    c->sample_aspect_ratio = PixelAspect(v.FrameAspectRatio(), c->width, c->height);
+    c->width = out.frame_width;
+    c->height = out.frame_height;
+    c->sample_aspect_ratio = PixelAspect(out.frame_aspect_ratio, c->width, c->height);
     st->sample_aspect_ratio = c->sample_aspect_ratio;
-    c->pix_fmt = static_cast<AVPixelFormat>(v.FramePixFormat());
+    c->pix_fmt = static_cast<AVPixelFormat>(out.pix_fmt);
     c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
 
     if (v.IntraOnly()) c->gop_size = 0;
@@ -308,7 +316,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n) {
   if (!IsBlank(v.VideoLanguage())) av_dict_set(&st->metadata, "language", v.VideoLanguage().c_str(), 0);
 }
 
-void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
+void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TAudioOptions& a = FConvertOptions.AudioOptions();
   AVCodecContext* audio_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get();
   const std::string& name = FOutputFiles[n];
@@ -317,7 +325,8 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
   const AVCodec* encoder = nullptr;
   AVCodecID codec_id = AV_CODEC_ID_NONE;
   if (!copy) {
-    codec_id = av_guess_codec(file_oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_AUDIO);
+    codec_id =
+        av_guess_codec(file.ctx->oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_AUDIO);
     encoder = FindEncoder(a.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO);
     if (encoder != nullptr) {
       codec_id = encoder->id;
@@ -330,25 +339,25 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
 
   c->thread_count = FConvertOptions.ThreadCount();
   if (a.AudioCodecTag() != 0) c->codec_tag = static_cast<unsigned>(a.AudioCodecTag());
-  if (file_oformat->flags & AVFMT_GLOBALHEADER) {
+  if (file.ctx->oformat->flags & AVFMT_GLOBALHEADER) {
     c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     audio_template->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
 
   // The source's layout when it has the requested channel count, else the
   // standard layout for that count.
-  uint64_t mask = static_cast<uint64_t>(_ChannelLayout);
+  uint64_t mask = static_cast<uint64_t>(out.channel_layout);
   if (std::popcount(mask) != a.AudioChannels()) mask = 0;
   av_channel_layout_uninit(&c->ch_layout);
   if (mask != 0) {
     av_channel_layout_from_mask(&c->ch_layout, mask);
   } else {
-    av_channel_layout_default(&c->ch_layout, _AudioChannels);
+    av_channel_layout_default(&c->ch_layout, out.audio_channels);
   }
 
   if (copy) {
     file.stream_copy.back() = true;
-    c->sample_rate = _AudioSampleRate;
+    c->sample_rate = out.audio_sample_rate;
   } else {
     CopyTemplateOptions(c, audio_template, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     c->codec_id = codec_id;
@@ -357,10 +366,10 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n) {
       file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * a.AudioQScale();
       c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
     }
-    c->sample_fmt = static_cast<AVSampleFormat>(_AudioSampleFmt);
+    c->sample_fmt = static_cast<AVSampleFormat>(out.audio_sample_fmt);
     c->sample_fmt = ChooseSampleFormat(encoder, c->sample_fmt);
-    int chosen_rate = _AudioSampleRate;
-    if (ChooseSampleRate(encoder, _AudioSampleRate, chosen_rate)) {
+    int chosen_rate = out.audio_sample_rate;
+    if (ChooseSampleRate(encoder, out.audio_sample_rate, chosen_rate)) {
       av_log(nullptr, AV_LOG_WARNING,
              "Requested sampling rate unsupported using closest supported (%d)\n", chosen_rate);
     }
@@ -377,7 +386,7 @@ void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
   const AVCodec* encoder = nullptr;
   if (!copy) {
     encoder = s.SubtitleCodecName().empty()
-                  ? DefaultSubtitleEncoder(file_oformat, FOutputFiles[n])
+                  ? DefaultSubtitleEncoder(file.ctx->oformat, FOutputFiles[n])
                   : FindEncoder(s.SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE);
   }
   AVStream* st = NewOutputStream(file, n, TMediaKind::Subtitle, encoder);
@@ -401,10 +410,10 @@ void TAVConverter::ApplyMuxerSettings(TOutputFile& file) {
   const TMuxerOptions& mux = FConvertOptions.MuxerOptions();
   ctx->max_delay = static_cast<int>(std::lround(mux.MuxMaxDelay() * 1000000.0));
   // Preload and loop count are private options of the muxers that have them.
-  if (MuxerHasOption(file_oformat, "preload")) {
+  if (MuxerHasOption(file.ctx->oformat, "preload")) {
     file.muxer_options.Set("preload", std::to_string(std::lround(mux.MuxPreload() * 1000000.0)));
   }
-  if (MuxerHasOption(file_oformat, "loop")) {
+  if (MuxerHasOption(file.ctx->oformat, "loop")) {
     file.muxer_options.Set("loop", std::to_string(FConvertOptions.LoopOutput()));
   }
   ctx->flags |= AVFMT_FLAG_NONBLOCK;

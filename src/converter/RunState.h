@@ -27,6 +27,10 @@ inline constexpr int kMediaKindCount = 5;
 
 AVMediaType ToAVMediaType(TMediaKind kind);
 
+// Clock ticks per frame of a decoder's time base: 2 for the codecs that
+// count time in fields (H.264, MPEG-1 and MPEG-2 video), else 1.
+int TicksPerFrame(AVCodecID id);
+
 // Output stream n takes stream `stream_index` of input `file_index`.
 struct TStreamMap {
   int32_t file_index = 0;
@@ -38,6 +42,21 @@ struct TStreamMap {
 // Bitstream filters applied in order to every packet of one output stream.
 using TBitstreamFilterChain = std::vector<BsfContextPtr>;
 
+// Audio and picture parameters of a conversion. Input opening fills the run's
+// record from the source streams; output setup derives each output's copy
+// from it and the options, and never changes the record itself.
+struct TStreamParameters {
+  int audio_channels = 0;
+  int audio_sample_rate = 0;
+  int audio_sample_fmt = -1;   // AVSampleFormat
+  int64_t channel_layout = 0;  // native channel mask; 0 when the layout is not native
+  int frame_width = 0;         // decoded picture (reduced by lowres decoding)
+  int frame_height = 0;
+  int pix_fmt = -1;              // AVPixelFormat
+  float frame_aspect_ratio = 0;  // display aspect of the picture
+  AVRational frame_rate{0, 1};   // the rate the output runs at
+};
+
 // An opened input: the demuxer and one decoder context per stream (the
 // stream's decoder, opened only if some output needs decoding).
 struct TInputFile {
@@ -47,11 +66,18 @@ struct TInputFile {
   // Packets seen per stream at the start of the input; the automatic stream
   // choice prefers the busiest of several streams of one kind.
   std::vector<int64_t> analysis_frames;
+  // Bytes the input had when it was opened (-1: unknown); a file that has
+  // fewer at its end was cut short while it was read.
+  int64_t size_at_open = -1;
 };
 
 // An opened output: the muxer and, per stream, its encoder context (for a
 // copied stream, the description of the copy).
 struct TOutputFile {
+  std::string name;       // the target as the caller named it
+  std::string work_name;  // what the muxer writes until the run ends ("<name>.part")
+  bool sequence = false;  // numbered pictures, written into the folder work_name
+  bool header_written = false;
   OutputFormatPtr ctx;
   std::vector<CodecContextPtr> encoders;
   std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
@@ -74,6 +100,13 @@ struct TRunState {
   // Options that no generic class knows (encoder-private options such as
   // libx264's "preset"), in the order they were set; handed to the encoders.
   std::vector<std::pair<std::string, std::string>> private_codec_options;
+  // Names of the generic options set, which contexts copy from the templates.
+  std::vector<std::string> opt_names;
+  int sws_flags = 0;  // the scaler flags the options asked for
+
+  const AVInputFormat* input_format = nullptr;    // forced by InputFormat, else probed
+  const AVOutputFormat* output_format = nullptr;  // forced by OutputFormat, else per name
+  TStreamParameters source;                       // what input opening found
 
   std::vector<TInputFile> input_files;
   std::vector<int64_t> input_files_ts_offset;              // µs, per input

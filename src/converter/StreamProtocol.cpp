@@ -57,6 +57,18 @@ int ParseStreamNumber(const std::string& name) {
 
 }  // namespace
 
+std::string RegisteredStreamSource(const std::string& name) {
+  int number = 0;
+  try {
+    number = ParseStreamNumber(name);
+  } catch (const EAVError&) {
+    return {};
+  }
+  std::lock_guard lock(registry_mutex);
+  auto it = Registry().find(number);
+  return it == Registry().end() ? std::string() : it->second->SourcePath();
+}
+
 int RegisterStream(std::unique_ptr<TStream> stream) {
   VEL_ASSERT(stream != nullptr);
   std::lock_guard lock(registry_mutex);

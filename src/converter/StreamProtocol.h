@@ -30,6 +30,8 @@ class TStream {
   virtual int64_t Seek(int64_t offset, int origin) = 0;
   // Total size in bytes, or negative when unknown.
   virtual int64_t Size() = 0;
+  // The file or folder the stream reads from (a DVD's disc), empty when none.
+  virtual std::string SourcePath() const { return {}; }
 };
 
 // Registers `stream` and returns its number.
@@ -40,6 +42,9 @@ std::string StreamName(int number);
 void UnregisterStream(int number);
 // True for names of the form "stream:..." (the number is checked on open).
 bool IsStreamName(const std::string& name);
+// The SourcePath of the registered stream `name`; empty when the name is not
+// a registered stream's.
+std::string RegisteredStreamSource(const std::string& name);
 // Number of registered streams not yet opened.
 int RegisteredStreamCount();
 

@@ -9,6 +9,7 @@
 // per packet.
 #include <fmt/printf.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -37,11 +38,6 @@ std::mutex CodecLock;
 
 namespace {
 
-// Decoders that count time in fields: two ticks per frame.
-int TicksPerFrame(AVCodecID id) {
-  return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO ? 2 : 1;
-}
-
 // The statistics folder of one output file: the two passes of one target
 // meet there, conversions of different targets never share it.
 std::filesystem::path TwoPassFolder(const std::string& output_file) {
@@ -53,6 +49,11 @@ std::filesystem::path TwoPassFolder(const std::string& output_file) {
 
 }  // namespace
 
+int TicksPerFrame(AVCodecID id) {
+  return id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO ? 2
+                                                                                                : 1;
+}
+
 int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
   switch (type) {
     case AVMEDIA_TYPE_VIDEO: return options.VideoOptions().MaxFrames();
@@ -62,25 +63,8 @@ int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
   }
 }
 
-void TAVConverter::Transcode() {
-  run_->transcode = std::make_unique<TTranscodeState>();
-  try {
-    SetupTranscode();
-    MainLoop();
-    FinishTranscode();
-  } catch (const std::exception& e) {
-    SetError(e.what());
-    RunOnUiThread([this] { DoError(); });
-  }
-  run_->transcode.reset();
-}
-
 void TAVConverter::SetupTranscode() {
   TTranscodeState& t = *run_->transcode;
-  timer_start = 0;
-  last_time = 0;
-  FState = csRunning;
-
   CreateInputRecords();
   CreateOutputRecords();
   for (auto& ost : t.output_streams) PrepareOutputStream(*ost);
@@ -317,9 +301,6 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
         if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
           throw EAVError("Cannot get resampling context");
         }
-        int64_t flags = 0;
-        av_opt_get_int(run_->sws_opts.get(), "sws_flags", 0, &flags);
-        FConvertOptions.SetSwsFlags(static_cast<int32_t>(flags));
         c->bits_per_raw_sample = 0;
       }
       ost.resample_height = d->height - top - bottom;
@@ -356,22 +337,34 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
 void TAVConverter::PrepareTwoPass(TOutputStreamState& ost) {
   const int n = OutputStreamNumber(ost);
   const std::filesystem::path folder = TwoPassFolder(FOutputFiles[ost.file_index]);
-  std::error_code ignored;
-  std::filesystem::create_directories(folder, ignored);
   ost.stats_path = (folder / fmt::sprintf("ffmpeg2pass-%d.log", n)).string();
   AVCodecContext* c = ost.enc;
   if (c->flags & AV_CODEC_FLAG_PASS1) {
+    std::error_code ignored;  // a failure shows up when the file is opened
+    std::filesystem::create_directories(folder, ignored);
     ost.logfile.reset(std::fopen(ost.stats_path.c_str(), "wb"));
-    if (!ost.logfile) throw EAVError("Cannot write log file '" + ost.stats_path + "'");
+    if (!ost.logfile) {
+      throw EAVError(
+          WithReason("Cannot write log file '" + ost.stats_path + "'", "", SystemErrorText(errno)));
+    }
   } else {
+    // Pass 2 reads what pass 1 left; it never makes the folder itself.
     std::ifstream in(ost.stats_path, std::ios::binary);
     if (!in) throw EAVError("Cannot read log file '" + ost.stats_path + "' for pass 2");
     std::stringstream text;
     text << in.rdbuf();
-    const std::string stats = text.str();
-    c->stats_in = static_cast<char*>(av_malloc(stats.size() + 1));
-    if (c->stats_in == nullptr) throw EAVError("Could not allocate log buffer");
-    std::memcpy(c->stats_in, stats.c_str(), stats.size() + 1);
+    if (!ost.stats_in.Set(c, text.str())) throw EAVError("Could not allocate log buffer");
+  }
+}
+
+// After a completed pass 2 the statistics have served: their folder goes.
+void TAVConverter::RemoveTwoPassFolders() const {
+  for (const auto& ost : run_->transcode->output_streams) {
+    if (ost->encoding_needed && (ost->enc->flags & AV_CODEC_FLAG_PASS2) &&
+        !ost->stats_path.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(std::filesystem::path(ost->stats_path).parent_path(), ignored);
+    }
   }
 }
 
@@ -386,10 +379,8 @@ int TAVConverter::OutputStreamNumber(const TOutputStreamState& ost) const {
 void TAVConverter::OpenEncoders() {
   TTranscodeState& t = *run_->transcode;
   std::set<std::string> taken;
-  bool any_encoder = false;
   for (auto& ost : t.output_streams) {
     if (!ost->encoding_needed) continue;
-    any_encoder = true;
     const AVCodec* codec = ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
     if (codec == nullptr) throw EAVError("Unsupported codec for output stream ");
     ReconcileRateLimits(*ost->enc);
@@ -401,9 +392,10 @@ void TAVConverter::OpenEncoders() {
       opened = avcodec_open2(ost->enc, codec, options.get());
     }
     if (opened < 0) {
-      throw EAVError(
-          "Error while opening codec for output stream - maybe incorrect parameters such as "
-          "bit_rate, rate, width or height");
+      throw EAVError(fmt::format(
+          "Error while opening codec for output stream #{}:{} - maybe incorrect parameters such as "
+          "bit_rate, rate, width or height ({})",
+          ost->file_index, ost->index, AvErrorText(opened)));
     }
     const AVDictionaryEntry* e = nullptr;
     while ((e = av_dict_get(offered.raw(), "", e, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
@@ -432,7 +424,6 @@ void TAVConverter::OpenEncoders() {
     }
     return false;
   };
-  (void)any_encoder;
   for (const auto& [name, value] : run_->private_codec_options) {
     if (taken.count(name) == 0 && !MuxerTakes(name)) {
       DoLog(AV_LOG_WARNING, fmt::format("Option {}={} was not taken by any encoder and is ignored\n",
@@ -481,7 +472,11 @@ void TAVConverter::OpenDecoders() {
       std::lock_guard lock(CodecLock);
       opened = avcodec_open2(ist->dec, codec, nullptr);
     }
-    if (opened < 0) throw EAVError("Error while opening codec for input stream ");
+    if (opened < 0) {
+      throw EAVError(WithReason("Error while opening codec for input stream ",
+                                fmt::format("#{}:{}", ist->file_index, ist->index),
+                                AvErrorText(opened)));
+    }
     ist->frame.reset(av_frame_alloc());
     if (!ist->frame) throw EAVError("Out of memory");
   }
@@ -493,52 +488,24 @@ void TAVConverter::CopyChapters(size_t input, size_t output) {
   const int64_t recording = FConvertOptions.RecordingTime();
   for (unsigned i = 0; i < is->nb_chapters; ++i) {
     const AVChapter* in = is->chapters[i];
-    const int64_t ts_off = av_rescale_q(TempStartTime - run_->input_files_ts_offset[input],
-                                        AV_TIME_BASE_Q, in->time_base);
+    const int64_t ts_off =
+        av_rescale_q(-run_->input_files_ts_offset[input], AV_TIME_BASE_Q, in->time_base);
     const int64_t rt = recording == MaxInt64 ? INT64_MAX : av_rescale_q(recording, AV_TIME_BASE_Q, in->time_base);
     if (in->end < ts_off) continue;
     if (rt != INT64_MAX && in->start > rt + ts_off) break;
-    auto* out = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-    if (out == nullptr) throw EAVError("Copy chapters failed");
+    ChapterPtr out(static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter))));
+    if (!out) throw EAVError("Copy chapters failed");
     out->id = in->id;
     out->time_base = in->time_base;
     out->start = std::max<int64_t>(0, in->start - ts_off);
     out->end = std::min(rt, in->end - ts_off);
     if (av_dict_copy(&out->metadata, in->metadata, 0) < 0 ||
-        av_dynarray_add_nofree(&os->chapters, reinterpret_cast<int*>(&os->nb_chapters), out) < 0) {
-      av_dict_free(&out->metadata);
-      av_free(out);
+        av_dynarray_add_nofree(&os->chapters, reinterpret_cast<int*>(&os->nb_chapters), out.get()) <
+            0) {
       throw EAVError("Copy chapters failed");
     }
+    out.release();  // the muxer context frees its chapters
   }
-}
-
-void TAVConverter::WriteHeaders() {
-  for (auto& ost : run_->transcode->output_streams) InitBitstreamFilters(*ost);
-  for (TOutputFile& file : run_->output_files) {
-    // Options no generic class knows may belong to the muxer (muxrate, ...).
-    for (const auto& [name, value] : run_->private_codec_options) {
-      if (MuxerHasOption(file.ctx->oformat, name.c_str())) file.muxer_options.Set(name, value);
-    }
-    Dictionary options = file.muxer_options;
-    if (avformat_write_header(file.ctx.get(), options.get()) < 0) {
-      throw EAVError("Could not write header for output file  (incorrect codec parameters ?)");
-    }
-  }
-}
-
-void TAVConverter::InitBitstreamFilters(TOutputStreamState& ost) {
-  AVRational tb = ost.packet_time_base;
-  for (BsfContextPtr& bsf : *ost.bitstream_filters) {
-    if (avcodec_parameters_copy(bsf->par_in, ost.st->codecpar) < 0) throw EAVError("Out of memory");
-    bsf->time_base_in = tb;
-    if (av_bsf_init(bsf.get()) < 0) {
-      throw EAVError(std::string("Error initializing bitstream filter: ") + bsf->filter->name);
-    }
-    tb = bsf->time_base_out;
-    if (avcodec_parameters_copy(ost.st->codecpar, bsf->par_out) < 0) throw EAVError("Out of memory");
-  }
-  ost.st->time_base = tb;
 }
 
 }  // namespace veltrano

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +17,7 @@
 namespace veltrano {
 
 struct TInputFileState {
-  bool eof_reached = false;  // the demuxer reported the end or an error
+  bool eof_reached = false;  // the demuxer reported the end of the input
   int ist_index = 0;         // position of the file's first stream in the input stream table
   int nb_streams = 0;        // stream count of the file at setup
 };
@@ -40,6 +41,30 @@ struct TFileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 
+// The pass-2 statistics an encoder context reads when it opens. The context
+// does not free them itself; this frees them with the record that set them,
+// whatever way the run ends.
+class TStatsInput {
+ public:
+  TStatsInput() = default;
+  TStatsInput(const TStatsInput&) = delete;
+  TStatsInput& operator=(const TStatsInput&) = delete;
+  ~TStatsInput() {
+    if (enc_ != nullptr) av_freep(&enc_->stats_in);
+  }
+  // Hands a copy of `stats` to `enc`; false when out of memory.
+  bool Set(AVCodecContext* enc, const std::string& stats) {
+    enc_ = enc;
+    enc->stats_in = static_cast<char*>(av_malloc(stats.size() + 1));
+    if (enc->stats_in == nullptr) return false;
+    std::memcpy(enc->stats_in, stats.c_str(), stats.size() + 1);
+    return true;
+  }
+
+ private:
+  AVCodecContext* enc_ = nullptr;
+};
+
 struct TOutputStreamState {
   int file_index = 0;
   int index = 0;                   // stream number inside the output file
@@ -49,8 +74,14 @@ struct TOutputStreamState {
   const AVCodec* codec = nullptr;  // the encoder chosen by output setup
   bool encoding_needed = false;
   int frame_number = 0;            // frames or packets written
+  // Nothing more goes to this stream: the span asked for is written and its
+  // encoder flushed (or the input has ended).
+  bool finished = false;
   TInputStreamState* sync_ist = nullptr;
   int64_t sync_opts = 0;           // output position in encoder time base units
+  // Video: input time (encoder time base units) taken out after timestamp
+  // jumps that were treated as discontinuities.
+  int64_t sync_offset = 0;
   float quality = 0;               // fixed-quality scale (lambda units)
   AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
   double position = 0;             // seconds written to the muxer so far
@@ -84,7 +115,27 @@ struct TOutputStreamState {
   // Two-pass statistics.
   std::unique_ptr<FILE, TFileCloser> logfile;
   std::string stats_path;
+  TStatsInput stats_in;  // last member: frees the statistics before anything else goes
 };
+
+// Sends `pkt` (nullptr: end of input) to `dec` and hands every decoded frame
+// to `use`. -1 when decoding failed.
+template <class F>
+int DecodeFrames(AVCodecContext* dec, const AVPacket* pkt, AVFrame* frame, F use) {
+  int ret = avcodec_send_packet(dec, pkt);
+  if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) return -1;
+  while (true) {
+    ret = avcodec_receive_frame(dec, frame);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
+    if (ret < 0) return -1;
+    use(frame);
+    av_frame_unref(frame);
+  }
+}
+
+// The duration of one frame of a video stream (µs): the packet's when it has
+// one (pkt may be nullptr), else from the stream's frame rate; 0 if unknown.
+int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt);
 
 // The most frames (or packets) an output stream of `type` may write.
 int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);

@@ -1,7 +1,7 @@
-// The video and subtitle paths: the per-stream filter graph (deinterlace,
-// crop, scale, the user's filters, conversion to the encoder's pixel
-// format), the frame-rate sync that drops or duplicates pictures, video
-// encoding with two-pass statistics, and subtitle encoding.
+// The video path: decoding, the per-stream filter graph (deinterlace, crop,
+// scale, the user's filters, conversion to the encoder's pixel format), the
+// frame-rate sync that drops or duplicates pictures, video encoding with
+// two-pass statistics, and the flush at the end of the input or the span.
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
@@ -26,8 +26,6 @@ namespace veltrano {
 
 namespace {
 
-constexpr size_t kSubtitleBufferSize = 1048576;
-
 // Links `from` output 0 to `to` input 0 and returns `to`; nullptr on failure.
 AVFilterContext* Link(AVFilterContext* from, AVFilterContext* to) {
   if (from == nullptr || to == nullptr) return nullptr;
@@ -50,6 +48,39 @@ struct TInOutFree {
 };
 
 }  // namespace
+
+int TAVConverter::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
+  const int result = DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
+    ++FFramesDecoded;
+    if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
+      ist.pts = av_rescale_q(frame->best_effort_timestamp, ist.st->time_base, AV_TIME_BASE_Q);
+    } else {
+      ist.pts = ist.next_pts;
+    }
+    const int64_t duration =
+        frame->pkt_duration > 0
+            ? av_rescale_q(frame->pkt_duration, ist.st->time_base, AV_TIME_BASE_Q)
+            : VideoFrameDuration(ist, nullptr);
+    ist.next_pts = ist.pts + duration;
+    ist.quality = static_cast<float>(frame->quality);
+    EmulateRate(ist);
+    if (!ReachedStartTime(ist)) return;
+    for (auto& ost : run_->transcode->output_streams) {
+      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
+        FilterVideoFrame(*ost, ist, frame);
+      }
+    }
+  });
+  if (pkt == nullptr) {
+    // The pictures the filter graphs still hold.
+    for (auto& ost : run_->transcode->output_streams) {
+      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
+        FilterVideoFrame(*ost, ist, nullptr);
+      }
+    }
+  }
+  return result;
+}
 
 int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost) {
   const AVCodecContext* dec = ist.dec;
@@ -78,7 +109,7 @@ int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamSta
                           AV_OPT_SEARCH_CHILDREN) < 0) {
     return -1;
   }
-  const int flags = FConvertOptions.SwsFlags();
+  const int flags = run_->sws_flags;
   graph->scale_sws_opts = av_strdup(fmt::format("flags={}", flags).c_str());
 
   AVFilterContext* last = ost.buffer_source;
@@ -176,33 +207,55 @@ void TAVConverter::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& 
   }
 }
 
+// How many times the picture goes out under the frame-rate sync: 0 drops
+// it, more than 1 duplicates it. A jump of the input time by more than the
+// discontinuity threshold is taken out of the sync (and logged) instead of
+// being filled with copies or emptied by drops.
+int64_t TAVConverter::VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts) {
+  const int method = FConvertOptions.VideoOptions().VideoSyncMethod();
+  if (method == 0) {
+    ost.sync_opts = std::llrint(sync_ipts);
+    return 1;
+  }
+  double vdelta = sync_ipts - static_cast<double>(ost.sync_opts);
+  const double frame_seconds = av_q2d(ost.enc->time_base);
+  const double bound = std::max(2.0, FConvertOptions.DtsDeltaThreshold() / frame_seconds);
+  if (std::fabs(vdelta) > bound) {
+    const int64_t jump = std::llrint(vdelta);
+    DoLog(AV_LOG_WARNING,
+          fmt::format(
+              "Output stream #{}:{}: input time jumps by {:.3f} s; treated as a discontinuity\n",
+              ost.file_index, ost.index, static_cast<double>(jump) * frame_seconds));
+    ost.sync_offset += jump;
+    sync_ipts -= static_cast<double>(jump);
+    vdelta -= static_cast<double>(jump);
+  }
+  if (vdelta < -1.1) return 0;
+  if (method == 2) {
+    if (vdelta <= -0.6) return 0;
+    if (vdelta > 0.6) ost.sync_opts = std::llrint(sync_ipts);
+    return 1;
+  }
+  return vdelta > 1.1 ? std::llrint(vdelta) : 1;
+}
+
 void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture) {
   AVCodecContext* enc = ost.enc;
   const TVideoOptions& video = FConvertOptions.VideoOptions();
-  const double sync_ipts = SyncInputSeconds(ost) / av_q2d(enc->time_base);
-  int64_t nb_frames = 1;
-  const int method = video.VideoSyncMethod();
-  if (method != 0) {
-    const double vdelta = sync_ipts - static_cast<double>(ost.sync_opts);
-    if (vdelta < -1.1) {
-      nb_frames = 0;
-    } else if (method == 2) {
-      if (vdelta <= -0.6) {
-        nb_frames = 0;
-      } else if (vdelta > 0.6) {
-        ost.sync_opts = std::llrint(sync_ipts);
-      }
-    } else if (vdelta > 1.1) {
-      nb_frames = std::llrint(vdelta);
-    }
-  } else {
-    ost.sync_opts = std::llrint(sync_ipts);
-  }
+  const double sync_ipts =
+      SyncInputSeconds(ost) / av_q2d(enc->time_base) - static_cast<double>(ost.sync_offset);
+  int64_t nb_frames = VideoFramesToWrite(ost, sync_ipts);
   nb_frames = std::min<int64_t>(nb_frames, static_cast<int64_t>(video.MaxFrames()) - ost.frame_number);
   const int64_t limit = RecordingLimit(enc->time_base);
   if (limit != INT64_MAX) nb_frames = std::min(nb_frames, limit - ost.sync_opts);
-  if (nb_frames <= 0) return;
+  if (nb_frames > 0) WriteVideoCopies(ost, ist, picture, nb_frames);
+  // The next picture would pass the end of the span: the stream is done.
+  if (limit != INT64_MAX && ost.sync_opts >= limit) FinishStream(ost);
+}
 
+void TAVConverter::WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist,
+                                    AVFrame* picture, int64_t copies) {
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
   const int template_flags = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)]->flags;
   if (template_flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) {
     if (video.TopFieldFirst() != -1) picture->top_field_first = video.TopFieldFirst();
@@ -210,7 +263,8 @@ void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& 
   const float quality = video.SameQuality() ? ist.quality : ost.quality;
   picture->quality = static_cast<int>(std::lrint(quality));
   if (video.MeThreshold() == 0) picture->pict_type = AV_PICTURE_TYPE_NONE;
-  for (int64_t i = 0; i < nb_frames; ++i) {
+  for (int64_t i = 0; i < copies; ++i) {
+    if (i > 0 && StopRequested()) break;  // a long run of copies gives way to a stop
     picture->pts = ost.sync_opts;
     EncodeVideoFrame(ost, picture);
     ++ost.sync_opts;
@@ -227,51 +281,15 @@ void TAVConverter::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* pict
     const int ret = avcodec_receive_packet(enc, pkt);
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret < 0) throw EAVError("Video encoding failed");
-    const int64_t total = static_cast<int64_t>(FConvertOptions.VideoSize()) + pkt->size;
-    FConvertOptions.SetVideoSize(static_cast<int32_t>(std::min<int64_t>(total, MaxInt)));
+    FVideoSize += pkt->size;
     if (ost.logfile && enc->stats_out != nullptr) std::fputs(enc->stats_out, ost.logfile.get());
     WritePacket(ost, pkt);
   }
 }
 
-void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
-                                  AVSubtitle& subtitle, int64_t pts) {
-  if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");
-  if (av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) >= RecordingLimit(AV_TIME_BASE_Q)) return;
-  std::vector<uint8_t>& buffer = run_->transcode->subtitle_out;
-  if (buffer.empty()) buffer.resize(kSubtitleBufferSize);
-  const bool dvb = ost.enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
-  const int count = dvb ? 2 : 1;
-  const unsigned rects = subtitle.num_rects;
-  AVPacket* pkt = run_->transcode->out_packet.get();
-  for (int i = 0; i < count; ++i) {
-    subtitle.pts = av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) +
-                   av_rescale_q(subtitle.start_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
-    subtitle.end_display_time -= subtitle.start_display_time;
-    subtitle.start_display_time = 0;
-    // The second DVB packet clears the subtitle from the screen.
-    subtitle.num_rects = (dvb && i == 1) ? 0 : rects;
-    const int size = avcodec_encode_subtitle(ost.enc, buffer.data(), static_cast<int>(buffer.size()),
-                                             &subtitle);
-    subtitle.num_rects = rects;
-    if (size < 0) throw EAVError("Subtitle encoding failed");
-    if (av_new_packet(pkt, size) < 0) throw EAVError("Out of memory");
-    std::memcpy(pkt->data, buffer.data(), static_cast<size_t>(size));
-    int64_t packet_pts = subtitle.pts;
-    if (dvb) {
-      const uint32_t shown_ms = i == 0 ? subtitle.start_display_time : subtitle.end_display_time;
-      packet_pts += av_rescale_q(shown_ms, AVRational{1, 1000}, AV_TIME_BASE_Q);
-    } else {
-      pkt->duration = av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
-    }
-    // Both packets of a pair are decoded when the subtitle appears; the
-    // clearing one only takes effect at its later presentation time, which may
-    // lie after the next subtitle has appeared.
-    pkt->dts = av_rescale_q(subtitle.pts, AV_TIME_BASE_Q, ost.packet_time_base);
-    pkt->pts = av_rescale_q(packet_pts, AV_TIME_BASE_Q, ost.packet_time_base);
-    WritePacket(ost, pkt);
-    ++ost.frame_number;
-  }
+// Ends the stream's video: the encoder gives the pictures it still holds.
+void TAVConverter::FlushVideo(TOutputStreamState& ost) {
+  EncodeVideoFrame(ost, nullptr);
 }
 
 }  // namespace veltrano

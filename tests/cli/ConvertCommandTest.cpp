@@ -117,7 +117,9 @@ TEST_F(ConvertCommand, ProfilesFiltersAndStoredSettingsDescribeTheSameConversion
   std::ofstream(folder_ / "task.xml") << printed.output;
 
   ASSERT_EQ(RunCli("convert -q " + args).exit_code, 0);
-  const auto stored = RunCli("convert -q --settings " + ShellQuote((folder_ / "task.xml").string()));
+  // The stored task writes the same target again: allowed to replace it.
+  const auto stored =
+      RunCli("convert -q -y --settings " + ShellQuote((folder_ / "task.xml").string()));
   ASSERT_EQ(stored.exit_code, 0) << stored.output;
   const auto a = ProbeMedia(Out("direct.avi"));
   ASSERT_EQ(a.Stream("video").codec, "mpeg4");

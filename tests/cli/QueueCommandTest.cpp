@@ -1,6 +1,7 @@
 // `veltrano-cli queue`, run as separate processes on an application-data
 // folder of their own: a round trip through add, run, list and delete, a
-// failing task, and a program killed in the middle of a conversion.
+// failing task, and a program killed in the middle of a conversion (which
+// leaves only its ".part" work file).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -202,7 +203,8 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   const pid_t pid = SpawnRun(QueueProgram(), RunEnvironment(), home / "run.log");
   ASSERT_GT(pid, 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (!fs::exists(big) && std::chrono::steady_clock::now() < deadline) {
+  const fs::path part = big.string() + ".part";  // what the run writes until it completes
+  while (!fs::exists(part) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -212,6 +214,9 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it could be killed";
   EXPECT_EQ(WTERMSIG(status), SIGKILL);
 
+  // Only the work file is left: nothing under the final name looks like a result.
+  EXPECT_TRUE(fs::exists(part));
+  EXPECT_FALSE(fs::exists(big));
   EXPECT_EQ(Sql("pragma integrity_check"), "ok\n");
   EXPECT_EQ(Sql("select ID, Converting, CategoryId, ConvertedDate is null from conversions "
                 "order by ID"),
@@ -224,6 +229,7 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   const TCommandResult again = Queue("run");
   EXPECT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(ProbeMedia(big).Stream("video").height, 1080);
+  EXPECT_FALSE(fs::exists(part));
   EXPECT_EQ(Sql("select Converting from conversions where ID=2"), "0\n");
 }
 

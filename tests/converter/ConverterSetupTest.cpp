@@ -43,7 +43,7 @@ struct TSnapshot {
   bool reached = false;
   std::vector<int64_t> ts_offsets;
   std::vector<std::vector<AVDiscard>> discards;
-  int64_t start_offset = -1;
+  TStreamParameters source;
   std::vector<TOutputSnapshot> outputs;
 };
 
@@ -61,7 +61,7 @@ class TInspectingConverter : public TAVConverter {
     TRunState& run = Run();
     snapshot.reached = true;
     snapshot.ts_offsets = run.input_files_ts_offset;
-    snapshot.start_offset = StartOffset();
+    snapshot.source = run.source;
     for (const TInputFile& input : run.input_files) {
       std::vector<AVDiscard> discards;
       for (unsigned i = 0; i < input.ctx->nb_streams; ++i) discards.push_back(input.ctx->streams[i]->discard);
@@ -229,7 +229,6 @@ TEST_F(ConverterSetup, StartTimeSeeksPastTheContainerStartAndSetsTheOffset) {
   plain.ConvertOptions().SetStartTime(500'000);
   Run(plain, {ts.string()}, {(folder / "a.mkv").string()});
   ASSERT_TRUE(plain.snapshot.reached);
-  EXPECT_EQ(plain.snapshot.start_offset, 0);
   EXPECT_NEAR(plain.snapshot.ts_offsets.at(0), -(500'000 + start_us), 2);
 
   TInspectingConverter copy_ts(&ui);
@@ -240,27 +239,43 @@ TEST_F(ConverterSetup, StartTimeSeeksPastTheContainerStartAndSetsTheOffset) {
   EXPECT_EQ(copy_ts.snapshot.ts_offsets.at(0), 123);
 }
 
-TEST_F(ConverterSetup, TheSourcesPictureParametersReplaceTheOptions) {
+TEST_F(ConverterSetup, TheSourcesParametersGoToTheRunAndLeaveTheOptionsAlone) {
   const fs::path folder = MakeTempFolder("params");
   TInspectingConverter c(&ui);
   c.ConvertOptions().VideoOptions().FrameRate().Setnum(15);
   c.ConvertOptions().VideoOptions().SetFrameAspectRatio(4.0f / 3.0f);
   c.SetDuration(42);
   const fs::path wide = MakeClip(folder / "wide.mkv", test::VideoClipSpec("mpeg4", "320x120"));
+  const fs::path av = MakeClip(folder / "av.mkv", test::AvClipSpec("mpeg4", "mp2"));
   Run(c, {wide.string()}, {(folder / "out.mkv").string()});
-  const TVideoOptions& v = c.ConvertOptions().VideoOptions();
-  EXPECT_EQ(v.FrameRate().num(), 25);
-  EXPECT_EQ(v.FrameRate().den(), 1);
-  EXPECT_NEAR(v.FrameAspectRatio(), 320.0 / 120.0, 1e-4);
-  EXPECT_EQ(v.FramePixFormat(), AV_PIX_FMT_YUV420P);
+  const TStreamParameters& source = c.snapshot.source;
+  EXPECT_EQ(source.frame_rate.num, 25);
+  EXPECT_EQ(source.frame_rate.den, 1);
+  EXPECT_NEAR(source.frame_aspect_ratio, 320.0 / 120.0, 1e-4);
+  EXPECT_EQ(source.pix_fmt, AV_PIX_FMT_YUV420P);
+  EXPECT_EQ(source.frame_width, 320);
+  EXPECT_EQ(source.frame_height, 120);
   EXPECT_NEAR(c.Duration(), 2.0, 0.1);  // the container's duration replaced 42
+  // The job's options are what the caller set.
+  const TVideoOptions& v = c.ConvertOptions().VideoOptions();
+  EXPECT_EQ(v.FrameRate().num(), 15);
+  EXPECT_NEAR(v.FrameAspectRatio(), 4.0 / 3.0, 1e-4);
+  EXPECT_EQ(v.FramePixFormat(), -1);
 
-  // A rate chosen by a profile survives opening.
+  // A rate chosen by a profile is the output's.
   TInspectingConverter custom(&ui);
   custom.ConvertOptions().VideoOptions().FrameRate().Setnum(15);
   custom.ConvertOptions().VideoOptions().SetCustomFrameRate(true);
   Run(custom, {wide.string()}, {(folder / "out2.mkv").string()});
-  EXPECT_EQ(custom.ConvertOptions().VideoOptions().FrameRate().num(), 15);
+  EXPECT_EQ(custom.snapshot.source.frame_rate.num, 15);
+
+  // Audio parameters come from the audio stream; a second run of the same
+  // converter on another source starts from nothing.
+  Run(c, {av.string()}, {(folder / "out3.mkv").string()});
+  EXPECT_EQ(c.snapshot.source.audio_sample_rate, 44100);
+  EXPECT_EQ(c.snapshot.source.audio_channels, 2);
+  EXPECT_EQ(c.snapshot.source.frame_width, 160);
+  EXPECT_EQ(c.ConvertOptions().VideoOptions().FramePixFormat(), -1);
 }
 
 TEST_F(ConverterSetup, AnInputWithoutDurationKeepsTheCallersDuration) {
@@ -324,7 +339,8 @@ TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
        "Invalid codec type"},
       {[](TAVConvertOptions& o) { o.VideoOptions().SetEncoderVideoCodecName("aac"); }, AvClip(),
        "Invalid codec type"},
-      {[](TAVConvertOptions&) {}, (folder / "missing.mkv").string(), "打不开:-2!"},
+      {[](TAVConvertOptions&) {}, (folder / "missing.mkv").string(),
+       "打不开:-2! " + (folder / "missing.mkv").string() + ": No such file or directory"},
       {[](TAVConvertOptions& o) { o.SetStreamMaps({"0=x"}); }, AvClip(),
        "'0=x' is not a valid stream map"},
       {[](TAVConvertOptions&) {}, "stream:999999", "No stream is registered as 'stream:999999'"},

@@ -194,27 +194,69 @@ TEST(ReEncode, TheFrameRateSyncDuplicatesDropsAndStopsAtMaxFrames) {
   EXPECT_NEAR(ProbeMedia(folder / "double.avi").streams[0].frame_rate, 50, 0.01);
 }
 
-TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolder) {
+// The statistics folders in the temp folder that belong to outputs called `name`.
+std::vector<fs::path> TwoPassFolders(const std::string& name) {
+  std::vector<fs::path> found;
+  for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+    if (entry.path().filename().string().rfind("veltrano-2pass-" + name + "-", 0) == 0) {
+      found.push_back(entry.path());
+    }
+  }
+  return found;
+}
+
+TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   const fs::path folder = MakeTempFolder("twopass");
+  // Output names of this test program alone: other runs may use the temp folder too.
+  const std::string run = test::TestFolder().filename().string();
   for (const std::string encoder : {"mpeg4", "libx264"}) {
-    const fs::path out = folder / (encoder + ".mkv");
+    const std::string name = "twopass-" + encoder + "-" + run + ".mkv";
+    const fs::path out = folder / name;
     for (int pass : {1, 2}) {
       const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
         c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName(encoder);
         c.ConvertOptions().VideoOptions().SetBitrate(300000);
         c.ConvertOptions().VideoOptions().SetPass(pass);
+        c.SetOverwrite(true);  // pass 2 replaces what pass 1 wrote
       });
       ASSERT_TRUE(result.Ok()) << encoder << " pass " << pass << ": " << result.error;
+      EXPECT_EQ(TwoPassFolders(name).size(), pass == 1 ? 1u : 0u) << encoder << " pass " << pass;
     }
     EXPECT_EQ(ProbeMedia(out).streams.at(0).packets, 75);
   }
-  // A second pass without a first one cannot find its statistics.
-  const auto orphan = ConvertFiles({Source().string()}, {(folder / "orphan.mkv").string()},
-                                   [](TAVConverter& c) {
-                                     c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
-                                     c.ConvertOptions().VideoOptions().SetPass(2);
-                                   });
+  // A second pass without a first one cannot find its statistics, and
+  // leaves no folder behind.
+  const std::string orphan_name = "twopass-orphan-" + run + ".mkv";
+  const auto orphan =
+      ConvertFiles({Source().string()}, {(folder / orphan_name).string()}, [](TAVConverter& c) {
+        c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+        c.ConvertOptions().VideoOptions().SetPass(2);
+      });
   EXPECT_NE(orphan.error.find("for pass 2"), std::string::npos) << orphan.error;
+  EXPECT_TRUE(TwoPassFolders(orphan_name).empty());
+  EXPECT_FALSE(fs::exists(folder / orphan_name));
+  EXPECT_FALSE(fs::exists(folder / (orphan_name + ".part")));
+
+  // A second pass that fails after reading its statistics (the encoder
+  // refuses an odd size) frees them: the leak checker of the sanitizer build
+  // sees to that.
+  const std::string failing_name = "twopass-failing-" + run + ".mkv";
+  const fs::path failing = folder / failing_name;
+  for (int pass : {1, 2}) {
+    const auto result = ConvertFiles({Source().string()}, {failing.string()}, [&](TAVConverter& c) {
+      c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("libx264");
+      c.ConvertOptions().VideoOptions().SetPass(pass);
+      if (pass == 2) c.ConvertOptions().VideoOptions().SetFrameWidth(161);
+      c.SetOverwrite(true);
+    });
+    EXPECT_EQ(result.error.empty(), pass == 1) << result.error;
+  }
+  EXPECT_FALSE(fs::exists(failing.string() + ".part"));
+  // A failed second pass keeps the statistics for another try; the test
+  // leaves nothing behind.
+  const std::vector<fs::path> kept = TwoPassFolders(failing_name);
+  EXPECT_EQ(kept.size(), 1u);
+  for (const fs::path& folder_left : kept) fs::remove_all(folder_left);
 }
 
 // A transport stream of video with `count` DVB picture subtitles.

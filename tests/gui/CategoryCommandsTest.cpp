@@ -135,6 +135,10 @@ TEST_F(CategoryCommandsTest, DeletingStopsRunningTasksAndRemovesStoppedOnesWithT
   StartApp();
   TAVTask& first = NewTask(SlowSettings("first.mp4"));
   TAVTask& second = NewTask(SlowSettings("second.mp4"));
+  // Stopped once they have written something: a run stopped before its
+  // header leaves no file.
+  ASSERT_TRUE(WaitForProgress(first));
+  ASSERT_TRUE(WaitForProgress(second));
   first.Stop();
   second.Stop();
   ASSERT_TRUE(WaitForIdle());

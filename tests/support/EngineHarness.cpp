@@ -74,7 +74,8 @@ bool RunToEnd(TAVConverter& converter, TEventLoopDispatcher& ui,
 
 TConversionResult ConvertFiles(const std::vector<std::string>& inputs,
                                const std::vector<std::string>& outputs,
-                               const std::function<void(TAVConverter&)>& setup) {
+                               const std::function<void(TAVConverter&)>& setup,
+                               std::chrono::milliseconds timeout) {
   TEventLoopDispatcher ui;
   TMessageRecorder messages;
   TEventLog events;
@@ -84,7 +85,11 @@ TConversionResult ConvertFiles(const std::vector<std::string>& inputs,
   converter.SetOutputFiles(outputs);
   if (setup) setup(converter);
   TConversionResult result;
-  result.ended = RunToEnd(converter, ui);
+  result.ended = RunToEnd(converter, ui, timeout);
+  if (!result.ended) {
+    converter.Stop();
+    converter.WaitFor();
+  }
   result.error = converter.ErrorMsg();
   result.errors = messages.Errors();
   result.completed = events.completed;

@@ -65,8 +65,10 @@ struct TConversionResult {
 
 // Runs one converter on `inputs` into `outputs` with its own dispatcher;
 // `setup` adjusts the converter (options, events) before it starts.
+// A run that has not ended after `timeout` is stopped (and `ended` is false).
 TConversionResult ConvertFiles(const std::vector<std::string>& inputs,
                                const std::vector<std::string>& outputs,
-                               const std::function<void(TAVConverter&)>& setup = {});
+                               const std::function<void(TAVConverter&)>& setup = {},
+                               std::chrono::milliseconds timeout = std::chrono::minutes(3));
 
 }  // namespace veltrano::test

@@ -17,15 +17,27 @@ extern "C" {
 namespace veltrano::test {
 namespace {
 
+// The child process of a death test ends without cleaning up: it works in
+// the folder of the test process that started it, which removes it.
+constexpr char kFolderVariable[] = "VELTRANO_TEST_FOLDER";
+
 struct TFolderOwner {
   fs::path path;
+  bool owned = true;
   TFolderOwner() {
+    const char* parents = std::getenv(kFolderVariable);
+    if (parents != nullptr && !GTEST_FLAG_GET(internal_run_death_test).empty()) {
+      path = parents;
+      owned = false;
+      return;
+    }
     std::string pattern = (fs::temp_directory_path() / "veltrano-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     path = pattern;
+    setenv(kFolderVariable, path.c_str(), 1);
   }
   ~TFolderOwner() {
-    if (std::getenv("VELTRANO_KEEP_TEST_FILES") == nullptr) {
+    if (owned && std::getenv("VELTRANO_KEEP_TEST_FILES") == nullptr) {
       std::error_code ignored;
       fs::remove_all(path, ignored);
     }

@@ -1,0 +1,87 @@
+// The subtitle path: decoding, re-timing to the output, and encoding (DVB
+// subtitles as a pair of packets: one that shows, one that clears).
+#include <cstring>
+
+#include "converter/AVConverter.h"
+#include "converter/AVError.h"
+#include "converter/RunState.h"
+#include "converter/TranscodeState.h"
+
+namespace veltrano {
+namespace {
+
+constexpr size_t kSubtitleBufferSize = 1048576;
+
+}  // namespace
+
+int TAVConverter::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt) {
+  AVPacket empty{};
+  const AVPacket* input = pkt;
+  if (input == nullptr) {
+    if (!(ist.dec->codec->capabilities & AV_CODEC_CAP_DELAY)) return 0;
+    input = &empty;
+  }
+  AVSubtitle subtitle{};
+  int got = 0;
+  if (avcodec_decode_subtitle2(ist.dec, &subtitle, &got, const_cast<AVPacket*>(input)) < 0)
+    return -1;
+  if (!got) return 0;
+  struct TSubtitleFree {
+    AVSubtitle* s;
+    ~TSubtitleFree() { avsubtitle_free(s); }
+  } release{&subtitle};
+  const int64_t packet_pts = pkt != nullptr ? pkt->pts : AV_NOPTS_VALUE;
+  EmulateRate(ist);
+  if (!ReachedStartTime(ist)) return 0;
+  for (auto& ost : run_->transcode->output_streams) {
+    if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
+      OutputSubtitle(*ost, ist, subtitle, packet_pts);
+    }
+  }
+  return 0;
+}
+
+void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
+                                  AVSubtitle& subtitle, int64_t pts) {
+  if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");
+  if (av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) >= RecordingLimit(AV_TIME_BASE_Q)) {
+    ost.finished = true;  // the span is over for this stream
+    return;
+  }
+  std::vector<uint8_t>& buffer = run_->transcode->subtitle_out;
+  if (buffer.empty()) buffer.resize(kSubtitleBufferSize);
+  const bool dvb = ost.enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
+  const int count = dvb ? 2 : 1;
+  const unsigned rects = subtitle.num_rects;
+  AVPacket* pkt = run_->transcode->out_packet.get();
+  for (int i = 0; i < count; ++i) {
+    subtitle.pts = av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) +
+                   av_rescale_q(subtitle.start_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
+    subtitle.end_display_time -= subtitle.start_display_time;
+    subtitle.start_display_time = 0;
+    // The second DVB packet clears the subtitle from the screen.
+    subtitle.num_rects = (dvb && i == 1) ? 0 : rects;
+    const int size =
+        avcodec_encode_subtitle(ost.enc, buffer.data(), static_cast<int>(buffer.size()), &subtitle);
+    subtitle.num_rects = rects;
+    if (size < 0) throw EAVError("Subtitle encoding failed");
+    if (av_new_packet(pkt, size) < 0) throw EAVError("Out of memory");
+    std::memcpy(pkt->data, buffer.data(), static_cast<size_t>(size));
+    int64_t packet_pts = subtitle.pts;
+    if (dvb) {
+      const uint32_t shown_ms = i == 0 ? subtitle.start_display_time : subtitle.end_display_time;
+      packet_pts += av_rescale_q(shown_ms, AVRational{1, 1000}, AV_TIME_BASE_Q);
+    } else {
+      pkt->duration = av_rescale_q(subtitle.end_display_time, AVRational{1, 1000}, AV_TIME_BASE_Q);
+    }
+    // Both packets of a pair are decoded when the subtitle appears; the
+    // clearing one only takes effect at its later presentation time, which may
+    // lie after the next subtitle has appeared.
+    pkt->dts = av_rescale_q(subtitle.pts, AV_TIME_BASE_Q, ost.packet_time_base);
+    pkt->pts = av_rescale_q(packet_pts, AV_TIME_BASE_Q, ost.packet_time_base);
+    WritePacket(ost, pkt);
+    ++ost.frame_number;
+  }
+}
+
+}  // namespace veltrano
