@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -83,6 +84,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: veltrano-screens OUTPUT_FOLDER [NAME...]\n");
     return 2;
   }
+  // Qt's own settings (the file dialogs') would go to the home of the screen
+  // that used them first, and come back there after it is removed.
+  QTemporaryDir qt_settings(QDir::tempPath() + QStringLiteral("/veltrano-screens-XXXXXX"));
+  for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, qt_settings.path());
   QDir output(args[1]);
   output.mkpath(".");
   const QStringList wanted = args.mid(2);
