@@ -38,6 +38,7 @@ const TPropList& TAVConfiguration::Properties() const {
                       0),
       MakeProperty<C>("OutputFolder", K::String, &C::OutputFolder, &C::SetOutputFolder),
       MakeProperty<C>("ShowAlert", K::Boolean, &C::ShowAlert, &C::SetShowAlert, 1),
+      MakeProperty<C>("Language", K::String, &C::Language, &C::SetLanguage),
   };
   return list;
 }

@@ -1,5 +1,5 @@
 // The application configuration: encoder threads, process priority, output
-// folder, completion alert and shutdown-when-done. Stored as Config.Xml in
+// folder, completion alert, shutdown-when-done and the interface language. Stored as Config.Xml in
 // the application-data folder in the form of common/ObjectXml.h, indented.
 #pragma once
 
@@ -43,6 +43,9 @@ class TAVConfiguration : public TPersistent {
   bool ShutdownWhenDone() const { return FShutdownWhenDone; }
   const std::string& OutputFolder() const { return FOutputFolder; }
   bool ShowAlert() const { return FShowAlert; }
+  // The interface language the user chose: "" (automatic, from the locale),
+  // "zh" or "en". Written to the file only when not automatic.
+  const std::string& Language() const { return FLanguage; }
 
   // Setters only store; nothing is written until Save.
   void SetPerformanceOptions(const TPerformanceOptions& value) {
@@ -51,6 +54,7 @@ class TAVConfiguration : public TPersistent {
   void SetShutdownWhenDone(bool value) { FShutdownWhenDone = value; }
   void SetOutputFolder(const std::string& value) { FOutputFolder = value; }
   void SetShowAlert(bool value) { FShowAlert = value; }
+  void SetLanguage(const std::string& value) { FLanguage = value; }
 
   // Saves first when the configuration file does not exist yet, then reads it.
   // Malformed values raise EPersistError; malformed XML reads nothing.
@@ -70,6 +74,7 @@ class TAVConfiguration : public TPersistent {
   bool FShutdownWhenDone = false;
   std::string FOutputFolder;
   bool FShowAlert = true;
+  std::string FLanguage;
 };
 
 // The process-wide configuration (created on first use, not loaded).

@@ -1,11 +1,7 @@
 #include "gui/Application.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
 
 #include "common/AVNodes.h"
 #include "common/Configuration.h"
@@ -73,26 +69,6 @@ TVeltranoApp::~TVeltranoApp() {
   TAVDesktopAlert::CloseAll();
   Guarded([] { AVConfiguration().Save(); });
   data_.reset();
-}
-
-void InstallTranslations(QApplication& app) {
-  const QLocale locale;
-  auto* qt = new QTranslator(&app);
-  if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-               QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(qt);
-  }
-  // The program's own: beside the program (a build) or in its data folder.
-  const QString program = QCoreApplication::applicationDirPath();
-  for (const QString& folder :
-       {program + QStringLiteral("/translations"),
-        QDir(program).absoluteFilePath(QStringLiteral("../share/veltrano/translations"))}) {
-    auto* own = new QTranslator(&app);
-    if (own->load(locale, QStringLiteral("veltrano"), QStringLiteral("_"), folder)) {
-      QCoreApplication::installTranslator(own);
-      break;
-    }
-  }
 }
 
 }  // namespace veltrano::gui

@@ -19,8 +19,6 @@
 
 #include "gui/QtDispatcher.h"
 
-class QApplication;
-
 namespace veltrano::gui {
 
 class TdmGlobal;
@@ -58,9 +56,5 @@ class TVeltranoApp {
   std::unique_ptr<TdmGlobal> data_;
   std::unique_ptr<TFormMain> window_;
 };
-
-// Loads the translation of the user's language for the program and for Qt's
-// own texts, when one is installed (none ships yet).
-void InstallTranslations(QApplication& app);
 
 }  // namespace veltrano::gui

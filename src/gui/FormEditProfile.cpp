@@ -13,16 +13,23 @@
 #include "gui/FrameProfile.h"
 #include "gui/DialogParts.h"
 #include "gui/Icons.h"
+#include "gui/Language.h"
 
 namespace veltrano::gui {
 namespace {
 
 constexpr int kProfileRole = Qt::UserRole;
+// The category as stored in the profiles (the shown caption may be translated).
+constexpr int kCategoryRole = Qt::UserRole;
 
 TAVCustomAudioProfile* ProfileOf(const QListWidgetItem* item) {
   return item == nullptr
              ? nullptr
              : reinterpret_cast<TAVCustomAudioProfile*>(item->data(kProfileRole).value<quintptr>());
+}
+
+QString CategoryOf(const QListWidgetItem* item) {
+  return item == nullptr ? QString() : item->data(kCategoryRole).toString();
 }
 
 }  // namespace
@@ -63,7 +70,9 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
   layout->addLayout(panes);
 
   for (const std::string& caption : profiles_.Categories()) {
-    if (caption != "Images") lstCategory->addItem(QString::fromStdString(caption));
+    if (caption == "Images") continue;
+    auto* item = new QListWidgetItem(CategoryCaption(caption), lstCategory);
+    item->setData(kCategoryRole, QString::fromStdString(caption));
   }
   // A category or profile picked with the mouse or the keyboard.
   connect(lstCategory, &QListWidget::currentRowChanged, this, &TFormEditProfile::FillProfiles);
@@ -84,7 +93,7 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
 void TFormEditProfile::SetCurrentProfile(TAVCustomAudioProfile* profile) {
   const QString category = QString::fromStdString(profile->Category());
   for (int row = 0; row < lstCategory->count(); ++row) {
-    if (lstCategory->item(row)->text().compare(category, Qt::CaseInsensitive) == 0) {
+    if (CategoryOf(lstCategory->item(row)).compare(category, Qt::CaseInsensitive) == 0) {
       const QSignalBlocker blocker(lstCategory);
       lstCategory->setCurrentRow(row);
       break;
@@ -103,7 +112,7 @@ void TFormEditProfile::FillProfiles() {
   lstProfile->clear();
   const QListWidgetItem* category = lstCategory->currentItem();
   if (category != nullptr) {
-    for (TAVProfile* profile : profiles_.ProfilesOfCategory(category->text().toStdString())) {
+    for (TAVProfile* profile : profiles_.ProfilesOfCategory(CategoryOf(category).toStdString())) {
       auto* parametric = dynamic_cast<TAVCustomAudioProfile*>(profile);
       if (parametric == nullptr) continue;  // disc and image profiles have nothing to edit
       auto* item = new QListWidgetItem(QString::fromStdString(profile->Description()), lstProfile);
@@ -131,7 +140,7 @@ void TFormEditProfile::AddNew(std::unique_ptr<TAVCustomAudioProfile> owned,
   const QListWidgetItem* category = lstCategory->currentItem();
   owned->SetDescription(description);
   TAVCustomAudioProfile* profile = profiles_.Add(std::move(owned));
-  profile->SetCategory(category != nullptr ? category->text().trimmed().toStdString() : "");
+  profile->SetCategory(CategoryOf(category).trimmed().toStdString());
   auto* item = new QListWidgetItem(QString::fromLatin1(description), lstProfile);
   item->setData(kProfileRole, QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
   lstProfile->setCurrentItem(item);
@@ -142,7 +151,7 @@ void TFormEditProfile::AddNew(std::unique_ptr<TAVCustomAudioProfile> owned,
 void TFormEditProfile::DeleteSelected() {
   QListWidgetItem* item = lstProfile->currentItem();
   if (item == nullptr) return;
-  if (!AskWarning("Are you sure to delete the profile?")) return;
+  if (!AskWarning(tr("Are you sure to delete the profile?").toStdString())) return;
   TAVCustomAudioProfile* profile = ProfileOf(item);
   const int row = lstProfile->row(item);
   FrameProfile->SetProfile(nullptr);

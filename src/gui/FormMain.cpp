@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QMenuBar>
@@ -62,16 +63,26 @@ class TVendorBanner final : public QWidget {
     QFont title = font();
     title.setPixelSize(22);
     title.setBold(true);
-    painter.setFont(title);
     painter.setPen(Qt::white);
-    painter.drawText(QRect(66, 4, width() - 74, 32), Qt::AlignLeft | Qt::AlignVCenter,
-                     TFormMain::tr("Tellurix软件"));
+    DrawFitted(painter, title, QRect(66, 4, width() - 74, 32), TFormMain::tr("Tellurix软件"));
     QFont line = font();
     line.setPixelSize(13);
-    painter.setFont(line);
     painter.setPen(QColor(0xff, 0xe8, 0x9a));
-    painter.drawText(QRect(66, 34, width() - 74, 22), Qt::AlignLeft | Qt::AlignVCenter,
-                     TFormMain::tr("免费视频转换：手机、播放器、游戏机、DVD，一步完成"));
+    DrawFitted(painter, line, QRect(66, 34, width() - 74, 22),
+               TFormMain::tr("免费视频转换：手机、播放器、游戏机、DVD，一步完成"));
+  }
+
+ private:
+  // Draws `text` in `box`, in a smaller `font` when it would not fit (the
+  // banner has a fixed size; translations may be longer).
+  static void DrawFitted(QPainter& painter, QFont font, const QRect& box, const QString& text) {
+    constexpr int kSmallestPixels = 9;
+    while (font.pixelSize() > kSmallestPixels &&
+           QFontMetrics(font).horizontalAdvance(text) > box.width()) {
+      font.setPixelSize(font.pixelSize() - 1);
+    }
+    painter.setFont(font);
+    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
   }
 };
 

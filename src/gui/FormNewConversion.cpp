@@ -32,6 +32,7 @@
 #include "gui/FileNameEdit.h"
 #include "gui/FormEditProfile.h"
 #include "gui/FrameVideoInfo.h"
+#include "gui/Language.h"
 #include "gui/TimeBar.h"
 #include "gui/DialogParts.h"
 #include "gui/Icons.h"
@@ -61,6 +62,8 @@ namespace {
 // The refresh interval of the enabled states.
 constexpr int kUpdateIntervalMs = 300;
 constexpr int kProfileRole = Qt::UserRole;
+// The category as stored in the profiles (the shown caption may be translated).
+constexpr int kCategoryRole = Qt::UserRole;
 
 QComboBox* DropDown(const char* name, QWidget* parent) {
   auto* list = new QComboBox(parent);
@@ -96,7 +99,7 @@ TFormNewConversion::TFormNewConversion(TAVProfileList& profiles,
   {
     const QSignalBlocker blocker(cbbCategory);
     for (const std::string& caption : profiles_.Categories()) {
-      cbbCategory->addItem(QString::fromStdString(caption));
+      cbbCategory->addItem(CategoryCaption(caption), QString::fromStdString(caption));
     }
     cbbCategory->setCurrentIndex(0);
   }
@@ -321,8 +324,8 @@ void TFormNewConversion::CategoryChosen() {
   {
     const QSignalBlocker blocker(cbbProfile);
     cbbProfile->clear();
-    for (TAVProfile* profile :
-         profiles_.ProfilesOfCategory(cbbCategory->currentText().toStdString())) {
+    for (TAVProfile* profile : profiles_.ProfilesOfCategory(
+             cbbCategory->currentData(kCategoryRole).toString().toStdString())) {
       cbbProfile->addItem(QString::fromStdString(profile->Description()),
                           QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
     }
@@ -361,8 +364,8 @@ void TFormNewConversion::EditCurrentProfile() {
 
 void TFormNewConversion::SelectProfile(TAVProfile* profile) {
   if (profile != nullptr) {
-    const int category =
-        cbbCategory->findText(QString::fromStdString(profile->Category()), Qt::MatchFixedString);
+    const int category = cbbCategory->findData(QString::fromStdString(profile->Category()),
+                                               kCategoryRole, Qt::MatchFixedString);
     const QSignalBlocker blocker(cbbCategory);
     if (category >= 0) cbbCategory->setCurrentIndex(category);
   }

@@ -17,6 +17,7 @@
 #include "gui/ClickLabel.h"
 #include "gui/DialogParts.h"
 #include "gui/Icons.h"
+#include "gui/Language.h"
 #include "platform/Shell.h"
 #include "platform/VersionInfo.h"
 
@@ -76,8 +77,27 @@ QWidget* TFormOptions::CreateGeneralPage() {
   layout->addWidget(edtOutputFolder);
   layout->addSpacing(8);
   layout->addWidget(chkAlert, 0, Qt::AlignAbsolute | Qt::AlignLeft);
+  layout->addSpacing(8);
+  AddLanguageChoice(*page, *layout);
   layout->addStretch(1);
   return page;
+}
+
+void TFormOptions::AddLanguageChoice(QWidget& page, QVBoxLayout& layout) {
+  // The caption is written in both languages and each language is named in
+  // itself, so that a user finds the way back from a language they do not read.
+  cbbLanguage = new QComboBox(&page);
+  cbbLanguage->setObjectName(QStringLiteral("cbbLanguage"));
+  cbbLanguage->addItem(tr("自动 (Automatic)"), QString());
+  cbbLanguage->addItem(tr("中文"), QLatin1String(kChineseCode));
+  cbbLanguage->addItem(tr("English"), QLatin1String(kEnglishCode));
+  auto* caption = new QLabel(tr("界面语言 / Language"), &page);
+  caption->setObjectName(QStringLiteral("lblLanguage"));
+  auto* note = new QLabel(tr("更改在程序重新启动后生效。"), &page);
+  note->setObjectName(QStringLiteral("lblLanguageNote"));
+  layout.addWidget(caption);
+  layout.addWidget(cbbLanguage, 0, Qt::AlignLeft);
+  layout.addWidget(note);
 }
 
 QWidget* TFormOptions::CreatePerformancePage() {
@@ -117,6 +137,9 @@ void TFormOptions::Fill(const TAVConfiguration& configuration) {
   tbPriority->setValue(configuration.PerformanceOptions().ThreadPrority());
   edtOutputFolder->SetText(QString::fromStdString(configuration.OutputFolder()));
   chkAlert->setChecked(configuration.ShowAlert());
+  // A choice this version does not know shows as automatic, as it acts.
+  const int language = cbbLanguage->findData(QString::fromStdString(configuration.Language()));
+  cbbLanguage->setCurrentIndex(std::max(language, 0));
 }
 
 void TFormOptions::Store(TAVConfiguration& configuration) const {
@@ -124,6 +147,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
   configuration.PerformanceOptions().SetThreadPrority(tbPriority->value());
   configuration.SetOutputFolder(edtOutputFolder->Text().toStdString());
   configuration.SetShowAlert(chkAlert->isChecked());
+  configuration.SetLanguage(cbbLanguage->currentData().toString().toStdString());
 }
 
 bool ShowOptions(QWidget* parent) {

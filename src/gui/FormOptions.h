@@ -1,5 +1,6 @@
-// The options window (general: output folder and completion alert;
-// performance: process priority and encoder threads) and the about window.
+// The options window (general: output folder, completion alert and the
+// interface language; performance: process priority and encoder threads)
+// and the about window.
 #pragma once
 
 #include <QDialog>
@@ -11,6 +12,7 @@ class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace veltrano {
 class TAVConfiguration;
@@ -35,6 +37,8 @@ class TFormOptions final : public QDialog {
   QStackedWidget* pages;
   TDirectoryEdit* edtOutputFolder;
   QCheckBox* chkAlert;
+  // Automatic, Chinese, English; the entries carry the stored choice.
+  QComboBox* cbbLanguage;
   QSlider* tbPriority;
   QComboBox* cbbThreadCnt;
   QPushButton* btnOk;
@@ -42,6 +46,7 @@ class TFormOptions final : public QDialog {
 
  private:
   QWidget* CreateGeneralPage();
+  void AddLanguageChoice(QWidget& page, QVBoxLayout& layout);
   QWidget* CreatePerformancePage();
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "common/AVNodes.h"
+#include "gui/Language.h"
 
 namespace veltrano::gui {
 
@@ -21,8 +22,11 @@ void TTaskViewModel::Attach(QTreeView& view) {
 }
 
 void TTaskViewModel::ApplyColumns(QTreeView& view) const {
+  QHeaderView& header = *view.header();
   for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
-    view.header()->resizeSection(column, columns_[column].second);
+    // The core's widths fit its Chinese captions; translations may be longer.
+    const int fitting = header.isHidden() ? 0 : header.sectionSizeHint(column);
+    header.resizeSection(column, std::max(columns_[column].second, fitting));
   }
 }
 
@@ -123,7 +127,7 @@ void TTaskViewModel::ClearColumns() {
 
 void TTaskViewModel::AddColumn(const std::string& caption, int width) {
   beginResetModel();
-  columns_.emplace_back(QString::fromStdString(caption), width);
+  columns_.emplace_back(caption, width);
   endResetModel();
   emit ColumnsChanged();
 }
@@ -158,7 +162,7 @@ QVariant TTaskViewModel::data(const QModelIndex& index, int role) const {
   const TRowId row = RowOf(index);
   if (row == kNoRow) return QVariant();
   if (role == Qt::DisplayRole) {
-    return QString::fromStdString(GetCaption(*this, row, index.column()));
+    return NodeCaption(RowObject(row), GetCaption(*this, row, index.column()));
   }
   if (role == Qt::DecorationRole && index.column() == 0 && images_) {
     const int image = GetImageIndex(*this, row);
@@ -170,7 +174,7 @@ QVariant TTaskViewModel::data(const QModelIndex& index, int role) const {
 QVariant TTaskViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QVariant();
   if (section < 0 || section >= static_cast<int>(columns_.size())) return QVariant();
-  return columns_[section].first;
+  return CoreText(columns_[section].first);
 }
 
 }  // namespace veltrano::gui

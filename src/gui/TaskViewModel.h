@@ -3,7 +3,8 @@
 //
 // A row keeps the id and the TNodeObject* the model gave it; data() asks the
 // object for its caption and image when Qt paints, so InvalidateRow is a
-// dataChanged of that row. The model owns the selection model that its view
+// dataChanged of that row. The texts the core writes itself (column and node
+// captions) are shown in the interface language. The model owns the selection model that its view
 // must use (the focus is its current index), so the core reads the focused
 // and selected rows from here. Rows are never owned: the objects belong to
 // the core.
@@ -37,7 +38,8 @@ class TTaskViewModel final : public QAbstractItemModel, public ITaskView {
   void SetImageProvider(TImageProvider provider) { images_ = std::move(provider); }
   QItemSelectionModel& Selection() { return selection_; }
   // Shows this model in `view` with its selection model, and keeps the
-  // view's column widths following AddColumn.
+  // view's column widths following AddColumn (widened where a caption
+  // would not fit).
   void Attach(QTreeView& view);
 
   // True while SelectRow runs: selection signals then come from the core,
@@ -81,7 +83,7 @@ class TTaskViewModel final : public QAbstractItemModel, public ITaskView {
   QItemSelectionModel selection_;
   TImageProvider images_;
   TRowTree rows_;
-  std::vector<std::pair<QString, int>> columns_;
+  std::vector<std::pair<std::string, int>> columns_;  // as the core wrote them
   bool in_select_row_ = false;
 };
 

@@ -1,5 +1,5 @@
-// veltrano [FILE...]: the desktop program. One window per user: a second
-// start hands its files to the running window and ends.
+// veltrano [--lang en|zh] [FILE...]: the desktop program. One window per
+// user: a second start hands its files to the running window and ends.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -14,6 +14,7 @@
 #include "gui/Application.h"
 #include "gui/FormMain.h"
 #include "gui/Icons.h"
+#include "gui/Language.h"
 #include "gui/QuitSignals.h"
 #include "gui/SingleInstance.h"
 #include "platform/AppFolders.h"
@@ -27,6 +28,9 @@ QStringList FileArguments(const QApplication& app) {
   parser.setApplicationDescription(QApplication::translate("main", "Tellurix软件: 视频转换"));
   parser.addHelpOption();
   parser.addVersionOption();
+  parser.addOption(QCommandLineOption(
+      QStringLiteral("lang"), QApplication::translate("main", "本次运行的界面语言: en 或 zh"),
+      QStringLiteral("LANGUAGE")));
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QApplication::translate("main", "要转换的文件"),
                                QStringLiteral("[FILE...]"));
@@ -63,7 +67,10 @@ int main(int argc, char** argv) {
   QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("veltrano"));
   QApplication::setWindowIcon(veltrano::gui::Icon(veltrano::gui::TIcon::Application));
-  veltrano::gui::InstallTranslations(app);
+  if (!veltrano::gui::InstallStartLanguage(QApplication::arguments())) {
+    std::fprintf(stderr, "veltrano: --lang takes en or zh\n");
+    return 1;
+  }
   const QStringList files = FileArguments(app);
 
   veltrano::gui::TSingleInstance instance(QString::fromStdString(veltrano::GetAppDataFolder()));

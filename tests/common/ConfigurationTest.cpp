@@ -99,6 +99,31 @@ TEST(ConfigurationTest, MissingElementsFollowTheReadingRules) {
   EXPECT_EQ(config.OutputFolder(), "");  // left out means empty
 }
 
+TEST(ConfigurationTest, TheLanguageIsStoredOnlyWhenChosenAndFilesWithoutItAreAutomatic) {
+  test::UseFreshConfigHome("language");
+  TAVConfiguration config;
+  config.SetLanguage("en");
+  config.Save();
+  const std::string chosen = test::ReadWholeFile(GetConfigFile());
+  EXPECT_NE(chosen.find("    <Language>en</Language>\r\n  </TAVConfiguration>"), std::string::npos)
+      << chosen;
+  TAVConfiguration loaded;
+  loaded.Load();
+  EXPECT_EQ(loaded.Language(), "en");
+
+  config.SetLanguage("");
+  config.Save();
+  EXPECT_EQ(test::ReadWholeFile(GetConfigFile()).find("Language"), std::string::npos);
+
+  // A file of an earlier version: the other values load, the language is
+  // automatic even over a choice loaded before.
+  WriteConfig("<ShowAlert>0</ShowAlert><OutputFolder>/x</OutputFolder>");
+  loaded.Load();
+  EXPECT_EQ(loaded.Language(), "");
+  EXPECT_FALSE(loaded.ShowAlert());
+  EXPECT_EQ(loaded.OutputFolder(), "/x");
+}
+
 TEST(ConfigurationTest, MalformedFilesKeepTheValuesAndBadValuesRaise) {
   test::UseFreshConfigHome("malformed");
   WriteConfig("<PerformanceOptions><ThreadCount>3</ThreadCount>");  // not well formed

@@ -65,6 +65,7 @@ void GuiTest::SetUp() {
   configuration.SetShutdownWhenDone(false);
   configuration.SetOutputFolder(GetDefaultOutputFolder());
   configuration.SetShowAlert(true);
+  configuration.SetLanguage("");
   dbus = std::make_unique<TDBusRecorder>(true);
   launcher = std::make_shared<TRecordingLauncher>();
   scoped_launcher_ = std::make_unique<TScopedLauncher>(launcher);

@@ -1,12 +1,14 @@
 // veltrano-screens OUTPUT_FOLDER [NAME...]: shows every registered screen (or
-// the named ones) one after the other and saves NAME.png of each into
-// OUTPUT_FOLDER. Run it on a real display (scripts/screenshots uses Xvfb):
-// the picture is taken from the screen, so frameless popups and window
-// decorations look as people see them.
+// the named ones) one after the other, in Chinese and in English, and saves
+// NAME.png and NAME_en.png of each into OUTPUT_FOLDER (a NAME_en argument
+// takes only the English one). Run it on a real display (scripts/screenshots
+// uses Xvfb): the picture is taken from the screen, so frameless popups and
+// window decorations look as people see them.
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -15,6 +17,7 @@
 #include <map>
 
 #include "Screens.h"
+#include "gui/Language.h"
 
 namespace veltrano::screens {
 namespace {
@@ -57,6 +60,14 @@ bool TakeScreen(const std::string& name, const TScreenFunction& show, const QDir
   return saved;
 }
 
+// The languages a screen is taken in, with the suffix of their pictures' names.
+struct TScreenLanguage {
+  gui::TLanguage language;
+  const char* suffix;
+};
+constexpr TScreenLanguage kScreenLanguages[] = {{gui::TLanguage::Chinese, ""},
+                                                {gui::TLanguage::English, "_en"}};
+
 }  // namespace
 
 bool RegisterScreen(const std::string& name, TScreenFunction show) {
@@ -73,13 +84,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: veltrano-screens OUTPUT_FOLDER [NAME...]\n");
     return 2;
   }
+  // Qt's own settings (the file dialogs') would go to the home of the screen
+  // that used them first, and come back there after it is removed.
+  QTemporaryDir qt_settings(QDir::tempPath() + QStringLiteral("/veltrano-screens-XXXXXX"));
+  for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+    QSettings::setPath(format, QSettings::UserScope, qt_settings.path());
   QDir output(args[1]);
   output.mkpath(".");
   const QStringList wanted = args.mid(2);
   int failures = 0;
   for (const auto& [name, show] : veltrano::screens::Registry()) {
-    if (!wanted.isEmpty() && !wanted.contains(QString::fromStdString(name))) continue;
-    if (!veltrano::screens::TakeScreen(name, show, output)) ++failures;
+    for (const auto& [language, suffix] : veltrano::screens::kScreenLanguages) {
+      const std::string picture = name + suffix;
+      if (!wanted.isEmpty() && !wanted.contains(QString::fromStdString(name)) &&
+          !wanted.contains(QString::fromStdString(picture))) {
+        continue;
+      }
+      veltrano::gui::InstallTranslations(language);
+      if (!veltrano::screens::TakeScreen(picture, show, output)) ++failures;
+    }
   }
   return failures == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
 }

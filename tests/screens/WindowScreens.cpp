@@ -32,6 +32,7 @@ void ResetConfiguration() {
   configuration.SetShutdownWhenDone(false);
   configuration.SetShowAlert(true);
   configuration.SetOutputFolder(GetDefaultOutputFolder());
+  configuration.SetLanguage("");
 }
 
 // Settings as the wizard makes them, without the marker option that makes

@@ -1,0 +1,926 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>CoreTexts</name>
+    <message>
+        <source>原始文件</source>
+        <translation>Source File</translation>
+    </message>
+    <message>
+        <source>原始文件大小</source>
+        <translation>Source Size</translation>
+    </message>
+    <message>
+        <source>目标文件</source>
+        <translation>Target File</translation>
+    </message>
+    <message>
+        <source>目标文件大小</source>
+        <translation>Target Size</translation>
+    </message>
+    <message>
+        <source>输出格式配置</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>用时</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>完成度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>码率(kbs)</source>
+        <translation>Bitrate (kb/s)</translation>
+    </message>
+    <message>
+        <source>剩余时间</source>
+        <translation>Time Left</translation>
+    </message>
+    <message>
+        <source>已用时间</source>
+        <translation>Time Used</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>Category</source>
+        <translation>Category</translation>
+    </message>
+    <message>
+        <source>Property</source>
+        <translation>Property</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>任务列表</source>
+        <translation>Task List</translation>
+    </message>
+    <message>
+        <source>已转换</source>
+        <translation>Converted</translation>
+    </message>
+</context>
+<context>
+    <name>ProfileCategory</name>
+    <message>
+        <source>视频</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>音频</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>手机和3gp</source>
+        <translation>Phones and 3GP</translation>
+    </message>
+    <message>
+        <source>Flash视频</source>
+        <translation>Flash Video</translation>
+    </message>
+</context>
+<context>
+    <name>TVeltranoApp</name>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>Tellurix软件</source>
+        <translation>Tellurix Software</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Tellurix软件: 视频转换</source>
+        <translation>Tellurix Software: video conversion</translation>
+    </message>
+    <message>
+        <source>本次运行的界面语言: en 或 zh</source>
+        <translation>The interface language of this run: en or zh</translation>
+    </message>
+    <message>
+        <source>要转换的文件</source>
+        <translation>Files to convert</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TAVDesktopAlert</name>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>任务完成！点击打开文件夹.</source>
+        <translation>Done! Click to open the folder.</translation>
+    </message>
+    <message>
+        <source>%1 does not exists.</source>
+        <translation>%1 does not exist.</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TCategoryCommands</name>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>新建分类</source>
+        <translation>New Category</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>属性</source>
+        <translation>Properties</translation>
+    </message>
+    <message>
+        <source>删除任务</source>
+        <translation>Delete Task</translation>
+    </message>
+    <message>
+        <source>打开原始文件</source>
+        <translation>Open Source File</translation>
+    </message>
+    <message>
+        <source>打开已转换完的文件</source>
+        <translation>Open Converted File</translation>
+    </message>
+    <message>
+        <source>打开目录</source>
+        <translation>Show in Folder</translation>
+    </message>
+    <message>
+        <source>Do you want to delete the selected category?</source>
+        <translation>Do you want to delete the selected category?</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TDirectoryEdit</name>
+    <message>
+        <source>浏览</source>
+        <translation>Browse</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TDvdCombo</name>
+    <message>
+        <source>打开DVD文件夹或映像…</source>
+        <translation>Open a DVD Folder or Image…</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFileNameEdit</name>
+    <message>
+        <source>浏览</source>
+        <translation>Browse</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFilterDialog</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormAbout</name>
+    <message>
+        <source>关于...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <source>Tellurix软件</source>
+        <translation>Tellurix Software</translation>
+    </message>
+    <message>
+        <source>版本  %1   </source>
+        <translation>Version  %1   </translation>
+    </message>
+    <message>
+        <source>Tellurix以后将致力于为你提供更好的软件体验，</source>
+        <translation>Tellurix will keep working to give you better software,</translation>
+    </message>
+    <message>
+        <source>当然我们的软件会一直免费下去，这需要你的宣传，谢谢</source>
+        <translation>and our software will always stay free. Please tell others about it. Thank you!</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormCategory</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>名称:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>路径:</source>
+        <translation>Folder:</translation>
+    </message>
+    <message>
+        <source>New Category</source>
+        <translation>New Category</translation>
+    </message>
+    <message>
+        <source>Category Properties</source>
+        <translation>Category Properties</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormDelete</name>
+    <message>
+        <source>删除原文件</source>
+        <translation>Delete the source file</translation>
+    </message>
+    <message>
+        <source>删除已转换完的文件</source>
+        <translation>Delete the converted file</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>确认删除吗？</source>
+        <translation>Confirm Deletion</translation>
+    </message>
+    <message>
+        <source>确认删除吗?</source>
+        <translation>Do you really want to delete?</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormEditProfile</name>
+    <message>
+        <source>编辑配置文件</source>
+        <translation>Edit Profiles</translation>
+    </message>
+    <message>
+        <source>新建音频输出配置</source>
+        <translation>New Audio Profile</translation>
+    </message>
+    <message>
+        <source>New Audio Profile</source>
+        <translation>New Audio Profile</translation>
+    </message>
+    <message>
+        <source>新建视频输出配置</source>
+        <translation>New Video Profile</translation>
+    </message>
+    <message>
+        <source>New Video Profile</source>
+        <translation>New Video Profile</translation>
+    </message>
+    <message>
+        <source>删除输出配置</source>
+        <translation>Delete Profile</translation>
+    </message>
+    <message>
+        <source>Delete Profile</source>
+        <translation>Delete Profile</translation>
+    </message>
+    <message>
+        <source>保存并退出</source>
+        <translation>Save and Exit</translation>
+    </message>
+    <message>
+        <source>Save and Exit</source>
+        <translation>Save and Exit</translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the profile?</source>
+        <translation>Are you sure you want to delete the profile?</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormLogoFilter</name>
+    <message>
+        <source>添加LOGO</source>
+        <translation>Add Logo</translation>
+    </message>
+    <message>
+        <source>输入文件</source>
+        <translation>Input File</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormMain</name>
+    <message>
+        <source>Tellurix软件</source>
+        <translation>Tellurix Software</translation>
+    </message>
+    <message>
+        <source>免费视频转换：手机、播放器、游戏机、DVD，一步完成</source>
+        <translation>Free video conversion for phones, players, consoles and DVD</translation>
+    </message>
+    <message>
+        <source>免费Veltrano-Tellurix制造</source>
+        <translation>Veltrano, free from Tellurix</translation>
+    </message>
+    <message>
+        <source>详细设置</source>
+        <translation>Options...</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>关于...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <source>About...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <source>Homepage</source>
+        <translation>Homepage</translation>
+    </message>
+    <message>
+        <source>Tellurix官网</source>
+        <translation>Website</translation>
+    </message>
+    <message>
+        <source>问题反馈</source>
+        <translation>Bug Report</translation>
+    </message>
+    <message>
+        <source>Bug Report</source>
+        <translation>Bug Report</translation>
+    </message>
+    <message>
+        <source>捐助我们</source>
+        <translation>Make a Donation</translation>
+    </message>
+    <message>
+        <source>Make a donation</source>
+        <translation>Make a donation</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>在线升级</source>
+        <translation>Live Update</translation>
+    </message>
+    <message>
+        <source>Live Update</source>
+        <translation>Live Update</translation>
+    </message>
+    <message>
+        <source>Audio Video Player</source>
+        <translation>Audio Video Player</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message numerus="yes">
+        <source>正在转换: %n 个任务</source>
+        <translation>
+            <numerusform>Converting: %n task</numerusform>
+            <numerusform>Converting: %n tasks</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 – %2</source>
+        <translation>%1 – %2</translation>
+    </message>
+    <message>
+        <source>全部完成还需: %1</source>
+        <translation>All done in: %1</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormNewConversion</name>
+    <message>
+        <source>转换向导： 先选择&quot;输入文件&quot;  再设置&quot;输出配置&quot;   最后点&quot;开始转换&quot;</source>
+        <translation>Conversion Wizard: first choose the &quot;Input File&quot;, then the &quot;Output Profile&quot;, last click &quot;Start Converting&quot;</translation>
+    </message>
+    <message>
+        <source>&lt; 返回</source>
+        <translation>&lt; Back</translation>
+    </message>
+    <message>
+        <source>更多选项 &gt;</source>
+        <translation>More Options &gt;</translation>
+    </message>
+    <message>
+        <source>开始转换(&amp;S)</source>
+        <translation>&amp;Start Converting</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>选择要转的文件</source>
+        <translation>Choose the File to Convert</translation>
+    </message>
+    <message>
+        <source>视频文件</source>
+        <translation>Video File</translation>
+    </message>
+    <message>
+        <source>Dvd</source>
+        <translation>DVD</translation>
+    </message>
+    <message>
+        <source>编辑配置文件</source>
+        <translation>Edit Profiles</translation>
+    </message>
+    <message>
+        <source>输出配置:</source>
+        <translation>Output Profile:</translation>
+    </message>
+    <message>
+        <source>保存路径:</source>
+        <translation>Save As:</translation>
+    </message>
+    <message>
+        <source>输入文件:</source>
+        <translation>Input File:</translation>
+    </message>
+    <message>
+        <source>打开DVD文件夹或映像…</source>
+        <translation>Open a DVD Folder or Image…</translation>
+    </message>
+    <message>
+        <source>光驱:</source>
+        <translation>Drive:</translation>
+    </message>
+    <message>
+        <source>标题:</source>
+        <translation>Title:</translation>
+    </message>
+    <message>
+        <source>拍摄角度:</source>
+        <translation>Angle:</translation>
+    </message>
+    <message>
+        <source>开始节:</source>
+        <translation>From Chapter:</translation>
+    </message>
+    <message>
+        <source>终了节:</source>
+        <translation>To Chapter:</translation>
+    </message>
+    <message>
+        <source>设置开始点</source>
+        <translation>Set Start</translation>
+    </message>
+    <message>
+        <source>设置结束点</source>
+        <translation>Set End</translation>
+    </message>
+    <message>
+        <source>时间设置:</source>
+        <translation>Time Span:</translation>
+    </message>
+    <message>
+        <source>更多设置...</source>
+        <translation>More Settings...</translation>
+    </message>
+    <message>
+        <source>新建标准水印</source>
+        <translation>New Standard Filter</translation>
+    </message>
+    <message>
+        <source>新建Logo水印</source>
+        <translation>New Logo Watermark</translation>
+    </message>
+    <message>
+        <source>新建文字水印</source>
+        <translation>New Text Watermark</translation>
+    </message>
+    <message>
+        <source>新建字幕</source>
+        <translation>New Subtitles</translation>
+    </message>
+    <message>
+        <source>新建</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <source>编辑水印配置</source>
+        <translation>Edit Filter</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>共 %1 个文件</source>
+        <translation>%1 files in all</translation>
+    </message>
+    <message>
+        <source>无效的文件</source>
+        <translation>Invalid file</translation>
+    </message>
+    <message>
+        <source>打不开DVD</source>
+        <translation>Cannot open the DVD</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormOptions</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>常规</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>性能</source>
+        <translation>Performance</translation>
+    </message>
+    <message>
+        <source>Show Alert When Conversion Completed</source>
+        <translation>Show Alert When Conversion Completed</translation>
+    </message>
+    <message>
+        <source>Output Folder</source>
+        <translation>Output Folder</translation>
+    </message>
+    <message>
+        <source>自动 (Automatic)</source>
+        <translation>自动 (Automatic)</translation>
+    </message>
+    <message>
+        <source>中文</source>
+        <translation>中文</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>界面语言 / Language</source>
+        <translation>界面语言 / Language</translation>
+    </message>
+    <message>
+        <source>更改在程序重新启动后生效。</source>
+        <translation>A change of language applies after a restart.</translation>
+    </message>
+    <message>
+        <source>Automatic(use all CPU(s))</source>
+        <translation>Automatic(use all CPU(s))</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>Thread Priority</source>
+        <translation>Thread Priority</translation>
+    </message>
+    <message>
+        <source>Thread Count</source>
+        <translation>Thread Count</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormStdFilter</name>
+    <message>
+        <source>标准过滤</source>
+        <translation>Standard Filter</translation>
+    </message>
+    <message>
+        <source>垂直翻转</source>
+        <translation>Flip Vertically</translation>
+    </message>
+    <message>
+        <source>水平翻转</source>
+        <translation>Flip Horizontally</translation>
+    </message>
+    <message>
+        <source>反面</source>
+        <translation>Negative</translation>
+    </message>
+    <message>
+        <source>旋转</source>
+        <translation>Rotate</translation>
+    </message>
+    <message>
+        <source>绘制窗口</source>
+        <translation>Draw Box</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Y</source>
+        <translation>Y</translation>
+    </message>
+    <message>
+        <source>宽</source>
+        <translation>Width</translation>
+    </message>
+    <message>
+        <source>高</source>
+        <translation>Height</translation>
+    </message>
+    <message>
+        <source>颜色</source>
+        <translation>Color</translation>
+    </message>
+    <message>
+        <source>角度</source>
+        <translation>Angle</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormSubtitleFilter</name>
+    <message>
+        <source>字幕设置</source>
+        <translation>Subtitle Settings</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>字体文件</source>
+        <translation>Font File</translation>
+    </message>
+    <message>
+        <source>字体颜色</source>
+        <translation>Font Color</translation>
+    </message>
+    <message>
+        <source>Code Page</source>
+        <translation>Code Page</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFormTextFilter</name>
+    <message>
+        <source>文字水印</source>
+        <translation>Text Watermark</translation>
+    </message>
+    <message>
+        <source>背景颜色</source>
+        <translation>Background Color</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>字体文字</source>
+        <translation>Font File</translation>
+    </message>
+    <message>
+        <source>文字颜色</source>
+        <translation>Text Color</translation>
+    </message>
+    <message>
+        <source>坐标X,Y</source>
+        <translation>Position X, Y</translation>
+    </message>
+    <message>
+        <source>文字大小</source>
+        <translation>Text Size</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFrameInfo</name>
+    <message>
+        <source>Clear Log</source>
+        <translation>Clear Log</translation>
+    </message>
+    <message>
+        <source>Task Info</source>
+        <translation>Task Info</translation>
+    </message>
+    <message>
+        <source>Logs</source>
+        <translation>Logs</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFrameProfile</name>
+    <message>
+        <source>音频设置</source>
+        <translation>Audio Settings</translation>
+    </message>
+    <message>
+        <source>取样率</source>
+        <translation>Sample Rate</translation>
+    </message>
+    <message>
+        <source>音频编码</source>
+        <translation>Audio Codec</translation>
+    </message>
+    <message>
+        <source>音频声道</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>声频码率(kbps)</source>
+        <translation>Audio Bitrate (kbps)</translation>
+    </message>
+    <message>
+        <source>视频设置</source>
+        <translation>Video Settings</translation>
+    </message>
+    <message>
+        <source>尺寸</source>
+        <translation>Frame Size</translation>
+    </message>
+    <message>
+        <source>视频编码</source>
+        <translation>Video Codec</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame Rate</translation>
+    </message>
+    <message>
+        <source>视频码率(kbps)</source>
+        <translation>Video Bitrate (kbps)</translation>
+    </message>
+    <message>
+        <source>详细描述</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <source>文件后缀</source>
+        <translation>Extension</translation>
+    </message>
+    <message>
+        <source>文件格式</source>
+        <translation>Format</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TFrameVideoInfo</name>
+    <message>
+        <source>视频信息</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>屏幕尺寸</source>
+        <translation>Frame Size</translation>
+    </message>
+    <message>
+        <source>视频编码</source>
+        <translation>Video Codec</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame Rate</translation>
+    </message>
+    <message>
+        <source>码率(kbps)</source>
+        <translation>Bitrate (kbps)</translation>
+    </message>
+    <message>
+        <source>音频信息</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>采样率</source>
+        <translation>Sample Rate</translation>
+    </message>
+    <message>
+        <source>音频编码</source>
+        <translation>Audio Codec</translation>
+    </message>
+    <message>
+        <source>音频声道</source>
+        <translation>Channels</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TRunCommands</name>
+    <message>
+        <source>添加任务</source>
+        <translation>Add Task</translation>
+    </message>
+    <message>
+        <source>New Conversion</source>
+        <translation>New Conversion</translation>
+    </message>
+    <message>
+        <source>开始转换</source>
+        <translation>Start Converting</translation>
+    </message>
+    <message>
+        <source>开始转</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Start Task</source>
+        <translation>Start Task</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Pause Task</source>
+        <translation>Pause Task</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Stop Task</source>
+        <translation>Stop Task</translation>
+    </message>
+    <message>
+        <source>完成后关机</source>
+        <translation>Shut Down When Done</translation>
+    </message>
+    <message>
+        <source>Shutdown PC When Done</source>
+        <translation>Shutdown PC When Done</translation>
+    </message>
+</context>
+</TS>
