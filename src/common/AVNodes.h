@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "common/ConversionSettings.h"
+#include "common/FileIdentity.h"
 #include "common/TaskView.h"
 #include "converter/AVConverter.h"
 #include "converter/Dispatcher.h"
@@ -293,17 +294,7 @@ class TAVTask : public TNodeObject {
   void ReleaseClaim();
   void ReleaseClaimWhenIdle();
   void RememberOwnOutput();
-
-  // What identifies a file as the one a run left: device, inode, size and
-  // modification time.
-  struct TFileIdentity {
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    int64_t size = -1;
-    int64_t modified_ns = 0;
-    bool operator==(const TFileIdentity&) const = default;
-  };
-  static std::optional<TFileIdentity> IdentityOf(const std::string& path);
+  bool MayReplaceTarget();
 
   std::unique_ptr<TAVConverter> FConverter;
   std::unique_ptr<TConversionSettings> FSettings;
@@ -321,8 +312,9 @@ class TAVTask : public TNodeObject {
   bool FStartRefused = false;
   bool FHeldElsewhere = false;
   bool FReleasePosted = false;
-  // The target as this task's last stopped run left it: a restart may
-  // replace that file, and no other.
+  // The target as this task's last stopped run left it (kept in the store
+  // too, for a restart after the program has ended): a restart may replace
+  // that file, and no other.
   std::optional<TFileIdentity> FOwnOutput;
   std::atomic<bool> FDestroying{false};
   std::atomic<bool> FLogShowPosted{false};

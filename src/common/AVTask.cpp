@@ -131,18 +131,28 @@ void TAVTask::StopAndWait() {
   FConverter->WaitFor();
 }
 
-std::optional<TAVTask::TFileIdentity> TAVTask::IdentityOf(const std::string& path) {
-  struct stat info {};
-  if (path.empty() || stat(path.c_str(), &info) != 0) return std::nullopt;
-  return TFileIdentity{
-      static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-      static_cast<int64_t>(info.st_size),
-      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
-}
-
 // A stopped run leaves its output (with its trailer) under the target name.
 void TAVTask::RememberOwnOutput() {
   FOwnOutput = IdentityOf(FSettings->TargetFile());
+  if (FOwnOutput && FID != 0 && TPersistentManager::Connected()) {
+    // A store that cannot take it only costs the restart after a new start.
+    try {
+      TPersistentManager::SaveOwnOutput(FID, *FOwnOutput);
+    } catch (const std::exception& e) {
+      AppendLog(e.what());
+    }
+  }
+}
+
+// Only the output this task's own earlier run left may be replaced; after the
+// program has started anew the store remembers which file that was.
+bool TAVTask::MayReplaceTarget() {
+  const std::optional<TFileIdentity> existing = IdentityOf(FSettings->TargetFile());
+  if (!existing) return false;
+  if (!FOwnOutput && FID != 0 && TPersistentManager::Connected()) {
+    FOwnOutput = TPersistentManager::OwnOutput(FID);
+  }
+  return existing == FOwnOutput;
 }
 
 std::string TAVTask::StartSource() {
@@ -192,9 +202,7 @@ bool TAVTask::Start() {
   FConverter->SetInputFiles({source});
   FConverter->SetOutputFiles({FSettings->TargetFile()});
   FConverter->SetConvertOptions(FSettings->ConvertOptions());
-  // Only the output this task's own earlier run left may be replaced.
-  const std::optional<TFileIdentity> existing = IdentityOf(FSettings->TargetFile());
-  FConverter->SetOverwrite(existing.has_value() && existing == FOwnOutput);
+  FConverter->SetOverwrite(MayReplaceTarget());
   FConverter->Convert();
   InvalidateRow();
   return true;

@@ -126,6 +126,15 @@ void CreateClaimTable(SQLite::Database& db) {
   db.exec(
       "create table if not exists task_claims (TaskId integer primary key, Pid integer, "
       "ProcessStart text, Boot text, Host text, ClaimedDate text)");
+  db.exec(
+      "create table if not exists task_outputs (TaskId integer primary key, Device integer, "
+      "Inode integer, Size integer, ModifiedNs integer)");
+}
+
+// Forgets the claims and stopped outputs of the tasks that `where` selects.
+void DeleteTaskRows(const std::string& where) {
+  Execute(Prepare("delete from task_claims where TaskId" + where, -1));
+  Execute(Prepare("delete from task_outputs where TaskId" + where, -1));
 }
 
 std::string NowText() {
@@ -243,7 +252,7 @@ void TPersistentManager::NewDbTask(TAVTask& ATask, bool claim) {
   const auto id = static_cast<int32_t>(Db().getLastInsertRowid());
   // A program without claims may have deleted an earlier task of this
   // number: its claim row is not this task's.
-  Execute(Prepare("delete from task_claims where TaskId=" + std::to_string(id), -1));
+  DeleteTaskRows("=" + std::to_string(id));
   if (claim) WriteClaim(std::to_string(id));
   transaction.commit();
   ATask.SetID(id);
@@ -276,7 +285,7 @@ void TPersistentManager::DeleteTask(const TAVTask& ATask) {
   const std::string id = std::to_string(ATask.ID());
   SQLite::Transaction transaction(Db());
   Execute(Prepare("delete from conversions where ID=" + id, -1));
-  Execute(Prepare("delete from task_claims where TaskId=" + id, -1));
+  DeleteTaskRows("=" + id);
   transaction.commit();
 }
 
@@ -366,7 +375,7 @@ void TPersistentManager::DeleteCategory(const TConvertedNode& ANode) {
   SQLite::Transaction transaction(Db());
   Execute(Prepare("delete from categories where ID=" + id, -1));
   Execute(Prepare("delete from conversions where CategoryID=" + id, -1));
-  Execute(Prepare("delete from task_claims where TaskId not in (select ID from conversions)", -1));
+  DeleteTaskRows(" not in (select ID from conversions)");
   transaction.commit();
 }
 
@@ -412,6 +421,33 @@ TTaskClaimState TPersistentManager::ClaimState(int32_t task_id) {
   if (!holder) return TTaskClaimState::Released;
   if (*holder == CurrentProcessIdentity()) return TTaskClaimState::Ours;
   return ProcessIsAlive(*holder) ? TTaskClaimState::Elsewhere : TTaskClaimState::Released;
+}
+
+void TPersistentManager::SaveOwnOutput(int32_t task_id, const TFileIdentity& output) {
+  SQLite::Statement& query = Prepare(
+      "insert or replace into task_outputs(TaskId, Device, Inode, Size, ModifiedNs) values(" +
+          std::to_string(task_id) + ", ?, ?, ?, ?)",
+      4);
+  query.bind(1, static_cast<int64_t>(output.device));
+  query.bind(2, static_cast<int64_t>(output.inode));
+  query.bind(3, output.size);
+  query.bind(4, output.modified_ns);
+  Execute(query);
+}
+
+std::optional<TFileIdentity> TPersistentManager::OwnOutput(int32_t task_id) {
+  SQLite::Statement& query =
+      Prepare("select Device, Inode, Size, ModifiedNs from task_outputs where TaskId=" +
+                  std::to_string(task_id),
+              -1);
+  std::optional<TFileIdentity> output;
+  if (query.executeStep()) {
+    output = TFileIdentity{static_cast<uint64_t>(query.getColumn(0).getInt64()),
+                           static_cast<uint64_t>(query.getColumn(1).getInt64()),
+                           query.getColumn(2).getInt64(), query.getColumn(3).getInt64()};
+  }
+  CloseQuery();
+  return output;
 }
 
 }  // namespace veltrano

@@ -25,8 +25,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "common/FileIdentity.h"
 
 namespace veltrano {
 
@@ -113,6 +116,12 @@ class TPersistentManager {
   // Releases this process's claim of the task; nothing when it holds none.
   static void ReleaseTask(const TAVTask& ATask);
   static TTaskClaimState ClaimState(int32_t task_id);
+
+  // The output a stopped run of task `task_id` left under its target name,
+  // which a restart of that task may replace (table task_outputs, kept like
+  // the claims: created when missing, rows deleted with their task).
+  static void SaveOwnOutput(int32_t task_id, const TFileIdentity& output);
+  static std::optional<TFileIdentity> OwnOutput(int32_t task_id);
 };
 
 // The log lines as stored (each followed by CR LF), and back.

@@ -145,6 +145,36 @@ TEST_F(TaskClaims, ATaskConvertedMeanwhileByAnotherProgramIsNotConvertedAgain) {
   EXPECT_EQ(Sql("select count(*) from task_claims where Pid is not null"), "0\n");
 }
 
+// A stopped run leaves its output under the target name. After the program
+// has started anew, restarting the task replaces that output, but never a
+// file that somebody else put under a task's target meanwhile.
+TEST_F(TaskClaims, ARestoredTaskReplacesItsOwnStoppedOutputAndNoOtherFile) {
+  TClip long_clip = AvClipSpec("mpeg4", "aac");
+  long_clip.seconds = 60;
+  const fs::path source = SharedClip("claims-long.mp4", long_clip);
+  for (const char* name : {"mine.mp4", "theirs.mp4"}) {
+    TAVTask& task = Unfiled().NewConversion(Settings(source, folder / name));
+    // Stopped once it has written its header: it leaves a playable file.
+    ASSERT_TRUE(WaitUntil([&] { return task.Converter().ConvertedDuration() > 0; }));
+    task.Stop();
+  }
+  ASSERT_TRUE(WaitForIdle());
+  ASSERT_TRUE(fs::exists(folder / "mine.mp4"));
+  ASSERT_TRUE(fs::exists(folder / "theirs.mp4"));
+  fs::remove(folder / "theirs.mp4");
+  std::ofstream(folder / "theirs.mp4") << "somebody else's file";
+
+  Reopen();
+  ASSERT_EQ(Unfiled().Tasks().size(), 2u);
+  for (const auto& task : Unfiled().Tasks()) ASSERT_TRUE(task->Start());
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Sql("select Converting from conversions order by ID"), "0\n1\n");
+  EXPECT_NEAR(ProbeMedia(folder / "mine.mp4").Stream("video").duration, 60.0, 0.5);
+  EXPECT_EQ(ReadWholeFile(folder / "theirs.mp4"), "somebody else's file");
+  ASSERT_EQ(Unfiled().Tasks().size(), 1u);
+  EXPECT_NE(Unfiled().Tasks()[0]->Log().back().find("目标文件已存在"), std::string::npos);
+}
+
 TEST(TaskClaimStore, AnOlderFileOpensUnchangedAndGetsTheClaimTable) {
   const fs::path home = UseFreshConfigHome("claims-old");
   const std::string folder = GetAppDataFolder();
