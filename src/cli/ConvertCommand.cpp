@@ -130,7 +130,7 @@ TProbedMedia SourceStreams(const TConversionSettings& settings) {
 }
 
 void ApplyTracks(TConversionSettings& settings, const TTrackChoice& tracks) {
-  if (tracks.audio.empty() && tracks.subtitle.empty()) return;
+  if (!tracks.ChoosesAnything()) return;
   const TProbedMedia source = tracks.NamesATrack() ? SourceStreams(settings) : TProbedMedia{};
   ApplyTrackChoice(settings.ConvertOptions(), tracks, source, settings.TargetFile());
 }

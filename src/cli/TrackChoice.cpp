@@ -45,7 +45,7 @@ const TProbedStream* AutomaticTrack(const TProbedMedia& source, const std::strin
                                subtitles.SubtitleCodecName().empty();
   for (const TProbedStream& stream : source.streams) {
     if (stream.kind != kind) continue;
-    if (default_encoder && !DefaultSubtitleEncoderWrites(format, stream)) continue;
+    if (default_encoder && !DefaultSubtitleEncoderWrites(format, stream.codec_id)) continue;
     return &stream;
   }
   return nullptr;
@@ -56,7 +56,7 @@ void ProvideSubtitleStream(TAVConvertOptions& options, const TProbedStream& chos
                            const AVOutputFormat* format) {
   TSubtitleOptions& subtitles = options.SubtitleOptions();
   if (subtitles.SubtitleStreamCopy() || !subtitles.SubtitleCodecName().empty()) return;
-  if (DefaultSubtitleEncoderWrites(format, chosen)) return;
+  if (DefaultSubtitleEncoderWrites(format, chosen.codec_id)) return;
   if (!FormatCanHold(format, chosen)) {
     throw EUsageError(fmt::format("the {} container cannot hold subtitle track {} ({})",
                                   format->name, chosen.track, chosen.codec));
@@ -64,10 +64,41 @@ void ProvideSubtitleStream(TAVConvertOptions& options, const TProbedStream& chos
   subtitles.SetSubtitleStreamCopy(true);
 }
 
+// Every audio track of the source, for --all-audio: the container must keep
+// several (when the source has several) and hold each copied one.
+std::vector<const TProbedStream*> AllAudioTracks(const TProbedMedia& source,
+                                                 const TAVConvertOptions& options,
+                                                 const AVOutputFormat* format) {
+  std::vector<const TProbedStream*> tracks;
+  for (const TProbedStream& stream : source.streams) {
+    if (stream.kind == "audio") tracks.push_back(&stream);
+  }
+  if (tracks.size() > 1 && !FormatHoldsSeveralAudioTracks(format)) {
+    throw EUsageError(fmt::format(
+        "the {} container keeps one audio track and the source has {}: choose one with "
+        "--audio-track N, or convert into a container such as .mkv or .mp4",
+        format->name, tracks.size()));
+  }
+  if (options.AudioOptions().AudioStreamCopy()) {
+    for (const TProbedStream* track : tracks) {
+      if (!FormatCanHold(format, *track)) {
+        throw EUsageError(fmt::format("the {} container cannot hold audio track {} ({})",
+                                      format->name, track->track, track->codec));
+      }
+    }
+  }
+  return tracks;
+}
+
 }  // namespace
 
 bool TTrackChoice::NamesATrack() const {
-  return (!audio.empty() && audio != "none") || (!subtitle.empty() && subtitle != "none");
+  return all_audio || (!audio.empty() && audio != "none") ||
+         (!subtitle.empty() && subtitle != "none");
+}
+
+bool TTrackChoice::ChoosesAnything() const {
+  return all_audio || !audio.empty() || !subtitle.empty();
 }
 
 void AddTrackOptions(CLI::App& command, TTrackChoice& choice) {
@@ -76,15 +107,20 @@ void AddTrackOptions(CLI::App& command, TTrackChoice& choice) {
   command.add_option("--subtitle-track", choice.subtitle,
                      "Keep this subtitle track of the source (1 = the first; profiles leave "
                      "subtitles out otherwise), or none");
+  command.add_flag("--all-audio", choice.all_audio,
+                   "Keep every audio track of the source (containers such as .mkv, .mp4, .avi)");
 }
 
 void ApplyTrackChoice(TAVConvertOptions& options, const TTrackChoice& choice,
                       const TProbedMedia& source, const std::string& target) {
+  if (choice.all_audio && !choice.audio.empty()) {
+    throw EUsageError("--all-audio keeps every audio track: give no --audio-track with it");
+  }
   if (choice.audio == "none") options.AudioOptions().SetAudioDisable(true);
   if (choice.subtitle == "none") options.SubtitleOptions().SetSubtitleDisable(true);
   const int audio = TrackNumber(choice.audio, "audio", source);
   const int subtitle = TrackNumber(choice.subtitle, "subtitle", source);
-  if (audio == 0 && subtitle == 0) return;
+  if (audio == 0 && subtitle == 0 && !choice.all_audio) return;
 
   const AVOutputFormat* format = PlannedOutputFormat(options, target);
   if (format == nullptr) throw EUsageError("no container is known for the target " + target);
@@ -103,7 +139,13 @@ void ApplyTrackChoice(TAVConvertOptions& options, const TTrackChoice& choice,
   };
   TStrings maps;
   if (plan.video) maps.push_back(fmt::format("0={}", chosen("video", 0)->index));
-  if (plan.audio) maps.push_back(fmt::format("0={}", chosen("audio", audio)->index));
+  if (plan.audio && choice.all_audio) {
+    for (const TProbedStream* track : AllAudioTracks(source, options, format)) {
+      maps.push_back(fmt::format("0={}", track->index));
+    }
+  } else if (plan.audio) {
+    maps.push_back(fmt::format("0={}", chosen("audio", audio)->index));
+  }
   if (plan.subtitle) maps.push_back(fmt::format("0={}", chosen("subtitle", subtitle)->index));
   options.SetStreamMaps(maps);
 }

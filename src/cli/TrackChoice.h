@@ -18,19 +18,23 @@ namespace veltrano::cli {
 struct TTrackChoice {
   std::string audio;     // "": the engine's choice; "none"; or a track number from 1
   std::string subtitle;  // the same for subtitles
+  bool all_audio = false;  // every audio track, where the container keeps several
 
   bool NamesATrack() const;
+  bool ChoosesAnything() const;
 };
 
 void AddTrackOptions(CLI::App& command, TTrackChoice& choice);
 
 // Applies `choice` to `options` for a conversion of `source` into `target`:
 // "none" switches the kind off; a number maps that track (and the other
-// output streams to what the engine would take). A chosen subtitle track
+// output streams to what the engine would take); all audio maps every
+// audio track, one output stream each. A chosen subtitle track
 // goes out even when a profile switched subtitles off; one that the
 // target's own subtitle encoder cannot write is copied when the container
 // can hold it. Throws EUsageError for a track the source lacks or
-// the target cannot hold.
+// the target cannot hold, and for several audio tracks that the target's
+// container cannot keep.
 void ApplyTrackChoice(TAVConvertOptions& options, const TTrackChoice& choice,
                       const TProbedMedia& source, const std::string& target);
 

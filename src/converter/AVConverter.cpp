@@ -17,6 +17,15 @@ extern "C" {
 
 namespace veltrano {
 
+void TakeAudioParameters(TStreamParameters& parameters, const AVCodecContext* decoder) {
+  parameters.channel_layout = decoder->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
+                                  ? static_cast<int64_t>(decoder->ch_layout.u.mask)
+                                  : 0;
+  parameters.audio_channels = decoder->ch_layout.nb_channels;
+  parameters.audio_sample_rate = decoder->sample_rate;
+  parameters.audio_sample_fmt = decoder->sample_fmt;
+}
+
 AVMediaType ToAVMediaType(TMediaKind kind) {
   switch (kind) {
     case TMediaKind::Video: return AVMEDIA_TYPE_VIDEO;

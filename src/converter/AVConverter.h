@@ -222,12 +222,12 @@ class TAVConverter {
 
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
-  TStreamParameters OutputParameters() const;
-  void DecideStreamKinds(const AVOutputFormat* format, bool& video, bool& audio,
-                         bool& subtitle) const;
+  TStreamParameters OutputParameters(const TStreamParameters& source) const;
+  std::vector<const AVCodecContext*> MappedAudioTracks(size_t first_map) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
                             const AVCodec* encoder);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateSubtitleStream(TOutputFile& file, int n);
   void ApplyMuxerSettings(TOutputFile& file);

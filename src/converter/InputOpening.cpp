@@ -224,12 +224,7 @@ void TAVConverter::ReadDecoderParameters(int n) {
       case AVMEDIA_TYPE_AUDIO:
         CopyTemplateOptions(dec.get(), run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get(),
                             AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        run_->source.channel_layout = dec->ch_layout.order == AV_CHANNEL_ORDER_NATIVE
-                                          ? static_cast<int64_t>(dec->ch_layout.u.mask)
-                                          : 0;
-        run_->source.audio_channels = dec->ch_layout.nb_channels;
-        run_->source.audio_sample_rate = dec->sample_rate;
-        run_->source.audio_sample_fmt = dec->sample_fmt;
+        TakeAudioParameters(run_->source, dec.get());
         if (FConvertOptions.AudioOptions().AudioDisable()) st->discard = AVDISCARD_ALL;
         break;
       case AVMEDIA_TYPE_VIDEO:

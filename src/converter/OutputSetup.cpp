@@ -23,6 +23,7 @@ extern "C" {
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
 #include "converter/SafeOutputs.h"
+#include "converter/StreamPlan.h"
 
 namespace veltrano {
 namespace {
@@ -56,44 +57,33 @@ std::string IsoTimeUtc(int64_t microseconds) {
   return fmt::format("{}.{:06}Z", text, microseconds % 1000000);
 }
 
-// The text or picture nature of a subtitle codec.
-int SubtitleNature(AVCodecID id) {
-  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
-  return descriptor != nullptr ? descriptor->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB)
-                               : 0;
-}
-
 const AVCodec* DefaultSubtitleEncoder(const AVOutputFormat* format, const std::string& name) {
   const AVCodecID id = av_guess_codec(format, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_SUBTITLE);
   return id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
 }
 
-// True when the format's own subtitle encoder exists and can write some
-// subtitle stream of the inputs (text to text, pictures to pictures).
-bool DefaultSubtitleEncoderFits(const AVOutputFormat* format, const std::vector<TInputFile>& inputs) {
-  const AVCodec* encoder = avcodec_find_encoder(format->subtitle_codec);
-  if (encoder == nullptr) return false;
-  if (inputs.empty()) return true;
+// The kinds of streams the opened inputs hold, as the stream plan reads them.
+TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
+  TSourceStreams streams;
   for (const TInputFile& input : inputs) {
     for (unsigned i = 0; i < input.ctx->nb_streams; ++i) {
       const AVCodecParameters* par = input.ctx->streams[i]->codecpar;
-      if (par->codec_type == AVMEDIA_TYPE_SUBTITLE &&
-          (SubtitleNature(par->codec_id) & SubtitleNature(encoder->id)) != 0) {
-        return true;
-      }
+      streams.video |= par->codec_type == AVMEDIA_TYPE_VIDEO;
+      streams.audio |= par->codec_type == AVMEDIA_TYPE_AUDIO;
+      if (par->codec_type == AVMEDIA_TYPE_SUBTITLE) streams.subtitle_codecs.push_back(par->codec_id);
     }
   }
-  return false;
+  return streams;
 }
 
 }  // namespace
 
 // The sizes and formats of an output: the source's, with what the options
 // ask for instead. The run's record of the source stays as it is.
-TStreamParameters TAVConverter::OutputParameters() const {
+TStreamParameters TAVConverter::OutputParameters(const TStreamParameters& source) const {
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   const TVideoOptions& video = FConvertOptions.VideoOptions();
-  TStreamParameters out = run_->source;
+  TStreamParameters out = source;
   if (audio.AudioChannels() != 0) out.audio_channels = audio.AudioChannels();
   if (audio.AudioSampleRate() != 0) out.audio_sample_rate = audio.AudioSampleRate();
   if (audio.AudioSampleFmt() != sfAuto)
@@ -120,7 +110,7 @@ TStreamParameters TAVConverter::OutputParameters() const {
 void TAVConverter::OpenOutputFile(int n) {
   VEL_ASSERT(n >= 0 && n < static_cast<int>(FOutputFiles.size()));
   const std::string& name = FOutputFiles[n];
-  const TStreamParameters parameters = OutputParameters();
+  const TStreamParameters parameters = OutputParameters(run_->source);
 
   // The format guessed for the first output serves every later one.
   if (run_->output_format == nullptr) run_->output_format = OutputFormatFor(name, nullptr);
@@ -143,13 +133,11 @@ void TAVConverter::OpenOutputFile(int n) {
   }
   AVFormatContext* ctx = file.ctx.get();
 
-  bool want_video = false;
-  bool want_audio = false;
-  bool want_subtitle = false;
-  DecideStreamKinds(format, want_video, want_audio, want_subtitle);
-  if (want_video) CreateVideoStream(file, n, parameters);
-  if (want_audio) CreateAudioStream(file, n, parameters);
-  if (want_subtitle) CreateSubtitleStream(file, n);
+  const TOutputStreamPlan plan =
+      PlanOutputStreams(FConvertOptions, format, SourceStreamsOf(run_->input_files));
+  if (plan.video) CreateVideoStream(file, n, parameters);
+  if (plan.audio) CreateAudioStreams(file, n, parameters);
+  if (plan.subtitle) CreateSubtitleStream(file, n);
 
   if (FConvertOptions.RecTimestamp() != 0) {
     av_dict_set(&ctx->metadata, "creation_time",
@@ -182,40 +170,6 @@ const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
     return FindCodecByName(replacement, static_cast<AVMediaType>(kind), true);
   }
   return FindCodecByName(name, static_cast<AVMediaType>(kind), true);
-}
-
-void TAVConverter::DecideStreamKinds(const AVOutputFormat* format, bool& video, bool& audio,
-                                     bool& subtitle) const {
-  const TAudioOptions& a = FConvertOptions.AudioOptions();
-  const TVideoOptions& v = FConvertOptions.VideoOptions();
-  const TSubtitleOptions& s = FConvertOptions.SubtitleOptions();
-  video = format->video_codec != AV_CODEC_ID_NONE || v.VideoStreamCopy() ||
-          !v.EncoderVideoCodecName().empty();
-  audio = format->audio_codec != AV_CODEC_ID_NONE || a.AudioStreamCopy() ||
-          !a.EncoderAudioCodecName().empty();
-  // Without a named encoder, subtitles go out only when the format's own
-  // subtitle encoder can write what the source holds (text or pictures).
-  subtitle = s.SubtitleStreamCopy() || !s.SubtitleCodecName().empty() ||
-             (format->subtitle_codec != AV_CODEC_ID_NONE && DefaultSubtitleEncoderFits(format, run_->input_files));
-  if (!run_->input_files.empty()) {
-    bool has_video = false;
-    bool has_audio = false;
-    bool has_subtitle = false;
-    for (const TInputFile& input : run_->input_files) {
-      for (unsigned i = 0; i < input.ctx->nb_streams; ++i) {
-        const AVMediaType type = input.ctx->streams[i]->codecpar->codec_type;
-        has_video |= type == AVMEDIA_TYPE_VIDEO;
-        has_audio |= type == AVMEDIA_TYPE_AUDIO;
-        has_subtitle |= type == AVMEDIA_TYPE_SUBTITLE;
-      }
-    }
-    video &= has_video;
-    audio &= has_audio;
-    subtitle &= has_subtitle;
-  }
-  video &= !v.VideoDisable();
-  audio &= !a.AudioDisable();
-  subtitle &= !s.SubtitleDisable();
 }
 
 AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
@@ -314,6 +268,42 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
     if (v.Pass() == 2) c->flags |= AV_CODEC_FLAG_PASS2;
   }
   if (!IsBlank(v.VideoLanguage())) av_dict_set(&st->metadata, "language", v.VideoLanguage().c_str(), 0);
+}
+
+// The audio streams of output n: with stream maps, one per map at the audio
+// place of the output that names an audio stream (several tracks kept),
+// each with its own track's channels and rate unless the options set them;
+// else one, from the source's record.
+void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out) {
+  size_t streams_so_far = 0;  // the current output's included
+  for (const TOutputFile& earlier : run_->output_files) streams_so_far += earlier.ctx->nb_streams;
+  const std::vector<const AVCodecContext*> tracks = MappedAudioTracks(streams_so_far);
+  if (tracks.empty()) {
+    CreateAudioStream(file, n, out);
+    return;
+  }
+  for (const AVCodecContext* track : tracks) {
+    TStreamParameters source = run_->source;
+    TakeAudioParameters(source, track);
+    CreateAudioStream(file, n, OutputParameters(source));
+  }
+}
+
+// The decoders of the audio streams that the stream maps from `first_map`
+// on name, up to the first map that names something else.
+std::vector<const AVCodecContext*> TAVConverter::MappedAudioTracks(size_t first_map) const {
+  std::vector<const AVCodecContext*> tracks;
+  const std::vector<TStreamMap>& maps = run_->stream_maps;
+  for (size_t i = first_map; i < maps.size(); ++i) {
+    const TStreamMap& map = maps[i];
+    if (map.file_index < 0 || map.file_index >= static_cast<int>(run_->input_files.size())) break;
+    const TInputFile& input = run_->input_files[map.file_index];
+    if (map.stream_index < 0 || map.stream_index >= static_cast<int>(input.ctx->nb_streams)) break;
+    const AVCodecContext* decoder = input.decoders[map.stream_index].get();
+    if (decoder == nullptr || decoder->codec_type != AVMEDIA_TYPE_AUDIO) break;
+    tracks.push_back(decoder);
+  }
+  return tracks;
 }
 
 void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {

@@ -57,6 +57,10 @@ struct TStreamParameters {
   AVRational frame_rate{0, 1};   // the rate the output runs at
 };
 
+// `parameters` with the audio fields of a decoder's stream (its channels,
+// layout, rate and sample format).
+void TakeAudioParameters(TStreamParameters& parameters, const AVCodecContext* decoder);
+
 // An opened input: the demuxer and one decoder context per stream (the
 // stream's decoder, opened only if some output needs decoding).
 struct TInputFile {

@@ -1,5 +1,9 @@
 #include "converter/StreamPlan.h"
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -15,11 +19,14 @@ int SubtitleNature(int codec_id) {
              : 0;
 }
 
-bool AnyDefaultSubtitleEncoderFits(const AVOutputFormat* format, const TProbedMedia& source) {
+TSourceStreams SourceStreamsOf(const TProbedMedia& source) {
+  TSourceStreams streams;
   for (const TProbedStream& stream : source.streams) {
-    if (stream.kind == "subtitle" && DefaultSubtitleEncoderWrites(format, stream)) return true;
+    streams.video |= stream.kind == "video";
+    streams.audio |= stream.kind == "audio";
+    if (stream.kind == "subtitle") streams.subtitle_codecs.push_back(stream.codec_id);
   }
-  return false;
+  return streams;
 }
 
 }  // namespace
@@ -37,9 +44,9 @@ const AVOutputFormat* PlannedOutputFormat(const TAVConvertOptions& options,
   return format;
 }
 
-bool DefaultSubtitleEncoderWrites(const AVOutputFormat* format, const TProbedStream& stream) {
+bool DefaultSubtitleEncoderWrites(const AVOutputFormat* format, int codec_id) {
   const AVCodec* encoder = avcodec_find_encoder(format->subtitle_codec);
-  return encoder != nullptr && (SubtitleNature(stream.codec_id) & SubtitleNature(encoder->id)) != 0;
+  return encoder != nullptr && (SubtitleNature(codec_id) & SubtitleNature(encoder->id)) != 0;
 }
 
 bool FormatCanHold(const AVOutputFormat* format, const TProbedStream& stream) {
@@ -47,24 +54,39 @@ bool FormatCanHold(const AVOutputFormat* format, const TProbedStream& stream) {
                               FF_COMPLIANCE_NORMAL) == 1;
 }
 
-TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
-                                    const TProbedMedia& source) {
+bool FormatHoldsSeveralAudioTracks(const AVOutputFormat* format) {
+  static constexpr std::array<std::string_view, 19> kFilmContainers = {
+      "matroska", "webm", "mp4",  "mov", "ipod",   "psp", "3gp", "3g2", "avi", "asf",
+      "asf_stream", "mpeg", "vob", "dvd", "svcd", "vcd", "mpegts", "nut", "ogg"};
+  return format != nullptr && std::find(kFilmContainers.begin(), kFilmContainers.end(),
+                                        std::string_view(format->name)) != kFilmContainers.end();
+}
+
+TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options,
+                                    const AVOutputFormat* format, const TSourceStreams& source) {
   TOutputStreamPlan plan;
-  const AVOutputFormat* format = PlannedOutputFormat(options, target);
   if (format == nullptr) return plan;
   const TAudioOptions& a = options.AudioOptions();
   const TVideoOptions& v = options.VideoOptions();
   const TSubtitleOptions& s = options.SubtitleOptions();
+  const bool default_subtitles_fit =
+      std::any_of(source.subtitle_codecs.begin(), source.subtitle_codecs.end(),
+                  [format](int codec) { return DefaultSubtitleEncoderWrites(format, codec); });
   plan.video = (format->video_codec != AV_CODEC_ID_NONE || v.VideoStreamCopy() ||
                 !v.EncoderVideoCodecName().empty()) &&
-               source.TrackCount("video") > 0 && !v.VideoDisable();
+               source.video && !v.VideoDisable();
   plan.audio = (format->audio_codec != AV_CODEC_ID_NONE || a.AudioStreamCopy() ||
                 !a.EncoderAudioCodecName().empty()) &&
-               source.TrackCount("audio") > 0 && !a.AudioDisable();
+               source.audio && !a.AudioDisable();
   plan.subtitle = (s.SubtitleStreamCopy() || !s.SubtitleCodecName().empty() ||
-                   AnyDefaultSubtitleEncoderFits(format, source)) &&
-                  source.TrackCount("subtitle") > 0 && !s.SubtitleDisable();
+                   default_subtitles_fit) &&
+                  !source.subtitle_codecs.empty() && !s.SubtitleDisable();
   return plan;
+}
+
+TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
+                                    const TProbedMedia& source) {
+  return PlanOutputStreams(options, PlannedOutputFormat(options, target), SourceStreamsOf(source));
 }
 
 }  // namespace veltrano

@@ -1,15 +1,16 @@
 // Which output streams a conversion will have, known before it runs: stream
 // maps name the source of each output stream in the order the engine
 // creates them (video, audio, subtitle), so whoever writes maps must know
-// that order. The rule is the engine's own: a kind goes out when the target
-// format has an encoder for it or the options name one or copy it, the
-// source has a stream of that kind and the options do not switch it off;
-// subtitles without a named encoder only when the format's own subtitle
-// encoder can write one of the source's subtitle streams (text to text,
-// pictures to pictures).
+// that order. The engine decides with the same rule when it sets up an
+// output: a kind goes out when the target format has an encoder for it or
+// the options name one or copy it, the source has a stream of that kind and
+// the options do not switch it off; subtitles without a named encoder only
+// when the format's own subtitle encoder can write one of the source's
+// subtitle streams (text to text, pictures to pictures).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "converter/AVOptions.h"
 #include "converter/AVProbe.h"
@@ -24,20 +25,33 @@ struct TOutputStreamPlan {
   bool subtitle = false;
 };
 
+// What the source offers: its stream kinds and its subtitle codecs.
+struct TSourceStreams {
+  bool video = false;
+  bool audio = false;
+  std::vector<int> subtitle_codecs;  // AVCodecID of every subtitle stream
+};
+
 // The output format a conversion into `target` uses: the options' format
 // when they name one, else the one the target's name suggests (a numbered
 // name means one picture per file). nullptr when neither is known.
 const AVOutputFormat* PlannedOutputFormat(const TAVConvertOptions& options,
                                           const std::string& target);
 
+TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options,
+                                    const AVOutputFormat* format, const TSourceStreams& source);
 TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
                                     const TProbedMedia& source);
 
-// True when the format's default subtitle encoder can write the subtitle
-// stream `stream` (text to text, pictures to pictures).
-bool DefaultSubtitleEncoderWrites(const AVOutputFormat* format, const TProbedStream& stream);
+// True when the format's default subtitle encoder can write a subtitle
+// stream of codec `codec_id` (text to text, pictures to pictures).
+bool DefaultSubtitleEncoderWrites(const AVOutputFormat* format, int codec_id);
 
 // True when the format can hold `stream` as it is (a stream copy).
 bool FormatCanHold(const AVOutputFormat* format, const TProbedStream& stream);
+
+// True when files of the format keep several audio tracks that players
+// offer to choose from (film containers), false for single-track formats.
+bool FormatHoldsSeveralAudioTracks(const AVOutputFormat* format);
 
 }  // namespace veltrano

@@ -286,6 +286,32 @@ TEST_F(CommandLine, TracksAreChosenByTheirNumberAsProbeListsThem) {
       << third.output;
 }
 
+TEST_F(CommandLine, AllAudioKeepsEveryTrackWithItsOwnSoundWhereTheContainerCan) {
+  const std::string clip = ShellQuote(test::MultiTrackClip().string());
+  const test::TCommandResult all =
+      Cli("convert -q " + clip + " all.mkv --all-audio --option VideoOptions.VideoStreamCopy=1" +
+          " --option AudioOptions.EncoderAudioCodecName=aac");
+  ASSERT_EQ(all.exit_code, 0) << all.output;
+  std::vector<test::TStreamInfo> audio;
+  for (const auto& stream : ProbeMedia(In("all.mkv")).streams) {
+    if (stream.kind == "audio") audio.push_back(stream);
+  }
+  ASSERT_EQ(audio.size(), 2u);
+  EXPECT_EQ(audio[0].language, "eng");
+  EXPECT_EQ(audio[0].sample_rate, 44100);
+  EXPECT_EQ(audio[0].channels, 1);
+  EXPECT_EQ(audio[1].language, "fra");
+  EXPECT_EQ(audio[1].sample_rate, 22050);
+  EXPECT_EQ(audio[1].channels, 2);
+  for (const auto& track : audio) EXPECT_NEAR(track.duration, 2.0, 0.2);  // AAC frames pad the end
+
+  const test::TCommandResult song = Cli("settings " + clip + " song.mp3 --all-audio");
+  EXPECT_EQ(song.exit_code, 2);
+  EXPECT_TRUE(Has(song.output, "the mp3 container keeps one audio track and the source has 2"))
+      << song.output;
+  EXPECT_EQ(Cli("settings " + clip + " x.mkv --all-audio --audio-track 1").exit_code, 2);
+}
+
 TEST_F(CommandLine, VersionNamesTheMediaLibrary) {
   const test::TCommandResult version = Cli("--version");
   EXPECT_EQ(version.exit_code, 0);
