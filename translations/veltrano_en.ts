@@ -875,6 +875,10 @@
         <source>音频声道</source>
         <translation>Channels</translation>
     </message>
+    <message>
+        <source>与源相同</source>
+        <translation>Same as source</translation>
+    </message>
 </context>
 <context>
     <name>veltrano::gui::TRunCommands</name>

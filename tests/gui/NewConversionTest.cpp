@@ -64,13 +64,14 @@ TEST_F(NewConversion, CategoryListsItsProfilesAndTheFrameShowsTheChosenOne) {
   auto* list = Child<QComboBox>(wizard.get(), "cbbProfile");
   EXPECT_EQ(categories->currentText(), QStringLiteral("视频"));
   EXPECT_EQ(list->currentText(), QStringLiteral("Matroska Video"));
+  EXPECT_EQ(LabelText(wizard.get(), "lblFrameSize"), QStringLiteral("与源相同"));
 
   Choose(*wizard, QStringLiteral("手机和3gp"), QStringLiteral("3GPP"));
   EXPECT_EQ(Entries(list), (QStringList{"3GPP", "3GPP2", "3GPP2 High Quality"}));
   EXPECT_EQ(wizard->CurrentProfile()->Description(), "3GPP");
   EXPECT_EQ(LabelText(wizard.get(), "lblFrameSize"), QStringLiteral("176x144"));
   EXPECT_EQ(LabelText(wizard.get(), "lblVideoEncoder"), QStringLiteral("H263"));
-  EXPECT_EQ(LabelText(wizard.get(), "lblFrameRate"), QStringLiteral("0.00"));
+  EXPECT_EQ(LabelText(wizard.get(), "lblFrameRate"), QStringLiteral("与源相同"));
   EXPECT_EQ(LabelText(wizard.get(), "lblVideoBitrate"), QStringLiteral("128"));
   EXPECT_EQ(LabelText(wizard.get(), "lblAudioEncoder"), QStringLiteral("AMR_NB"));
   EXPECT_EQ(LabelText(wizard.get(), "lblChannels"), QStringLiteral("mono"));
