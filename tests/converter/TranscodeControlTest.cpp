@@ -47,7 +47,7 @@ TEST(StreamMapping, MapErrorsEndTheRunWithTheirMessages) {
   };
   const std::vector<TCase> cases{
       {{"0=5", "0=1"}, "Could not find input stream #0.5"},
-      {{"0=0", "0=1", "0=1"}, "Number of stream maps must match number of output streams"},
+      {{"0=0", "0=1", "0=0"}, "Number of stream maps must match number of output streams"},
       {{"0=1", "0=0"}, "Codec type mismatch for mapping #0.1 -> #0.0"},
       {{"1=0", "0=1"}, "Could not find input stream #1.0"},
   };
