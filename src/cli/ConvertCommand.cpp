@@ -191,7 +191,7 @@ void FillDvdSource(TConversionSettings& settings, const TDvdSourceOptions& dvd) 
   // Opening the range checks it and gives the name a title stream is known
   // by; the stream itself is not kept: a run opens its own.
   const std::string name = OpenDvdTitleStream(dvd.path, dvd.title, first, last, dvd.angle);
-  UnregisterStream(std::stoi(name.substr(name.find(':') + 1)));
+  ReleaseUnopenedStream(name);
   settings.SetSourceFile(name);
   settings.SetSourceType(TAVSourceType::stDvd);
   settings.SetDvdDriver(dvd.path);

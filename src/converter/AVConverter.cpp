@@ -13,6 +13,7 @@ extern "C" {
 #include "converter/ConvertThread.h"
 #include "converter/MessageBoxes.h"
 #include "converter/RunState.h"
+#include "converter/StreamProtocol.h"
 #include "converter/TranscodeState.h"
 
 namespace veltrano {
@@ -275,6 +276,9 @@ void TAVConverter::ReleaseRun(bool failed) {
     if (!failed && FState != csStopped) CheckCompletedOutputs();
   }
   run_.reset();
+  // A "stream:" input is handed to one run; one that failed before opening it
+  // must not keep its source (a disc) open.
+  for (const std::string& input : FInputFiles) ReleaseUnopenedStream(input);
   const bool stopped = FState == csStopped;
   FState = csNone;
   if (stopped) {

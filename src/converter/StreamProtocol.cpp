@@ -90,6 +90,15 @@ void UnregisterStream(int number) {
 
 bool IsStreamName(const std::string& name) { return name.rfind(kPrefix, 0) == 0; }
 
+void ReleaseUnopenedStream(const std::string& name) {
+  if (!IsStreamName(name)) return;
+  try {
+    UnregisterStream(ParseStreamNumber(name));
+  } catch (const EAVError&) {
+    // Not a number: nothing was registered under it.
+  }
+}
+
 int RegisteredStreamCount() {
   std::lock_guard lock(registry_mutex);
   return static_cast<int>(Registry().size());

@@ -40,6 +40,9 @@ int RegisterStream(std::unique_ptr<TStream> stream);
 std::string StreamName(int number);
 // Removes a stream that was registered but never opened and frees it.
 void UnregisterStream(int number);
+// Frees the stream of a "stream:N" name that was registered but never
+// opened; nothing for other names or for a stream that was opened.
+void ReleaseUnopenedStream(const std::string& name);
 // True for names of the form "stream:..." (the number is checked on open).
 bool IsStreamName(const std::string& name);
 // The SourcePath of the registered stream `name`; empty when the name is not

@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
+#include "support/DvdFixture.h"
 #include "support/MediaFixture.h"
 
 namespace veltrano {
@@ -36,6 +38,17 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// Every file under `folder` (by its relative name) with its bytes.
+std::map<std::string, std::string> FilesUnder(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      files[entry.path().lexically_relative(folder).string()] = Contents(entry.path());
+    }
+  }
+  return files;
+}
+
 class SafeOutputs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -47,10 +60,14 @@ class SafeOutputs : public ::testing::Test {
     clip.audio_codec = "libmp3lame";
     song_ = test::MakeClip(folder_ / "song.mp3", clip);
   }
-  // Runs `veltrano-cli convert ARGUMENTS` in the test folder, without a terminal.
+  // Runs `veltrano-cli ARGUMENTS` in the test folder, without a terminal,
+  // after the shell commands `prefix` (limits, say).
+  test::TCommandResult Run(const std::string& arguments, const std::string& prefix = "") const {
+    return test::RunCommand("cd " + ShellQuote(folder_.string()) + " && (" + prefix +
+                            ShellQuote(Cli()) + " " + arguments + " </dev/null)");
+  }
   test::TCommandResult Convert(const std::string& arguments) const {
-    return test::RunCommand("cd " + ShellQuote(folder_.string()) + " && " + ShellQuote(Cli()) +
-                            " convert " + arguments + " </dev/null");
+    return Run("convert " + arguments);
   }
   // The command line resolves names against the folder it runs in and says
   // the resolved name.
@@ -85,6 +102,38 @@ TEST_F(SafeOutputs, ASourceIsNeverItsOwnTarget) {
   EXPECT_TRUE(Has(result.output, "输出文件与源文件相同")) << result.output;
   EXPECT_EQ(Contents(song_), original);
   EXPECT_TRUE(fs::is_symlink(folder_ / "link.mp3"));
+}
+
+// A title's source is its whole disc: no file of it is a target, whichever
+// name the disc or the file goes by.
+TEST_F(SafeOutputs, NoFileOfADiscIsTheTargetOfItsTitle) {
+  const fs::path disc = folder_ / "disc";
+  fs::copy(test::SharedDvd().folder, disc, fs::copy_options::recursive);
+  fs::create_symlink(disc / "VIDEO_TS" / "VTS_01_1.VOB", folder_ / "title.vob");
+  std::vector<std::pair<std::string, std::string>> cases;  // the --dvd path, the target
+  for (const std::string dvd : {"disc", "disc/VIDEO_TS"}) {
+    cases.emplace_back(dvd, "disc/VIDEO_TS/VTS_01_1.VOB");
+    cases.emplace_back(dvd, "title.vob");
+  }
+  if (!test::SharedDvd().iso.empty()) {
+    fs::copy_file(test::SharedDvd().iso, folder_ / "disc.iso");
+    fs::create_symlink(folder_ / "disc.iso", folder_ / "image.vob");
+    cases.emplace_back("disc.iso", "image.vob");
+  }
+  const auto disc_before = FilesUnder(disc);
+  const std::string image_before = Contents(folder_ / "disc.iso");
+  const std::string copy =
+      " --option VideoOptions.VideoStreamCopy=1 --option AudioOptions.AudioStreamCopy=1";
+  for (const auto& [dvd, target] : cases) {
+    const auto result = Convert("--dvd " + dvd + " --title 1 " + ShellQuote(target) + " -y" + copy);
+    EXPECT_EQ(result.exit_code, 1) << dvd << " -> " << target << ": " << result.output;
+    EXPECT_TRUE(Has(result.output, "输出文件与源文件相同: " + In(target))) << result.output;
+  }
+  EXPECT_TRUE(FilesUnder(disc) == disc_before) << "a file of the disc changed or appeared";
+  EXPECT_TRUE(Contents(folder_ / "disc.iso") == image_before) << "the image changed";
+  EXPECT_TRUE(fs::is_symlink(folder_ / "title.vob"));
+  EXPECT_FALSE(fs::exists(folder_ / "title.vob.part"));
+  EXPECT_FALSE(fs::exists(folder_ / "image.vob.part"));
 }
 
 TEST_F(SafeOutputs, AnExistingTargetIsReplacedOnlyWhenAllowed) {
@@ -171,31 +220,89 @@ TEST_F(SafeOutputs, EncoderOptionsThatNameFilesAreRefused) {
   EXPECT_FALSE(fs::exists(folder_ / "b.mp4.part"));
 }
 
-// A full file system: a small tmpfs where the test may mount one, else a
-// file size limit for the process (the reason then reads "File too large").
-TEST_F(SafeOutputs, AFullDiskFailsWithTheReasonAndLeavesNothing) {
+// A small file system: a tmpfs mounted for the test where it may mount one,
+// else a limit of the file size for the commands run under Limit() (the
+// reason then reads "File too large"). Unmounted when it goes, whatever the
+// test's outcome.
+class TSmallDisk {
+ public:
+  TSmallDisk(const fs::path& folder, int kilobytes)
+      : folder_(folder), kilobytes_(std::to_string(kilobytes)) {
+    fs::create_directory(folder_);
+    mounted_ = test::RunCommand("mount -t tmpfs -o size=" + kilobytes_ + "k tmpfs " +
+                                ShellQuote(folder_.string()) + " 2>/dev/null")
+                   .exit_code == 0;
+  }
+  ~TSmallDisk() {
+    if (mounted_) test::RunCommand("umount " + ShellQuote(folder_.string()));
+  }
+  TSmallDisk(const TSmallDisk&) = delete;
+  TSmallDisk& operator=(const TSmallDisk&) = delete;
+
+  // Shell commands that make the disk's room the limit where nothing is mounted.
+  std::string Limit() const {
+    return mounted_ ? "" : "trap '' XFSZ; ulimit -f " + kilobytes_ + "; ";
+  }
+  // Why a write beyond the room fails.
+  std::string Reason() const { return mounted_ ? "No space left on device" : "File too large"; }
+
+ private:
+  fs::path folder_;
+  std::string kilobytes_;
+  bool mounted_ = false;
+};
+
+// Audio that takes far more room than a small disk has.
+fs::path LongWav(const fs::path& folder) {
   test::TClip clip;
   clip.video = false;
   clip.seconds = 60;
   clip.audio_codec = "pcm_s16le";
-  const fs::path wav = test::MakeClip(folder_ / "long.wav", clip);
+  return test::MakeClip(folder / "long.wav", clip);
+}
+
+TEST_F(SafeOutputs, AFullDiskFailsWithTheReasonAndLeavesNothing) {
+  LongWav(folder_);
   const fs::path small = folder_ / "small";
-  fs::create_directory(small);
-  const bool mounted = test::RunCommand("mount -t tmpfs -o size=256k tmpfs " +
-                                        ShellQuote(small.string()) + " 2>/dev/null")
-                           .exit_code == 0;
-  const std::string limit = mounted ? "" : "trap '' XFSZ; ulimit -f 256; ";
+  const TSmallDisk disk(small, 256);
   const auto result =
-      test::RunCommand("cd " + ShellQuote(folder_.string()) + " && (" + limit + ShellQuote(Cli()) +
-                       " convert long.wav small/out.wav --option "
-                       "AudioOptions.EncoderAudioCodecName=pcm_s16le </dev/null)");
-  if (mounted) test::RunCommand("umount " + ShellQuote(small.string()));
+      Run("convert long.wav small/out.wav --option AudioOptions.EncoderAudioCodecName=pcm_s16le",
+          disk.Limit());
   EXPECT_EQ(result.exit_code, 1) << result.output;
-  EXPECT_TRUE(Has(result.output, "small/out.wav: " + std::string(mounted ? "No space left on device"
-                                                                         : "File too large")))
-      << result.output;
+  EXPECT_TRUE(Has(result.output, "small/out.wav: " + disk.Reason())) << result.output;
   EXPECT_FALSE(fs::exists(small / "out.wav"));
   EXPECT_FALSE(fs::exists(small / "out.wav.part"));
+}
+
+// Two tasks of one `queue run` convert at once; the one whose disk fills
+// fails alone, and the other goes on to a complete output.
+TEST_F(SafeOutputs, AFullDiskFailsOnlyItsOwnConversion) {
+  LongWav(folder_);
+  test::TClip spec = test::VideoClipSpec("mpeg4", "320x240");
+  spec.seconds = 6;
+  test::MakeClip(folder_ / "clip.mkv", spec);
+  const fs::path small = folder_ / "small";
+  const TSmallDisk disk(small, 4096);
+  const auto full = Run("queue add long.wav --profile wav --target " + In("small/out.wav"));
+  ASSERT_EQ(full.exit_code, 0) << full.output;
+  const auto good = Run("queue add clip.mkv --profile iphone-h264 --target " + In("good.mp4"));
+  ASSERT_EQ(good.exit_code, 0) << good.output;
+
+  const auto run = Run("queue run", disk.Limit());
+  EXPECT_EQ(run.exit_code, 1) << run.output;
+  const size_t failed = run.output.find("Failed task 1: ");
+  const size_t converted = run.output.find("Converted task 2: " + In("good.mp4"));
+  ASSERT_NE(failed, std::string::npos) << run.output;
+  ASSERT_NE(converted, std::string::npos) << run.output;
+  EXPECT_LT(failed, converted) << "the two conversions did not overlap: " << run.output;
+  EXPECT_TRUE(Has(run.output.substr(failed, converted - failed), disk.Reason())) << run.output;
+  EXPECT_TRUE(Has(run.output, "1 converted, 1 failed")) << run.output;
+  EXPECT_FALSE(fs::exists(small / "out.wav"));
+  EXPECT_FALSE(fs::exists(small / "out.wav.part"));
+  EXPECT_FALSE(fs::exists(folder_ / "good.mp4.part"));
+  const auto played = ProbeMedia(folder_ / "good.mp4");
+  EXPECT_EQ(played.Stream("video").codec, "h264");
+  EXPECT_NEAR(played.Stream("video").duration, 6.0, 0.1);
 }
 
 TEST_F(SafeOutputs, TheCheckAfterAConversionWarnsOfAShortOutput) {

@@ -1,13 +1,19 @@
 // The rules that keep outputs from destroying files: when an output touches
-// a source, and how a finished work file takes its name.
+// a source, and how a finished work file takes its name; and a run that the
+// first rule refuses.
 #include "converter/SafeOutputs.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "converter/AVError.h"
+#include "converter/DvdStream.h"
+#include "converter/StreamProtocol.h"
+#include "support/DvdFixture.h"
+#include "support/EngineHarness.h"
 #include "support/MediaFixture.h"
 
 namespace veltrano {
@@ -21,6 +27,11 @@ std::string Text(const fs::path& file) {
   std::string text;
   std::getline(in, text);
   return text;
+}
+
+std::string Bytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(SafeOutputRules, AnOutputTouchesItsSourceByAnyNameAndADiscByItsFiles) {
@@ -80,6 +91,23 @@ TEST(SafeOutputRules, AWorkFileTakesItsNameOnlyWhereNothingIsLost) {
   EXPECT_EQ(Text(folder / "img002.png"), "2");
   EXPECT_FALSE(fs::exists(work.parent_path()));
   RemoveWorkFiles(target, false);  // nothing there: nothing happens
+}
+
+// A run of a DVD title refused for writing onto its disc opens nothing: the
+// disc's file is untouched and the title stream handed to it is not kept.
+TEST(SafeOutputRuns, ATitleIsNeverWrittenOntoItsDisc) {
+  const fs::path disc = MakeTempFolder("disc-target") / "disc";
+  fs::copy(test::SharedDvd().folder, disc, fs::copy_options::recursive);
+  const fs::path vob = disc / "VIDEO_TS" / "VTS_01_1.VOB";
+  const std::string before = Bytes(vob);
+  const int streams = RegisteredStreamCount();
+  const auto result = test::ConvertFiles({OpenDvdTitleStream(disc.string(), 1)}, {vob.string()},
+                                         [](TAVConverter& c) { c.SetOverwrite(true); });
+  ASSERT_TRUE(result.ended);
+  EXPECT_EQ(result.error, "输出文件与源文件相同: " + vob.string());
+  EXPECT_TRUE(Bytes(vob) == before) << "the disc's file changed";
+  EXPECT_FALSE(fs::exists(vob.string() + ".part"));
+  EXPECT_EQ(RegisteredStreamCount(), streams);
 }
 
 }  // namespace

@@ -108,6 +108,7 @@ fs::path MakeClip(const fs::path& path, const TClip& clip) {
            ShellQuote("testsrc2=size=" + clip.size + ":rate=" + clip.rate + ":duration=" + seconds);
   }
   if (clip.audio) {
+    if (clip.audio_delay != 0) cmd += " -itsoffset " + std::to_string(clip.audio_delay);
     cmd += " -f lavfi -i " + ShellQuote("sine=frequency=440:sample_rate=" +
                                         std::to_string(clip.sample_rate) + ":duration=" + seconds);
   }

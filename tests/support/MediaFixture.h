@@ -27,6 +27,7 @@ struct TClip {
   int sample_rate = 44100;
   int channels = 2;
   std::string audio_codec;  // empty: the container's default
+  double audio_delay = 0;   // seconds the audio starts after the video
   std::vector<std::string> extra_output_args;  // e.g. {"-f", "mpegts"}
 };
 
