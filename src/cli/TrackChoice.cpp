@@ -74,10 +74,10 @@ std::vector<const TProbedStream*> AllAudioTracks(const TProbedMedia& source,
     if (stream.kind == "audio") tracks.push_back(&stream);
   }
   if (tracks.size() > 1 && !FormatHoldsSeveralAudioTracks(format)) {
-    throw EUsageError(fmt::format(
-        "the {} container keeps one audio track and the source has {}: choose one with "
-        "--audio-track N, or convert into a container such as .mkv or .mp4",
-        format->name, tracks.size()));
+    throw EUsageError(
+        fmt::format("the {} container keeps one audio track and the source has {}: choose one with "
+                    "--audio-track N, or convert into a container such as .mkv or .mp4",
+                    format->name, tracks.size()));
   }
   if (options.AudioOptions().AudioStreamCopy()) {
     for (const TProbedStream* track : tracks) {

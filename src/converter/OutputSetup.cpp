@@ -70,7 +70,8 @@ TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
       const AVCodecParameters* par = input.ctx->streams[i]->codecpar;
       streams.video |= par->codec_type == AVMEDIA_TYPE_VIDEO;
       streams.audio |= par->codec_type == AVMEDIA_TYPE_AUDIO;
-      if (par->codec_type == AVMEDIA_TYPE_SUBTITLE) streams.subtitle_codecs.push_back(par->codec_id);
+      if (par->codec_type == AVMEDIA_TYPE_SUBTITLE)
+        streams.subtitle_codecs.push_back(par->codec_id);
     }
   }
   return streams;

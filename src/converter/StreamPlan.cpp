@@ -56,14 +56,14 @@ bool FormatCanHold(const AVOutputFormat* format, const TProbedStream& stream) {
 
 bool FormatHoldsSeveralAudioTracks(const AVOutputFormat* format) {
   static constexpr std::array<std::string_view, 19> kFilmContainers = {
-      "matroska", "webm", "mp4",  "mov", "ipod",   "psp", "3gp", "3g2", "avi", "asf",
+      "matroska",   "webm", "mp4", "mov", "ipod", "psp", "3gp",    "3g2", "avi", "asf",
       "asf_stream", "mpeg", "vob", "dvd", "svcd", "vcd", "mpegts", "nut", "ogg"};
   return format != nullptr && std::find(kFilmContainers.begin(), kFilmContainers.end(),
                                         std::string_view(format->name)) != kFilmContainers.end();
 }
 
-TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options,
-                                    const AVOutputFormat* format, const TSourceStreams& source) {
+TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const AVOutputFormat* format,
+                                    const TSourceStreams& source) {
   TOutputStreamPlan plan;
   if (format == nullptr) return plan;
   const TAudioOptions& a = options.AudioOptions();
@@ -78,9 +78,9 @@ TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options,
   plan.audio = (format->audio_codec != AV_CODEC_ID_NONE || a.AudioStreamCopy() ||
                 !a.EncoderAudioCodecName().empty()) &&
                source.audio && !a.AudioDisable();
-  plan.subtitle = (s.SubtitleStreamCopy() || !s.SubtitleCodecName().empty() ||
-                   default_subtitles_fit) &&
-                  !source.subtitle_codecs.empty() && !s.SubtitleDisable();
+  plan.subtitle =
+      (s.SubtitleStreamCopy() || !s.SubtitleCodecName().empty() || default_subtitles_fit) &&
+      !source.subtitle_codecs.empty() && !s.SubtitleDisable();
   return plan;
 }
 

@@ -38,8 +38,8 @@ struct TSourceStreams {
 const AVOutputFormat* PlannedOutputFormat(const TAVConvertOptions& options,
                                           const std::string& target);
 
-TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options,
-                                    const AVOutputFormat* format, const TSourceStreams& source);
+TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const AVOutputFormat* format,
+                                    const TSourceStreams& source);
 TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
                                     const TProbedMedia& source);
 

@@ -83,14 +83,13 @@ void TFrameVideoInfo::ShowProfile(const TAVProfile& profile) {
   if (const auto* video = dynamic_cast<const TAVCustomVideoProfile*>(&profile)) {
     lblVideoEncoder->setText(QString::fromStdString(video->VideoEncoderName()));
     // A profile without a size or rate keeps the source's.
-    lblFrameSize->setText(
-        video->FrameWidth() == 0 || video->FrameHeight() == 0
-            ? tr("与源相同")
-            : QString::fromStdString(
-                  fmt::format("{}x{}", video->FrameWidth(), video->FrameHeight())));
-    lblFrameRate->setText(video->VideoFrameRate() <= 0
+    lblFrameSize->setText(video->FrameWidth() == 0 || video->FrameHeight() == 0
                               ? tr("与源相同")
-                              : QString::fromStdString(fmt::format("{:.2f}", video->VideoFrameRate())));
+                              : QString::fromStdString(fmt::format("{}x{}", video->FrameWidth(),
+                                                                   video->FrameHeight())));
+    lblFrameRate->setText(video->VideoFrameRate() <= 0 ? tr("与源相同")
+                                                       : QString::fromStdString(fmt::format(
+                                                             "{:.2f}", video->VideoFrameRate())));
     lblVideoBitrate->setText(QString::number(video->VideoBitrate()));
   }
 }
