@@ -55,9 +55,11 @@ bool FormatCanHold(const AVOutputFormat* format, const TProbedStream& stream) {
 }
 
 bool FormatHoldsSeveralAudioTracks(const AVOutputFormat* format) {
-  static constexpr std::array<std::string_view, 19> kFilmContainers = {
-      "matroska",   "webm", "mp4", "mov", "ipod", "psp", "3gp",    "3g2", "avi", "asf",
-      "asf_stream", "mpeg", "vob", "dvd", "svcd", "vcd", "mpegts", "nut", "ogg"};
+  // Checked with real muxers: PSP files take one audio stream, and a streamed
+  // ASF cannot be read back to see what it holds.
+  static constexpr std::array<std::string_view, 17> kFilmContainers = {
+      "matroska", "webm", "mp4", "mov", "ipod", "3gp",    "3g2", "avi", "asf",
+      "mpeg",     "vob",  "dvd", "svcd", "vcd", "mpegts", "nut", "ogg"};
   return format != nullptr && std::find(kFilmContainers.begin(), kFilmContainers.end(),
                                         std::string_view(format->name)) != kFilmContainers.end();
 }

@@ -1,5 +1,6 @@
 // Stream mapping, pause and stop, progress hand-over, parallel conversions and
 // re-running a converter.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,8 +8,13 @@
 
 #include "converter/AVConverter.h"
 #include "converter/ConvertThread.h"
+#include "converter/StreamPlan.h"
 #include "support/EngineHarness.h"
 #include "support/MediaFixture.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace veltrano {
 namespace {
@@ -77,6 +83,35 @@ TEST(StreamMapping, ExplicitMapsChooseTheSources) {
   ASSERT_TRUE(result.Ok()) << result.error;
   EXPECT_EQ(ProbeMedia(out).streams.at(1).sample_rate, ProbeMedia(two).streams.at(1).sample_rate);
   EXPECT_NE(ProbeMedia(out).streams.at(1).sample_rate, 48000);
+}
+
+// Every container said to keep several audio tracks does, with its own
+// encoder (AAC where its own, AMR, takes no ordinary rates).
+TEST(StreamMapping, EveryContainerThatKeepsSeveralAudioTracksWritesBoth) {
+  const fs::path two = TwoAudioClip();
+  const fs::path folder = MakeTempFolder("several-audio");
+  void* iterator = nullptr;
+  int checked = 0;
+  while (const AVOutputFormat* format = av_muxer_iterate(&iterator)) {
+    if (!FormatHoldsSeveralAudioTracks(format)) continue;
+    SCOPED_TRACE(format->name);
+    ++checked;
+    // Some muxers share a name (Matroska video and audio): one file each.
+    const fs::path out = folder / fmt::format("out-{}-{}", checked, format->name);
+    const auto result = ConvertFiles({two.string()}, {out.string()}, [&](TAVConverter& c) {
+      c.ConvertOptions().SetOutputFormat(format->name);
+      c.ConvertOptions().SetStreamMaps({"0=1", "0=2"});
+      c.ConvertOptions().VideoOptions().SetVideoDisable(true);
+      if (format->audio_codec == AV_CODEC_ID_AMR_NB) {
+        c.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("aac");
+      }
+    });
+    ASSERT_TRUE(result.Ok()) << result.error;
+    int audio = 0;
+    for (const auto& stream : ProbeMedia(out).streams) audio += stream.kind == "audio";
+    EXPECT_EQ(audio, 2);
+  }
+  EXPECT_GE(checked, 10);
 }
 
 TEST(StreamMapping, WithoutMapsTheBusiestStreamOfAKindIsTaken) {
