@@ -65,12 +65,25 @@ AVSampleFormat ChooseSampleFormat(const AVCodec* encoder, AVSampleFormat request
   return encoder->sample_fmts[0];
 }
 
+// The rates of encoders that run at one rate but list none: the AMR speech
+// codecs (narrow band 8 kHz, wide band 16 kHz).
+static const int* FixedSampleRates(const AVCodec* encoder) {
+  static constexpr int kNarrowBand[] = {8000, 0};
+  static constexpr int kWideBand[] = {16000, 0};
+  if (encoder->id == AV_CODEC_ID_AMR_NB) return kNarrowBand;
+  if (encoder->id == AV_CODEC_ID_AMR_WB) return kWideBand;
+  return nullptr;
+}
+
 bool ChooseSampleRate(const AVCodec* encoder, int requested, int& chosen) {
   chosen = requested;
-  if (encoder == nullptr || encoder->supported_samplerates == nullptr) return false;
+  if (encoder == nullptr) return false;
+  const int* rates = encoder->supported_samplerates != nullptr ? encoder->supported_samplerates
+                                                               : FixedSampleRates(encoder);
+  if (rates == nullptr) return false;
   int best = 0;
   long best_distance = -1;
-  for (const int* p = encoder->supported_samplerates; *p != 0; ++p) {
+  for (const int* p = rates; *p != 0; ++p) {
     const long distance = std::labs(static_cast<long>(*p) - requested);
     if (best_distance < 0 || distance < best_distance) {
       best = *p;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "converter/AVConverter.h"
 #include "support/EngineHarness.h"
@@ -80,6 +81,26 @@ TEST(ReEncode, OutputsHaveTheRequestedCodecsSizesAndRates) {
     EXPECT_EQ(a.channels, t.channels) << t.file;
     EXPECT_NEAR(a.duration, 3.0, 0.1) << t.file;
     EXPECT_NEAR(a.start, v.start, 0.05) << t.file;  // audio and video start together
+  }
+}
+
+// The AMR encoders list no rates but take only one: a source at another rate
+// is resampled to it instead of failing the encoder's opening.
+TEST(ReEncode, SpeechEncodersRunAtTheirOnlyRate) {
+  const fs::path folder = MakeTempFolder("speech");
+  for (const auto& [encoder, codec, rate] : {std::tuple{"", "amr_nb", 8000},
+                                              std::tuple{"libvo_amrwbenc", "amr_wb", 16000}}) {
+    const fs::path out = folder / (std::string(codec) + ".3gp");
+    const auto result = ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
+      c.ConvertOptions().VideoOptions().SetVideoDisable(true);
+      c.ConvertOptions().AudioOptions().SetEncoderAudioCodecName(encoder);
+      c.ConvertOptions().AudioOptions().SetAudioChannels(1);
+    });
+    ASSERT_TRUE(result.Ok()) << codec << ": " << result.error;
+    const auto& audio = ProbeMedia(out).Stream("audio");
+    EXPECT_EQ(audio.codec, codec);
+    EXPECT_EQ(audio.sample_rate, rate) << codec;
+    EXPECT_NEAR(audio.duration, 3.0, 0.1) << codec;
   }
 }
 
