@@ -97,7 +97,8 @@ TEST(ReEncode, SpeechEncodersRunAtTheirOnlyRate) {
       c.ConvertOptions().AudioOptions().SetAudioChannels(1);
     });
     ASSERT_TRUE(result.Ok()) << codec << ": " << result.error;
-    const auto& audio = ProbeMedia(out).Stream("audio");
+    const TMediaInfo info = ProbeMedia(out);
+    const auto& audio = info.Stream("audio");
     EXPECT_EQ(audio.codec, codec);
     EXPECT_EQ(audio.sample_rate, rate) << codec;
     EXPECT_NEAR(audio.duration, 3.0, 0.1) << codec;
