@@ -12,13 +12,6 @@ extern "C" {
 namespace veltrano {
 namespace {
 
-int SubtitleNature(int codec_id) {
-  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(static_cast<AVCodecID>(codec_id));
-  return descriptor != nullptr
-             ? descriptor->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB)
-             : 0;
-}
-
 TSourceStreams SourceStreamsOf(const TProbedMedia& source) {
   TSourceStreams streams;
   for (const TProbedStream& stream : source.streams) {
@@ -30,6 +23,13 @@ TSourceStreams SourceStreamsOf(const TProbedMedia& source) {
 }
 
 }  // namespace
+
+int SubtitleNature(int codec_id) {
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(static_cast<AVCodecID>(codec_id));
+  return descriptor != nullptr
+             ? descriptor->props & (AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB)
+             : 0;
+}
 
 const AVOutputFormat* PlannedOutputFormat(const TAVConvertOptions& options,
                                           const std::string& target) {

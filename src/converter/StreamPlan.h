@@ -43,6 +43,10 @@ TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const AVOu
 TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
                                     const TProbedMedia& source);
 
+// The text or picture nature of a subtitle codec (AV_CODEC_PROP_TEXT_SUB,
+// AV_CODEC_PROP_BITMAP_SUB); 0 when the codec says neither.
+int SubtitleNature(int codec_id);
+
 // True when the format's default subtitle encoder can write a subtitle
 // stream of codec `codec_id` (text to text, pictures to pictures).
 bool DefaultSubtitleEncoderWrites(const AVOutputFormat* format, int codec_id);

@@ -30,6 +30,7 @@ extern "C" {
 #include "converter/LegacyOptions.h"
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
+#include "converter/StreamPlan.h"
 #include "converter/TranscodeState.h"
 
 namespace veltrano {
@@ -310,11 +311,9 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
       break;
     }
     case AVMEDIA_TYPE_SUBTITLE: {
-      const AVCodecDescriptor* in = avcodec_descriptor_get(d->codec_id);
-      const AVCodecDescriptor* out = avcodec_descriptor_get(c->codec_id);
-      const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
-      if (in != nullptr && out != nullptr && (in->props & kinds) != 0 && (out->props & kinds) != 0 &&
-          (in->props & out->props & kinds) == 0) {
+      const int in = SubtitleNature(d->codec_id);
+      const int out = SubtitleNature(c->codec_id);
+      if (in != 0 && out != 0 && (in & out) == 0) {
         throw EAVError("Subtitle encoding currently only possible from text to text or bitmap to bitmap");
       }
       // Text subtitles carry their style header from the decoder to the encoder.
