@@ -38,7 +38,7 @@
 #include <vector>
 
 #include "common/ConversionSettings.h"
-#include "common/FileIdentity.h"
+#include "converter/FileIdentity.h"
 #include "common/TaskView.h"
 #include "converter/AVConverter.h"
 #include "converter/Dispatcher.h"

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileIdentity.h"
+#include "converter/FileIdentity.h"
 
 namespace veltrano {
 

