@@ -230,6 +230,7 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   const TCommandResult again = Queue("run");
   EXPECT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(ProbeMedia(big).Stream("video").height, 1080);
+  EXPECT_TRUE(WorkFilesOf(big).empty()) << "the killed run's work file went before the new run";
   EXPECT_EQ(Sql("select Converting from conversions where ID=2"), "0\n");
 }
 
