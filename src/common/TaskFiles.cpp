@@ -128,8 +128,7 @@ std::vector<TKeptFile> TAVTask::DeleteFiles(bool DeleteSource, bool DeleteTarget
   }
   // A DVD source is a stream name, never a file.
   const std::string& source = FSettings->SourceFile();
-  if (!DeleteSource || FSettings->SourceType() != TAVSourceType::stFile ||
-      !IsFile(source)) {
+  if (!DeleteSource || FSettings->SourceType() != TAVSourceType::stFile || !IsFile(source)) {
     return kept;
   }
   if (TPersistentManager::Connected()) {

@@ -219,10 +219,10 @@ TEST_F(OwnFiles, DeletingTasksKeepsEveryFileTheyDidNotWrite) {
   fs::copy_file(SharedClip("own-files-longer.mp4", spec), longer);
   const std::string clip_bytes = Contents(clip);
   ASSERT_EQ(Cli("queue list").exit_code, 0);  // makes the store
-  StoreUnchecked(clip, clip);                   // task 1
-  StoreUnchecked(longer, home / "same.m4a");    // task 2
-  StoreUnchecked(clip, home / "same.m4a");      // task 3
-  StoreUnchecked(longer, home / "keep.m4a");    // task 4
+  StoreUnchecked(clip, clip);                 // task 1
+  StoreUnchecked(longer, home / "same.m4a");  // task 2
+  StoreUnchecked(clip, home / "same.m4a");    // task 3
+  StoreUnchecked(longer, home / "keep.m4a");  // task 4
   std::ofstream(home / "keep.m4a") << "the user's file";
 
   const TCommandResult ran = Cli("queue run");

@@ -31,7 +31,7 @@ using OwnFilesWindow = GuiTest;
 
 // Answers the next question box with `answer` after checking its text.
 std::unique_ptr<gui::test::TModalAction> Answer(QMessageBox::StandardButton answer,
-                                                 std::string* text) {
+                                                std::string* text) {
   return WhenModalOpens<QMessageBox>([answer, text](QMessageBox* box) {
     *text = box->windowTitle().toStdString() + ": " + box->text().toStdString();
     box->button(answer)->click();
@@ -136,8 +136,7 @@ TEST_F(WizardTargets, ASourceOrAnotherTasksTargetIsRefusedAndTheWizardStays) {
   auto* target = Child<TFileNameEdit>(wizard.get(), "edtSavePath");
   const std::vector<std::pair<std::string, std::string>> refusals{
       {(folder / "sub" / ".." / "clip.mp4").string(), "输出文件与源文件相同: " + source.string()},
-      {(out / "." / "reserved.mp4").string(),
-       "另一个未完成的任务已在写这个目标文件: " + reserved}};
+      {(out / "." / "reserved.mp4").string(), "另一个未完成的任务已在写这个目标文件: " + reserved}};
   for (const auto& [typed, message] : refusals) {
     target->SetFileName(QString::fromStdString(typed));
     ASSERT_TRUE(Finish(*wizard));
