@@ -2,7 +2,6 @@
 // not new is refused when the task is added, a program killed at any step of
 // naming an output leaves a task that completes on the next run and owns no
 // foreign file, and deleting tasks removes only what they wrote.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,9 +13,8 @@
 #include <thread>
 
 #include "support/MediaFixture.h"
+#include "support/QueueRun.h"
 #include "support/WorkFiles.h"
-
-extern char** environ;
 
 namespace veltrano::test {
 namespace {
@@ -72,32 +70,8 @@ class OwnFiles : public ::testing::Test {
   // Starts `queue run` with VELTRANO_TEST_PAUSE_AT=`step`, waits until the
   // run holds there and kills it.
   void RunAndKillAt(const std::string& step) const {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string text = *entry;
-      if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_CONFIG_HOME=", 0) != 0) {
-        env.push_back(text);
-      }
-    }
-    env.push_back("HOME=" + home.string());
-    env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
-    env.push_back("VELTRANO_TEST_PAUSE_AT=" + step);
-    std::vector<char*> envp;
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    const std::string log = (home / "killed.log").string();
-    const std::string program = VELTRANO_CLI;
-    const pid_t pid = fork();
-    if (pid == 0) {
-      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd >= 0) {
-        dup2(fd, STDOUT_FILENO);
-        dup2(fd, STDERR_FILENO);
-      }
-      execle(program.c_str(), program.c_str(), "queue", "run", static_cast<char*>(nullptr),
-             envp.data());
-      _exit(127);
-    }
+    const fs::path log = home / "killed.log";
+    const pid_t pid = SpawnQueueRun(VELTRANO_CLI, home, log, {"VELTRANO_TEST_PAUSE_AT=" + step});
     ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (!Has(Contents(log), "paused at " + step) &&
@@ -150,6 +124,9 @@ TEST_F(OwnFiles, ATargetThatIsNotNewIsRefusedWhenTheTaskIsAdded) {
   const TCommandResult ran = Cli("queue run");
   EXPECT_EQ(ran.exit_code, 0) << ran.output;
   EXPECT_NEAR(ProbeMedia(home / "user.m4a").Stream("audio").duration, 1.0, 0.1);
+  // What the task wrote there is its own, to delete with it.
+  EXPECT_EQ(Cli("queue delete 2 --target").exit_code, 0);
+  EXPECT_FALSE(fs::exists(home / "user.m4a"));
   EXPECT_NEAR(ProbeMedia(home / "real" / "o.m4a").Stream("audio").duration, 1.0, 0.1);
   EXPECT_FALSE(fs::exists(home / "o.m4a"));
 

@@ -1,7 +1,7 @@
 // A task's files: a restart replaces the output the task's own run left
 // there, and nothing that appeared under that name from elsewhere; deleting
 // a task removes what it wrote and nothing else; a run that was refused
-// owns nothing; a killed run's work file goes with the task.
+// owns nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +11,6 @@
 #include "TestHome.h"
 #include "common/PersistentManager.h"
 #include "converter/MessageBoxes.h"
-#include "converter/SafeOutputs.h"
-#include "platform/AppFolders.h"
 #include "support/MediaFixture.h"
 #include "support/WorkFiles.h"
 
@@ -147,79 +145,14 @@ TEST_F(TaskOutputs, ARefusedRunStoppedWhileItsErrorIsShownOwnsNothing) {
   EXPECT_TRUE(WorkFilesOf(target).empty());
 }
 
-// The user allowed the task to replace the file under its target: what it
-// writes there is then its own, to replace again and to delete.
-TEST_F(TaskOutputs, AnAllowedReplacementMakesTheWrittenFileTheTasks) {
-  const fs::path target = folder / "replace.mp4";
-  std::ofstream(target) << "old file";
-  auto settings = Settings(TaskClip(), target);
-  settings->SetOverwrite(true);
-  const int32_t id = Unfiled().NewConversion(std::move(settings)).ID();
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_NEAR(ProbeMedia(target).Stream("video").duration, 1.0, 0.1);
-  model->Select(Root());
-  TAVTask* task = FindTask(Root(), id);
-  ASSERT_NE(task, nullptr);
-  EXPECT_EQ(task->TargetOwnership(), TTargetOwnership::Own);
-  EXPECT_TRUE(task->Delete(false, true).empty());
-  EXPECT_FALSE(fs::exists(target));
-}
-
-// A program killed during a run leaves the work file it recorded: the task's
-// next run removes it first, and so does deleting the task; a file that
-// took that name meanwhile stays.
-TEST_F(TaskOutputs, AKilledRunsWorkFileGoesWithItsNextRunOrItsTask) {
-  const fs::path target = folder / "killed.mp4";
-  std::vector<int32_t> ids;
-  for (int i = 0; i < 3; ++i) {
-    TConvertingTask task(Settings(TaskClip(), target.string() + std::to_string(i) + ".mp4"),
-                         nullptr, &ui);
-    task.SetStatus(stError);
-    TPersistentManager::NewDbTask(task);
-    ids.push_back(task.ID());
-  }
-  auto leftover = [&](int i, const std::string& text) {
-    const fs::path work = target.string() + std::to_string(i) + ".mp4.0000abcd.part";
-    std::ofstream(work) << text;
-    TPersistentManager::SaveWorkFile(ids[i], {work.string(), OwnIdentityOf(work.string())});
-    return work;
-  };
-  const fs::path restarted = leftover(0, "half a conversion");
-  const fs::path deleted = leftover(1, "half a conversion");
-  const fs::path replaced = leftover(2, "half a conversion");
-  fs::rename(replaced, folder / "moved-away");  // the inode stays in use
-  std::ofstream(replaced) << "somebody's file";
-  Reopen();
-  ASSERT_EQ(Unfiled().Tasks().size(), 3u);
-
-  ASSERT_TRUE(Unfiled().Tasks()[0]->Start());
-  ASSERT_TRUE(WaitForIdle());
-  EXPECT_FALSE(fs::exists(restarted));
-  EXPECT_TRUE(Unfiled().Tasks().size() == 2u);
-  (void)Unfiled().Tasks()[0]->Delete(false, true);
-  EXPECT_FALSE(fs::exists(deleted));
-  (void)Unfiled().Tasks()[0]->Delete(false, true);
-  EXPECT_EQ(ReadWholeFile(replaced), "somebody's file");
-  EXPECT_EQ(Sql("select count(*) from task_work_files;"), "0\n");
-}
-
 // The previous program's file: task_outputs without the column Published.
 // It opens with its rows, and gets the new column and table.
 TEST(TaskFilesStore, AnOlderFileKeepsItsRecordsAndGetsTheNewColumns) {
   UseFreshConfigHome("outputs-old");
-  const std::string folder = GetAppDataFolder();
-  fs::create_directories(folder);
-  const std::string file = TPersistentManager::DatabaseFile(folder);
-  const std::string old_tables =
-      "create table conversions (ID integer primary key, Converting integer, ConvertSettings "
-      "text, ConvertedDate text, CategoryId integer, Log text);"
-      "create table categories (ID integer primary key, Category text, Path text, Parent integer);"
-      "insert into categories values(1, 'root', '/tmp', -1);"
-      "insert into conversions(Converting, ConvertSettings) values(1, '<data/>');"
+  const std::string file = CreateOlderStore(
       "create table task_outputs (TaskId integer primary key, Device integer, Inode integer, "
       "Size integer, ModifiedNs integer);"
-      "insert into task_outputs values(1, 7, 8, 9, 10);";
-  ASSERT_EQ(RunCommand("sqlite3 " + ShellQuote(file) + " " + ShellQuote(old_tables)).exit_code, 0);
+      "insert into task_outputs values(1, 7, 8, 9, 10);");
   auto sql = [&file](const std::string& statement) {
     return RunCommand("sqlite3 " + ShellQuote(file) + " " + ShellQuote(statement)).output;
   };
