@@ -85,8 +85,9 @@ TEST_F(OwnFilesWindow, DeletingKeepsWhatTheTasksDidNotWriteAndSaysSo) {
   replaced.Stop();
   ASSERT_TRUE(WaitForIdle());
   ASSERT_TRUE(fs::exists(folder / "mine.mp4"));
-  // The user puts a file of theirs where the stopped output was.
-  fs::remove(folder / "replaced.mp4");
+  // The user puts a file of theirs where the stopped output was (which they
+  // keep under another name, so its inode is not the new file's).
+  fs::rename(folder / "replaced.mp4", folder / "moved.mp4");
   std::ofstream(folder / "replaced.mp4") << "the user's file";
   SelectTasks({&mine, &replaced});
 
