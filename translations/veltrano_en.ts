@@ -178,6 +178,22 @@
         <source>Do you want to delete the selected category?</source>
         <translation>Do you want to delete the selected category?</translation>
     </message>
+    <message>
+        <source>%1: 不是这个任务写的文件</source>
+        <translation>%1: the task did not write this file</translation>
+    </message>
+    <message>
+        <source>%1: 任务写完之后被改过</source>
+        <translation>%1: changed since the task wrote it</translation>
+    </message>
+    <message>
+        <source>%1: 是另一个任务的目标文件</source>
+        <translation>%1: the target file of another task</translation>
+    </message>
+    <message>
+        <source>下列文件没有删除:</source>
+        <translation>These files were not deleted:</translation>
+    </message>
 </context>
 <context>
     <name>veltrano::gui::TDirectoryEdit</name>
@@ -589,6 +605,18 @@
     <message>
         <source>打不开DVD</source>
         <translation>Cannot open the DVD</translation>
+    </message>
+    <message>
+        <source>输出文件与源文件相同: %1</source>
+        <translation>The output file is the source file: %1</translation>
+    </message>
+    <message>
+        <source>另一个未完成的任务已在写这个目标文件: %1</source>
+        <translation>Another unfinished task writes this target file already: %1</translation>
+    </message>
+    <message>
+        <source>目标文件已存在，是否替换？</source>
+        <translation>The target file exists already. Replace it?</translation>
     </message>
 </context>
 <context>

@@ -27,6 +27,7 @@
 #include "converter/DvdNavigation.h"
 #include "converter/DvdStream.h"
 #include "converter/FilterEntries.h"
+#include "converter/SafeOutputs.h"
 #include "converter/StreamProtocol.h"
 #include "platform/AppFolders.h"
 
@@ -48,8 +49,9 @@ const TAVConfiguration& Configuration() {
   return configuration;
 }
 
+// The file the system opens for `path`, named absolutely.
 std::string AbsolutePath(const std::string& path) {
-  return fs::absolute(fs::path(path)).lexically_normal().string();
+  return ResolvedPath(path);
 }
 
 std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {

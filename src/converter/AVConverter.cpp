@@ -279,7 +279,9 @@ void TAVConverter::ReleaseRun(bool failed) {
   // A "stream:" input is handed to one run; one that failed before opening it
   // must not keep its source (a disc) open.
   for (const std::string& input : FInputFiles) ReleaseUnopenedStream(input);
-  const bool stopped = FState == csStopped;
+  // A run that failed is a failure even when a stop came meanwhile (while its
+  // error was shown, say): its owner hears of it as of any failed run.
+  const bool stopped = !failed && FState == csStopped;
   FState = csNone;
   if (stopped) {
     RunOnUiThread([this] { DoStopped(); });

@@ -17,13 +17,16 @@
 //   5. open every input (InputOpening.cpp): the demuxers, and the source's
 //      parameters (TStreamParameters) in the run state;
 //   6. copy InputTSScale into the timestamp scale table;
-//   7. open every output under its work name "<name>.part" and create its
-//      streams (OutputSetup.cpp), derived from the source's parameters;
+//   7. open every output under a work name of its own, "<name>.<tag>.part",
+//      created exclusively (SafeOutputs.cpp), and create its streams
+//      (OutputSetup.cpp), derived from the source's parameters;
 //   8. Transcode: stream mapping and codec setup (TranscodeSetup.cpp), the
 //      main loop (MainLoop.cpp), the flush and the trailers;
 //   9. close the outputs and give them their names (completed or stopped) or
 //      remove them (failed), release the run, return to csNone and raise
-//      OnComplete, or OnStopped for a stopped run.
+//      OnComplete, or OnStopped for a run that was stopped and did not fail.
+// Every file a run creates and publishes is announced through OnOutput before
+// the step can matter (converter/OutputRecord.h).
 // A failure of any step ends the run the same way: its message is kept
 // (ErrorMsg), shown in the error box on the user-interface thread, the run is
 // released and OnComplete follows; the owner tells failure from success by
@@ -71,6 +74,7 @@
 
 #include "converter/AVOptions.h"
 #include "converter/Dispatcher.h"
+#include "converter/OutputRecord.h"
 
 struct AVCodec;
 struct AVCodecContext;
@@ -104,6 +108,7 @@ class TAVConverter {
   using TAVLogEvent = std::function<void(TAVConverter& sender, int level, const std::string& log)>;
   using TAVProgressEvent = std::function<void(TAVConverter& sender)>;
   using TNotifyEvent = std::function<void(TAVConverter& sender)>;
+  using TOutputEvent = std::function<void(TAVConverter& sender, const TOutputRecord& record)>;
 
   // `dispatcher` reaches the user-interface thread; nullptr uses the default.
   explicit TAVConverter(IDispatcher* dispatcher = nullptr);
@@ -129,6 +134,8 @@ class TAVConverter {
   void SetOnProgress(TAVProgressEvent handler) { FOnProgress = std::move(handler); }
   void SetOnComplete(TNotifyEvent handler) { FOnComplete = std::move(handler); }
   void SetOnStopped(TNotifyEvent handler) { FOnStopped = std::move(handler); }
+  // Raised on the worker, which waits for it (see converter/OutputRecord.h).
+  void SetOnOutput(TOutputEvent handler) { FOnOutput = std::move(handler); }
 
   // Figures (seconds unless said otherwise).
   double ConvertedDuration() const { return FConvertedDuration; }
@@ -210,6 +217,12 @@ class TAVConverter {
 
   // Outputs that never destroy anything (SafeOutputs.cpp).
   void CheckOutputTargets() const;
+  void OpenWorkFile(TOutputFile& file, const AVOutputFormat* format);
+  void PublishWorkFile(TOutputFile& file);
+  void DiscardWorkFile(TOutputFile& file);
+  void Announce(TOutputRecord::TStep step, const TOutputFile& file, const TFileIdentity& identity);
+  void AnnounceQuietly(TOutputRecord::TStep step, const TOutputFile& file,
+                       const TFileIdentity& identity);
   void CloseOutputs(bool failed);
   void CheckCompletedOutputs();
 
@@ -317,6 +330,7 @@ class TAVConverter {
   TAVProgressEvent FOnProgress;
   TNotifyEvent FOnComplete;
   TNotifyEvent FOnStopped;
+  TOutputEvent FOnOutput;
 
   std::atomic<TAVConvertState> FState{csNone};
   std::mutex state_mutex_;             // pairs with state_changed_

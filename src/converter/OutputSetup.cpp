@@ -7,7 +7,6 @@
 #include <bit>
 #include <cmath>
 #include <ctime>
-#include <filesystem>
 
 extern "C" {
 #include <libavutil/avstring.h>
@@ -36,16 +35,6 @@ bool IsBlank(const std::string& text) {
 AVRational PixelAspect(float display_aspect, int width, int height) {
   if (width <= 0 || height <= 0) return AVRational{0, 1};
   return av_d2q(static_cast<double>(display_aspect) * height / width, 255);
-}
-
-// Creates the folders of `file_name` that do not exist yet. Names that are
-// addresses (protocol://...) have no folder.
-void CreateOutputFolder(const std::string& file_name) {
-  if (file_name.find("://") != std::string::npos) return;
-  const std::filesystem::path folder = std::filesystem::path(file_name).parent_path();
-  if (folder.empty()) return;
-  std::error_code ignored;  // a failure shows up when the file is opened
-  std::filesystem::create_directories(folder, ignored);
 }
 
 std::string IsoTimeUtc(int64_t microseconds) {
@@ -124,7 +113,7 @@ void TAVConverter::OpenOutputFile(int n) {
   TOutputFile& file = run_->output_files.back();
   file.name = name;
   file.sequence = IsPictureSequence(name, format);
-  file.work_name = WorkName(name, file.sequence);
+  file.work_name = WorkName(name, file.sequence, NewWorkTag());
   {
     AVFormatContext* raw = nullptr;
     const int allocated =
@@ -153,11 +142,7 @@ void TAVConverter::OpenOutputFile(int n) {
   if ((format->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(name.c_str())) {
     throw EAVError("unexpected error");
   }
-  CreateOutputFolder(file.work_name);
-  if (!(format->flags & AVFMT_NOFILE)) {
-    const int opened = avio_open(&ctx->pb, file.work_name.c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0) throw EAVError(WithReason("打不开文件", name, AvErrorText(opened)));
-  }
+  OpenWorkFile(file, format);
   ApplyMuxerSettings(file);
 }
 

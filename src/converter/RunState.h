@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "converter/FFmpegPtr.h"
+#include "converter/FileIdentity.h"
 #include "converter/StreamProtocol.h"
 
 namespace veltrano {
@@ -79,9 +80,15 @@ struct TInputFile {
 // copied stream, the description of the copy).
 struct TOutputFile {
   std::string name;       // the target as the caller named it
-  std::string work_name;  // what the muxer writes until the run ends ("<name>.part")
-  bool sequence = false;  // numbered pictures, written into the folder work_name
+  std::string work_name;  // what the muxer writes until the run ends ("<name>.<tag>.part")
+  bool sequence = false;  // numbered pictures, written into the folder work_file
   bool header_written = false;
+  // What the run created for the output: the work file (or folder of
+  // pictures), its device and inode, and the folders made for it.
+  std::string work_file;
+  bool work_created = false;
+  TFileIdentity work_identity;
+  std::vector<std::string> created_folders;
   OutputFormatPtr ctx;
   std::vector<CodecContextPtr> encoders;
   std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
