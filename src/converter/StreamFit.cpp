@@ -152,17 +152,21 @@ int64_t VideoQualityClassBitRate(int codec_id, double quality, int width, int he
   struct TScale {
     int codec_id;
     double reference;       // a usual quality value of the codec's encoder
-    double bits_per_pixel;  // the class ceiling at that quality
+    double bits_per_pixel;  // the class ceiling at that quality, for 1080p
   };
   static constexpr std::array<TScale, 4> kScales{{{AV_CODEC_ID_H264, 23, 0.2},
                                                   {AV_CODEC_ID_HEVC, 28, 0.12},
                                                   {AV_CODEC_ID_VP9, 31, 0.12},
                                                   {AV_CODEC_ID_AV1, 35, 0.09}}};
   if (width <= 0 || height <= 0 || frame_rate <= 0) return 0;
+  // Smaller pictures take more bits per pixel at the same quality: the bits
+  // of a picture grow as its pixels to the power 3/4, from 1080p on.
+  constexpr double kReferencePixels = 1920.0 * 1080.0;
+  const double pixels = kReferencePixels * std::pow(width * height / kReferencePixels, 0.75);
   for (const TScale& scale : kScales) {
     if (scale.codec_id != codec_id) continue;
     const double bpp = scale.bits_per_pixel * std::pow(2.0, (scale.reference - quality) / 6.0);
-    return static_cast<int64_t>(bpp * width * height * frame_rate);
+    return static_cast<int64_t>(bpp * pixels * frame_rate);
   }
   return 0;
 }

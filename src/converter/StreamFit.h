@@ -45,7 +45,8 @@ TFitVerdict JudgeStreamFit(const TDeviceCapabilities* device, const TStreamFacts
 // The highest bit rate (bit/s) a video stream of `codec_id` may have to count
 // as being of the class constant quality `quality` makes, for its size and
 // frame rate: about twice what an encode at that quality gives, halving
-// every 6 steps of quality. 0 when the codec has no known scale.
+// every 6 steps of quality, growing as the pixels to the power 3/4. 0 when
+// the codec has no known scale.
 int64_t VideoQualityClassBitRate(int codec_id, double quality, int width, int height,
                                  double frame_rate);
 // The same for an audio stream at VBR scale `quality` (MP3's 0 to 9); 0 when unknown.

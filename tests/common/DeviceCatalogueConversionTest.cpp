@@ -92,6 +92,20 @@ TEST(DeviceCatalogueTest, EveryProfileHasItsPromiseAndTheCategoryComesLast) {
   }
 }
 
+TEST(DeviceCatalogueTest, TheConfigurationDecidesWhetherStreamsThatFitAreCopied) {
+  const auto profiles = DeviceCatalogueProfiles();
+  TAVConfiguration configuration;
+  TAVConvertOptions copying;
+  PrepareProfileOptions(copying, *profiles.front(), configuration);
+  EXPECT_TRUE(copying.CopyFittingStreams());
+  EXPECT_EQ(copying.Device(), "phone-1080p");
+  configuration.SetCopyFittingStreams(false);
+  TAVConvertOptions encoding;
+  PrepareProfileOptions(encoding, *profiles.front(), configuration);
+  EXPECT_FALSE(encoding.CopyFittingStreams());
+  EXPECT_EQ(encoding.Device(), "phone-1080p");  // the output is still checked for the phone
+}
+
 TEST_P(DeviceCatalogueConversion, OutputIsWhatTheProfilePromises) {
   const TPromise& promise = GetParam();
   std::unique_ptr<TAVProfile> profile;

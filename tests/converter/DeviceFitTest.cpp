@@ -147,6 +147,12 @@ TEST(StreamFitTest, AStreamThatSatisfiesEverythingIsCopiedAndEachShortcomingIsNa
   ASSERT_EQ(verdict.reasons.size(), 1u);
   EXPECT_EQ(verdict.reasons[0].rfind("码率 40000 kbit/s > ", 0), 0u) << verdict.reasons[0];
   EXPECT_NE(verdict.reasons[0].find("(质量 22)"), std::string::npos);
+  // Smaller pictures take more bits per pixel: a sixteenth of the pixels
+  // has an eighth of the bits; 6 steps of quality double them.
+  const int64_t full = VideoQualityClassBitRate(AV_CODEC_ID_H264, 23, 1920, 1080, 25);
+  const int64_t small = VideoQualityClassBitRate(AV_CODEC_ID_H264, 23, 480, 270, 25);
+  EXPECT_NEAR(small * 8, full, 8);
+  EXPECT_NEAR(VideoQualityClassBitRate(AV_CODEC_ID_H264, 17, 1920, 1080, 25), 2 * full, 2);
   // A bit rate asked for is met up to a tenth above it.
   TStreamRequest by_rate = PhoneRequest(source);
   by_rate.quality.reset();
