@@ -88,7 +88,7 @@
     </message>
     <message>
         <source>现代设备与格式</source>
-        <translation>Modern Devices and Formats</translation>
+        <translation>Modern Formats</translation>
     </message>
 </context>
 <context>
@@ -667,7 +667,7 @@
     </message>
     <message>
         <source>直接复制已符合设备要求的音视频流 (不重新编码)</source>
-        <translation>Copy streams that already fit the device (no re-encoding)</translation>
+        <translation>Copy Streams That Already Fit the Device (No Re-encoding)</translation>
     </message>
     <message>
         <source>用为设备制作的输出配置转换时, 已经符合设备要求的流原样复制, 快且无损</source>
@@ -850,15 +850,15 @@
     </message>
     <message>
         <source>按码率</source>
-        <translation>By bit rate</translation>
+        <translation>By Bitrate</translation>
     </message>
     <message>
         <source>音频质量 (VBR)</source>
-        <translation>Audio quality (VBR)</translation>
+        <translation>Audio Quality (VBR)</translation>
     </message>
     <message>
         <source>不限</source>
-        <translation>No limit</translation>
+        <translation>No Limit</translation>
     </message>
     <message>
         <source>质量 (CRF)</source>
@@ -866,11 +866,11 @@
     </message>
     <message>
         <source>最大尺寸</source>
-        <translation>Largest size</translation>
+        <translation>Largest Size</translation>
     </message>
     <message>
         <source>最高帧率</source>
-        <translation>Highest frame rate</translation>
+        <translation>Highest Frame Rate</translation>
     </message>
     <message>
         <source>无</source>
@@ -882,7 +882,7 @@
     </message>
     <message>
         <source>保留所有音轨和字幕</source>
-        <translation>Keep every audio and subtitle track</translation>
+        <translation>Keep Every Audio and Subtitle Track</translation>
     </message>
     <message>
         <source>目标设备</source>
@@ -944,8 +944,8 @@
         <translation>At most %1x%2</translation>
     </message>
     <message>
-        <source>与源相同, 最高 %1</source>
-        <translation>As the source, at most %1</translation>
+        <source>最高 %1</source>
+        <translation>At most %1</translation>
     </message>
 </context>
 <context>

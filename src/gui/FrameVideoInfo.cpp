@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include <algorithm>
 #include <vector>
 
 #include <fmt/format.h>
@@ -29,7 +30,10 @@ QGroupBox* ValueGroup(const QString& title, const std::vector<TValueRow>& rows,
   for (const TValueRow& row : rows) {
     auto* value = new QLabel(group);
     value->setObjectName(QLatin1String(row.name));
-    value->setMinimumWidth(80);
+    // Wide enough for the longest value shown, a bounded size ("最大 3840x2160").
+    value->setMinimumWidth(
+        std::max(80, value->fontMetrics().horizontalAdvance(
+                         TFrameVideoInfo::tr("最大 %1x%2").arg(3840).arg(2160))));
     form->addRow(row.caption, value);
     values.push_back(value);
   }
@@ -116,7 +120,7 @@ void TFrameVideoInfo::ShowProfile(const TAVProfile& profile) {
     if (video->VideoFrameRate() > 0) {
       lblFrameRate->setText(QString::fromStdString(fmt::format("{:.2f}", video->VideoFrameRate())));
     } else if (video->MaxFrameRate() > 0) {
-      lblFrameRate->setText(tr("与源相同, 最高 %1").arg(video->MaxFrameRate()));
+      lblFrameRate->setText(tr("最高 %1").arg(video->MaxFrameRate()));
     } else {
       lblFrameRate->setText(same);
     }

@@ -245,7 +245,7 @@ TEST_F(ProfileEditorTest, TheWizardsInformationShowsQualityBoundsAndCopies) {
   info.ShowProfile(*tv);
   EXPECT_EQ(info.lblVideoBitrate->text(), QStringLiteral("质量 23"));
   EXPECT_EQ(info.lblFrameSize->text(), QStringLiteral("最大 1920x1080"));
-  EXPECT_EQ(info.lblFrameRate->text(), QStringLiteral("与源相同, 最高 30"));
+  EXPECT_EQ(info.lblFrameRate->text(), QStringLiteral("最高 30"));
   EXPECT_EQ(info.lblAudioBitrate->text(), QStringLiteral("质量 2"));
   EXPECT_EQ(info.lblChannels->text(), QStringLiteral("与源相同"));
   EXPECT_EQ(info.lblSampleRate->text(), QStringLiteral("与源相同"));
