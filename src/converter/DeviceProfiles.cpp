@@ -117,14 +117,6 @@ bool Contains(const std::vector<T>& list, const T& value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-// Whole numbers without decimals ("30"), others with up to two ("29.97").
-std::string RateText(double rate) {
-  std::string text = fmt::format("{:.2f}", rate);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
-  return text;
-}
-
 std::string ProfileName(int codec_id, int profile) {
   const char* name = avcodec_profile_name(static_cast<AVCodecID>(codec_id), profile);
   return name != nullptr ? name : std::to_string(profile);
@@ -315,6 +307,14 @@ std::string LevelText(int codec_id, int level) {
     default:
       return std::to_string(level);
   }
+}
+
+std::string RateText(double rate) {
+  // Whole numbers without decimals, others with up to two.
+  std::string text = fmt::format("{:.2f}", rate);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
 }
 
 std::vector<std::string> PlaybackProblems(const TDeviceCapabilities& device,

@@ -73,6 +73,8 @@ const TDeviceCapabilities* FindDevice(std::string_view id);
 std::string CodecDisplayName(int codec_id);
 // A level as people write it ("4.1" for H.264 41, "5.1" for H.265 153).
 std::string LevelText(int codec_id, int level);
+// A frame rate as people write it: "30", "29.97".
+std::string RateText(double rate);
 
 // What about `stream` the device cannot take ("H.264 level 5.1 > 4.1",
 // "声道 6 > 2", …); empty when it plays it. Unknown facts are not held

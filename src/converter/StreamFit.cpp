@@ -17,18 +17,14 @@ extern "C" {
 namespace veltrano {
 namespace {
 
-// A bit rate asked for is met by a source up to this much above it.
-constexpr double kBitRateTolerance = 1.1;
+// A video bit rate asked for is met by a source up to this much above it.
+constexpr double kVideoBitRateTolerance = 1.1;
+// Sound up to twice the rate asked for is of the same class: encoding lossy
+// sound again at a little less would lose quality to save next to nothing.
+constexpr double kAudioBitRateClass = 2.0;
 
 std::string Kbits(int64_t bits) {
   return std::to_string((bits + 500) / 1000);
-}
-
-std::string RateText(double rate) {
-  std::string text = fmt::format("{:.2f}", rate);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
-  return text;
 }
 
 std::string PixelFormatName(int pix_fmt) {
@@ -50,7 +46,8 @@ void BitRateReasons(const TStreamFacts& source, const TStreamRequest& request,
   int64_t ceiling = 0;
   std::string because;
   if (request.bit_rate > 0) {
-    ceiling = static_cast<int64_t>(request.bit_rate * kBitRateTolerance);
+    ceiling = static_cast<int64_t>(request.bit_rate *
+                                   (video ? kVideoBitRateTolerance : kAudioBitRateClass));
   } else if (request.quality) {
     ceiling = video ? VideoQualityClassBitRate(source.codec_id, *request.quality, source.width,
                                                source.height, source.frame_rate)
