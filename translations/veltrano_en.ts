@@ -86,6 +86,10 @@
         <source>Flash视频</source>
         <translation>Flash Video</translation>
     </message>
+    <message>
+        <source>现代设备与格式</source>
+        <translation>Modern Formats</translation>
+    </message>
 </context>
 <context>
     <name>TVeltranoApp</name>
@@ -689,6 +693,14 @@
         <source>Thread Count</source>
         <translation>Thread Count</translation>
     </message>
+    <message>
+        <source>直接复制已符合设备要求的音视频流 (不重新编码)</source>
+        <translation>Copy Streams That Already Fit the Device (No Re-encoding)</translation>
+    </message>
+    <message>
+        <source>用为设备制作的输出配置转换时, 已经符合设备要求的流原样复制, 快且无损</source>
+        <translation>With a profile made for a device, streams that already fit it are copied as they are: fast and lossless</translation>
+    </message>
 </context>
 <context>
     <name>veltrano::gui::TFormStdFilter</name>
@@ -864,6 +876,46 @@
         <source>文件格式</source>
         <translation>Format</translation>
     </message>
+    <message>
+        <source>按码率</source>
+        <translation>By Bitrate</translation>
+    </message>
+    <message>
+        <source>音频质量 (VBR)</source>
+        <translation>Audio Quality (VBR)</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>No Limit</translation>
+    </message>
+    <message>
+        <source>质量 (CRF)</source>
+        <translation>Quality (CRF)</translation>
+    </message>
+    <message>
+        <source>最大尺寸</source>
+        <translation>Largest Size</translation>
+    </message>
+    <message>
+        <source>最高帧率</source>
+        <translation>Highest Frame Rate</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>直接复制已符合该设备的流, 并在转换后检查设备能否播放</source>
+        <translation>Copy streams that already fit this device, and check after converting that the device can play the output</translation>
+    </message>
+    <message>
+        <source>保留所有音轨和字幕</source>
+        <translation>Keep Every Audio and Subtitle Track</translation>
+    </message>
+    <message>
+        <source>目标设备</source>
+        <translation>Device</translation>
+    </message>
 </context>
 <context>
     <name>veltrano::gui::TFrameVideoInfo</name>
@@ -906,6 +958,22 @@
     <message>
         <source>与源相同</source>
         <translation>Same as source</translation>
+    </message>
+    <message>
+        <source>直接复制</source>
+        <translation>Copied as is</translation>
+    </message>
+    <message>
+        <source>质量 %1</source>
+        <translation>Quality %1</translation>
+    </message>
+    <message>
+        <source>最大 %1x%2</source>
+        <translation>At most %1x%2</translation>
+    </message>
+    <message>
+        <source>最高 %1</source>
+        <translation>At most %1</translation>
     </message>
 </context>
 <context>

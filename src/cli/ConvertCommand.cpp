@@ -120,6 +120,7 @@ void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& requ
     options.SetAdvancedOption(line.substr(0, eq), line.substr(eq + 1));
   }
   if (request.threads >= 0) options.SetThreadCount(request.threads);
+  if (request.no_copy) options.SetCopyFittingStreams(false);
 }
 
 // The streams of the source of `settings`, for the track choice. A DVD
@@ -256,6 +257,9 @@ void AddConversionOptions(CLI::App& command, TConvertRequest& request) {
   command.add_option("--codec-option", request.codec_options,
                      "Set an encoder option: Name=Value (replaces the line of that name)");
   command.add_option("--threads", request.threads, "Threads for every decoder and encoder");
+  command.add_flag("--no-copy", request.no_copy,
+                   "Re-encode every stream, also those that already fit the profile's device "
+                   "(they are copied otherwise)");
 }
 
 namespace {

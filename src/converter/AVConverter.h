@@ -97,6 +97,7 @@ struct TOutputFile;
 struct TStreamParameters;
 struct TInputStreamState;
 struct TOutputStreamState;
+struct TStreamRequest;
 class Dictionary;
 enum class TMediaKind : int;
 
@@ -236,12 +237,13 @@ class TAVConverter {
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
   TStreamParameters OutputParameters(const TStreamParameters& source) const;
-  std::vector<const AVCodecContext*> MappedAudioTracks(size_t first_map) const;
+  std::vector<const AVCodecContext*> MappedTracks(int type) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
                             const AVCodec* encoder);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void CreateSubtitleStreams(TOutputFile& file, int n);
   void CreateSubtitleStream(TOutputFile& file, int n);
   void ApplyMuxerSettings(TOutputFile& file);
   const AVCodec* FindEncoder(const std::string& name, int kind);
@@ -263,6 +265,14 @@ class TAVConverter {
   void ReconcileRateLimits(AVCodecContext& enc);
   void OpenDecoders();
   void CopyChapters(size_t input, size_t output);
+
+  // Copying what already fits, and keeping every track (CopyDecision.cpp).
+  bool CopiesFittingStream(const TOutputStreamState& ost, const TInputStreamState& ist);
+  TStreamRequest FitRequest(const TOutputStreamState& ost) const;
+  int64_t MeasuredBitRate(const TInputStreamState& ist);
+  void AddKeptTrackMaps(const AVOutputFormat* format);
+  // What the output's device may not play (PlaybackCheck.cpp).
+  void CheckDevicePlayback();
 
   // Main loop (MainLoop.cpp).
   void MainLoop();

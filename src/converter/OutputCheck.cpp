@@ -99,6 +99,7 @@ void TAVConverter::CheckCompletedOutputs() {
       DoLog(AV_LOG_WARNING, "输出检查: " + file.name + ": " + problem + "\n");
     }
   }
+  CheckDevicePlayback();
 }
 
 }  // namespace veltrano

@@ -48,6 +48,22 @@ std::filesystem::path TwoPassFolder(const std::string& output_file) {
          fmt::format("veltrano-2pass-{}-{:016x}", name, hash);
 }
 
+// Why a stream cannot be copied into `format`: the output, the container,
+// the source stream and its codec.
+std::string CannotHoldText(const std::string& output, const AVOutputFormat* format,
+                           const TInputStreamState& ist) {
+  const AVMediaType type = ist.st->codecpar->codec_type;
+  const char* kind = type == AVMEDIA_TYPE_VIDEO      ? "视频流"
+                     : type == AVMEDIA_TYPE_AUDIO    ? "音频流"
+                     : type == AVMEDIA_TYPE_SUBTITLE ? "字幕流"
+                                                     : "数据流";
+  std::string text =
+      fmt::format("{}: {} 容器不能容纳源的{} #{}:{} ({}), 无法直接复制", output, format->name, kind,
+                  ist.file_index, ist.index, avcodec_get_name(ist.st->codecpar->codec_id));
+  if (std::string_view(format->name) != "matroska") text += "; 可改用 MKV";
+  return text;
+}
+
 }  // namespace
 
 int TicksPerFrame(AVCodecID id) {
@@ -224,7 +240,9 @@ void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
   c->bits_per_raw_sample = ist.dec->bits_per_raw_sample;
   c->chroma_sample_location = ist.dec->chroma_sample_location;
 
-  if (run_->output_files[ost.file_index].stream_copy[ost.index]) {
+  std::vector<bool>& stream_copy = run_->output_files[ost.file_index].stream_copy;
+  if (stream_copy[ost.index] || CopiesFittingStream(ost, ist)) {
+    stream_copy[ost.index] = true;
     PrepareStreamCopy(ost, ist);
   } else {
     PrepareEncoding(ost, ist);
@@ -236,6 +254,9 @@ void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState&
   AVCodecParameters* par = ost.st->codecpar;
   const AVOutputFormat* format = run_->output_files[ost.file_index].ctx->oformat;
   const unsigned requested_tag = ost.enc->codec_tag;
+  if (avformat_query_codec(format, in->codec_id, FF_COMPLIANCE_NORMAL) == 0) {
+    throw EAVError(CannotHoldText(FOutputFiles[ost.file_index], format, ist));
+  }
   if (avcodec_parameters_copy(par, in) < 0) throw EAVError("Out of memory");
   par->codec_tag = requested_tag;
   if (requested_tag == 0) {
@@ -423,8 +444,9 @@ void TAVConverter::OpenEncoders() {
     }
     return false;
   };
+  // Options of an encoder left out for a copy of what fits were not wrong.
   for (const auto& [name, value] : run_->private_codec_options) {
-    if (taken.count(name) == 0 && !MuxerTakes(name)) {
+    if (taken.count(name) == 0 && !MuxerTakes(name) && !t.fit_copies) {
       DoLog(AV_LOG_WARNING, fmt::format("Option {}={} was not taken by any encoder and is ignored\n",
                                         name, value));
     }

@@ -155,6 +155,9 @@ struct TTranscodeState {
   FramePtr audio_frame;            // encoder input frames
   std::vector<uint8_t> subtitle_out;
   int64_t last_progress_handover = 0;  // wall clock (µs) of the last OnProgress
+  // Bit rates measured per input file and stream (for copies of what fits).
+  std::vector<std::vector<int64_t>> measured_bit_rates;
+  bool fit_copies = false;  // some stream is copied because it fits
 };
 
 }  // namespace veltrano
