@@ -247,6 +247,7 @@ class TAVConverter {
   int OutputStreamNumber(const TOutputStreamState& ost) const;
   Dictionary EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const;
   void OpenEncoders();
+  int OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options);
   void ReconcileRateLimits(AVCodecContext& enc);
   void OpenDecoders();
   void CopyChapters(size_t input, size_t output);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "converter/CodecLock.h"
 #include "converter/FFmpegPtr.h"
 #include "converter/StreamProtocol.h"
 
@@ -83,11 +84,15 @@ struct TOutputFile {
   bool sequence = false;  // numbered pictures, written into the folder work_name
   bool header_written = false;
   OutputFormatPtr ctx;
+  // Holds on the libraries of encoders that need one (CodecLock.h); declared
+  // before the encoders so that they are released after them.
+  std::vector<TEncoderLease> encoder_leases;
   std::vector<CodecContextPtr> encoders;
   std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
   std::vector<bool> stream_copy;
   std::vector<float> quality;   // fixed-quality scale per stream (lambda units)
   Dictionary muxer_options;     // private muxer options handed over with the header
+  std::vector<int64_t> packets_written;  // per stream, once the trailer is written
 };
 
 struct TTranscodeState;

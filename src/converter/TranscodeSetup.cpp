@@ -4,9 +4,9 @@
 //
 // Decoders and encoders of different conversions run in parallel: today's
 // library is thread-safe across separate contexts and serialises the
-// initialisation of codecs that need it itself. CodecLock only keeps codec
-// opening and closing of all conversions in one queue, which costs nothing
-// per packet.
+// initialisation of codecs that need it itself. The few external encoder
+// libraries whose opening rewrites state that running encoders read are
+// opened under their CodecLock (CodecLock.h).
 #include <fmt/printf.h>
 
 #include <cerrno>
@@ -34,8 +34,6 @@ extern "C" {
 #include "converter/TranscodeState.h"
 
 namespace veltrano {
-
-std::mutex CodecLock;
 
 namespace {
 
@@ -385,11 +383,7 @@ void TAVConverter::OpenEncoders() {
     ReconcileRateLimits(*ost->enc);
     Dictionary options = EncoderOptions(*ost, codec);
     const Dictionary offered = options;
-    int opened = 0;
-    {
-      std::lock_guard lock(CodecLock);
-      opened = avcodec_open2(ost->enc, codec, options.get());
-    }
+    const int opened = OpenEncoder(*ost, codec, options);
     if (opened < 0) {
       throw EAVError(fmt::format(
           "Error while opening codec for output stream #{}:{} - maybe incorrect parameters such as "
@@ -431,6 +425,26 @@ void TAVConverter::OpenEncoders() {
   }
 }
 
+// Opens the encoder of `ost` under its library's lock, when the library
+// needs one; a conversion waiting for a library that another one holds can
+// be stopped meanwhile.
+int TAVConverter::OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options) {
+  TCodecLock* lock = CodecLock(codec);
+  TOutputFile& file = run_->output_files[ost.file_index];
+  file.encoder_leases.resize(file.encoders.size());
+  TEncoderLease& lease = file.encoder_leases[ost.index];
+  if (lock != nullptr && lock->Use() == TLibraryUse::OneEncoder && lock->Busy()) {
+    DoLog(AV_LOG_WARNING, fmt::format("Encoder {} is in use by another conversion, and the library "
+                                      "allows one at a time; waiting for it\n",
+                                      codec->name));
+  }
+  if (!lease.Acquire(lock, this, [this] { return !StopRequested(); })) ThrowIfStopped();
+  const int opened = avcodec_open2(ost.enc, codec, options.get());
+  lease.Opened();
+  if (lock != nullptr && lock->Use() == TLibraryUse::OpeningAlone) ost.encode_lock = lock;
+  return opened;
+}
+
 Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const {
   Dictionary options;
   for (const auto& [name, value] : run_->private_codec_options) options.Set(name, value);
@@ -466,11 +480,7 @@ void TAVConverter::OpenDecoders() {
     const AVCodec* codec = ist->dec->codec != nullptr ? ist->dec->codec
                                                       : avcodec_find_decoder(ist->dec->codec_id);
     if (codec == nullptr) throw EAVError("Unsupported codec for input stream ");
-    int opened = 0;
-    {
-      std::lock_guard lock(CodecLock);
-      opened = avcodec_open2(ist->dec, codec, nullptr);
-    }
+    const int opened = avcodec_open2(ist->dec, codec, nullptr);
     if (opened < 0) {
       throw EAVError(WithReason("Error while opening codec for input stream ",
                                 fmt::format("#{}:{}", ist->file_index, ist->index),
