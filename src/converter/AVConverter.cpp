@@ -240,7 +240,12 @@ void TAVConverter::Transcode() {
   // A run that was not stopped and wrote nothing at all did not convert
   // anything (an unreadable source, a start beyond its end): not a success.
   bool wrote = false;
-  for (const auto& ost : run_->transcode->output_streams) wrote |= ost->muxed_packets > 0;
+  for (const auto& ost : run_->transcode->output_streams) {
+    wrote |= ost->muxed_packets > 0;
+    std::vector<int64_t>& written = run_->output_files[ost->file_index].packets_written;
+    written.resize(std::max<size_t>(written.size(), ost->index + 1), 0);
+    written[ost->index] = ost->muxed_packets;
+  }
   if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
   RemoveTwoPassFolders();
 }

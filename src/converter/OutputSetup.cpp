@@ -23,6 +23,7 @@ extern "C" {
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
 #include "converter/SafeOutputs.h"
+#include "converter/SourceAccess.h"
 #include "converter/StreamPlan.h"
 
 namespace veltrano {
@@ -156,7 +157,10 @@ void TAVConverter::OpenOutputFile(int n) {
   CreateOutputFolder(file.work_name);
   if (!(format->flags & AVFMT_NOFILE)) {
     const int opened = avio_open(&ctx->pb, file.work_name.c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0) throw EAVError(WithReason("打不开文件", name, AvErrorText(opened)));
+    if (opened < 0) {
+      throw EAVError(
+          WithReason("打不开文件", name, OpenFailureReason(opened, file.work_name, true)));
+    }
   }
   ApplyMuxerSettings(file);
 }
