@@ -210,6 +210,7 @@ void TAVConverter::OpenInputsAndOutputs() {
     OpenInputFile(n);
     ThrowIfStopped();
   }
+  AddSilentTracks();
   CopyTimestampScales();
   for (int n = 0; n < static_cast<int>(FOutputFiles.size()); ++n) OpenOutputFile(n);
   ThrowIfStopped();

@@ -220,6 +220,10 @@ class TAVConverter {
   void ReadVideoParameters(AVStream* st, AVCodecContext* dec);
   std::vector<int64_t> CountAnalysisFrames(int n) const;
 
+  // Silent tracks for containers that need audio the source lacks (SilentTrack.cpp).
+  void AddSilentTracks();
+  void EndGeneratedInputs();
+
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
   TStreamParameters OutputParameters(const TStreamParameters& source) const;

@@ -12,6 +12,7 @@
 
 #include "converter/CodecLock.h"
 #include "converter/FFmpegPtr.h"
+#include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
 
 namespace veltrano {
@@ -74,7 +75,13 @@ struct TInputFile {
   // Bytes the input had when it was opened (-1: unknown); a file that has
   // fewer at its end was cut short while it was read.
   int64_t size_at_open = -1;
+  // Made by the run (a silent track a container needs), not one of the job's
+  // inputs: it has no name of its own and ends when the job's inputs end.
+  bool generated = false;
 };
+
+// The kinds of streams the opened inputs hold, as the stream plan reads them.
+TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs);
 
 // An opened output: the muxer and, per stream, its encoder context (for a
 // copied stream, the description of the copy).
