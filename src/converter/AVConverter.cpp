@@ -251,7 +251,32 @@ void TAVConverter::Transcode() {
   RemoveTwoPassFolders();
 }
 
-void TAVConverter::ReportFailure(const std::string& message) {
+// A failure message that names none of the job's files gets them added, so
+// that every message says which conversion failed.
+std::string TAVConverter::NamedFailure(const std::string& message) const {
+  auto joined = [&message](const TStrings& names, bool& named) {
+    std::string text;
+    for (const std::string& name : names) {
+      named |= message.find(name) != std::string::npos;
+      text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+  };
+  bool named = false;
+  const std::string inputs = joined(FInputFiles, named);
+  const std::string outputs = joined(FOutputFiles, named);
+  if (named || (inputs.empty() && outputs.empty())) return message;
+  return message + " (" + inputs + " → " + outputs + ")";
+}
+
+void TAVConverter::EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                  int error) const {
+  throw EAVError(WithReason(std::string(kind) + " encoding failed for",
+                            FOutputFiles[ost.file_index], AvErrorText(error)));
+}
+
+void TAVConverter::ReportFailure(const std::string& raw_message) {
+  const std::string message = NamedFailure(raw_message);
   SetError(message);
   RunOnUiThread([this] { DoError(); });
 }

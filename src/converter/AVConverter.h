@@ -195,6 +195,9 @@ class TAVConverter {
   void CopyTimestampScales();
   void ReleaseRun(bool failed);
   void ReportFailure(const std::string& message);
+  std::string NamedFailure(const std::string& message) const;
+  [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                   int error) const;
   bool StopRequested();
   void ThrowIfStopped();
   void RunOnUiThread(const std::function<void()>& fn);

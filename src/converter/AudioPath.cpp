@@ -279,7 +279,7 @@ void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   ost.sync_opts += count;
   const int sent = EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(enc, frame); });
   av_frame_unref(frame);
-  if (sent < 0) throw EAVError("Audio encoding failed");
+  if (sent < 0) EncodingFailed(ost, "Audio", sent);
   ReceiveAudioPackets(ost);
 }
 
@@ -289,7 +289,7 @@ void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
     const int ret =
         EncodeCall(ost.encode_lock, [&] { return avcodec_receive_packet(ost.enc, pkt); });
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-    if (ret < 0) throw EAVError("Audio encoding failed");
+    if (ret < 0) EncodingFailed(ost, "Audio", ret);
     FAudioSize += pkt->size;
     pkt->flags |= AV_PKT_FLAG_KEY;
     WritePacket(ost, pkt);

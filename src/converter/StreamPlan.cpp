@@ -113,6 +113,7 @@ std::string MissingStreamReason(const AVOutputFormat* format, const TOutputStrea
   // Nothing to write: say what the options would have written.
   const bool wants_audio = !options.AudioOptions().AudioDisable();
   const bool wants_video = !options.VideoOptions().VideoDisable();
+  if (!wants_audio && !wants_video) return "视频和音频都被关掉了";
   if (wants_audio && !source.audio && !(wants_video && source.video)) {
     return "源文件 " + source_name + " 没有音频流";
   }

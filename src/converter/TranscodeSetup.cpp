@@ -22,6 +22,7 @@
 
 extern "C" {
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
 
@@ -36,6 +37,11 @@ extern "C" {
 namespace veltrano {
 
 namespace {
+
+const char* PixelFormatName(int format) {
+  const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(format));
+  return name != nullptr ? name : "unknown";
+}
 
 // The statistics folder of one output file: the two passes of one target
 // meet there, conversions of different targets never share it.
@@ -298,14 +304,21 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
                              d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
       if (ost.video_resample) {
         if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
-          throw EAVError("Cannot get resampling context");
+          throw EAVError(
+              WithReason("Cannot get resampling context for", FOutputFiles[ost.file_index],
+                         fmt::format("the scaler cannot turn {} pictures of {} into {}",
+                                     PixelFormatName(d->pix_fmt), FInputFiles[ist.file_index],
+                                     PixelFormatName(c->pix_fmt))));
         }
         c->bits_per_raw_sample = 0;
       }
       ost.resample_height = d->height - top - bottom;
       ost.resample_width = d->width - left - right;
       ost.resample_pix_fmt = d->pix_fmt;
-      if (ConfigureVideoFilters(ist, ost) != 0) throw EAVError("Error opening filters!");
+      if (const int configured = ConfigureVideoFilters(ist, ost); configured != 0) {
+        throw EAVError(WithReason("Error opening filters! for", FOutputFiles[ost.file_index],
+                                  AvErrorText(configured)));
+      }
       break;
     }
     case AVMEDIA_TYPE_SUBTITLE: {
@@ -379,7 +392,12 @@ void TAVConverter::OpenEncoders() {
   for (auto& ost : t.output_streams) {
     if (!ost->encoding_needed) continue;
     const AVCodec* codec = ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
-    if (codec == nullptr) throw EAVError("Unsupported codec for output stream ");
+    if (codec == nullptr) {
+      throw EAVError(WithReason(
+          fmt::format("Unsupported codec for output stream #{}:{} of", ost->file_index, ost->index),
+          FOutputFiles[ost->file_index],
+          fmt::format("no encoder for {}", avcodec_get_name(ost->enc->codec_id))));
+    }
     ReconcileRateLimits(*ost->enc);
     Dictionary options = EncoderOptions(*ost, codec);
     const Dictionary offered = options;
@@ -479,7 +497,13 @@ void TAVConverter::OpenDecoders() {
     if (!ist->decoding_needed) continue;
     const AVCodec* codec = ist->dec->codec != nullptr ? ist->dec->codec
                                                       : avcodec_find_decoder(ist->dec->codec_id);
-    if (codec == nullptr) throw EAVError("Unsupported codec for input stream ");
+    if (codec == nullptr) {
+      throw EAVError(WithReason(
+          fmt::format("Unsupported codec for input stream #{}:{} of", ist->file_index, ist->index),
+          FInputFiles[ist->file_index],
+          fmt::format("no decoder for {} (codec tag {:#x})", avcodec_get_name(ist->dec->codec_id),
+                      ist->st->codecpar->codec_tag)));
+    }
     const int opened = avcodec_open2(ist->dec, codec, nullptr);
     if (opened < 0) {
       throw EAVError(WithReason("Error while opening codec for input stream ",
