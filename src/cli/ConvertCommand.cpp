@@ -28,6 +28,7 @@
 #include "converter/DvdStream.h"
 #include "converter/FilterEntries.h"
 #include "converter/SafeOutputs.h"
+#include "converter/SourceAccess.h"
 #include "converter/StreamProtocol.h"
 #include "platform/AppFolders.h"
 
@@ -126,6 +127,11 @@ void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& requ
 // The streams of the source of `settings`, for the track choice. A DVD
 // title is read through a title stream of its own.
 TProbedMedia SourceStreams(const TConversionSettings& settings) {
+  if (ReadOnlyOnce(settings.SourceFile())) {
+    throw EUsageError(settings.SourceFile() +
+                      " can be read only once (a FIFO, a device or standard input): tracks cannot "
+                      "be chosen by number before it is converted; leave the choice to the engine");
+  }
   if (settings.SourceType() != TAVSourceType::stDvd) return ReadMediaSource(settings.SourceFile());
   return ListMediaStreams(OpenDvdTitleStream(settings.DvdDriver(), settings.DvdTitle(),
                                              settings.DvdChapter(), settings.DvdThrough(),
@@ -173,6 +179,14 @@ std::string TakeFiles(TConversionSettings& settings, const TConvertRequest& requ
   }
   if (dvd) {
     FillDvdSource(settings, request.dvd);
+  } else if (ReadOnlyOnce(request.files[0])) {
+    // Read by the conversion alone: a look at it first would take its data.
+    if (IsPipeName(request.files[0])) {
+      settings.SetSourceFile(request.files[0]);
+    } else {
+      CheckMediaSource(request.files[0]);
+      settings.SetSourceFile(AbsolutePath(request.files[0]));
+    }
   } else {
     ReadMediaSource(request.files[0]);
     settings.SetSourceFile(AbsolutePath(request.files[0]));

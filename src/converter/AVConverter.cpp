@@ -210,6 +210,7 @@ void TAVConverter::OpenInputsAndOutputs() {
     OpenInputFile(n);
     ThrowIfStopped();
   }
+  AddSilentTracks();
   CopyTimestampScales();
   for (int n = 0; n < static_cast<int>(FOutputFiles.size()); ++n) OpenOutputFile(n);
   ThrowIfStopped();
@@ -240,12 +241,42 @@ void TAVConverter::Transcode() {
   // A run that was not stopped and wrote nothing at all did not convert
   // anything (an unreadable source, a start beyond its end): not a success.
   bool wrote = false;
-  for (const auto& ost : run_->transcode->output_streams) wrote |= ost->muxed_packets > 0;
+  for (const auto& ost : run_->transcode->output_streams) {
+    wrote |= ost->muxed_packets > 0;
+    std::vector<int64_t>& written = run_->output_files[ost->file_index].packets_written;
+    written.resize(std::max<size_t>(written.size(), ost->index + 1), 0);
+    written[ost->index] = ost->muxed_packets;
+  }
   if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
   RemoveTwoPassFolders();
 }
 
-void TAVConverter::ReportFailure(const std::string& message) {
+// A failure message that names none of the job's files gets them added, so
+// that every message says which conversion failed.
+std::string TAVConverter::NamedFailure(const std::string& message) const {
+  auto joined = [&message](const TStrings& names, bool& named) {
+    std::string text;
+    for (const std::string& name : names) {
+      named |= message.find(name) != std::string::npos;
+      text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+  };
+  bool named = false;
+  const std::string inputs = joined(FInputFiles, named);
+  const std::string outputs = joined(FOutputFiles, named);
+  if (named || (inputs.empty() && outputs.empty())) return message;
+  return message + " (" + inputs + " → " + outputs + ")";
+}
+
+void TAVConverter::EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                  int error) const {
+  throw EAVError(WithReason(std::string(kind) + " encoding failed for",
+                            FOutputFiles[ost.file_index], AvErrorText(error)));
+}
+
+void TAVConverter::ReportFailure(const std::string& raw_message) {
+  const std::string message = NamedFailure(raw_message);
   SetError(message);
   RunOnUiThread([this] { DoError(); });
 }

@@ -203,6 +203,9 @@ class TAVConverter {
   void CopyTimestampScales();
   void ReleaseRun(bool failed);
   void ReportFailure(const std::string& message);
+  std::string NamedFailure(const std::string& message) const;
+  [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                   int error) const;
   bool StopRequested();
   void ThrowIfStopped();
   void RunOnUiThread(const std::function<void()>& fn);
@@ -234,6 +237,10 @@ class TAVConverter {
   void ReadVideoParameters(AVStream* st, AVCodecContext* dec);
   std::vector<int64_t> CountAnalysisFrames(int n) const;
 
+  // Silent tracks for containers that need audio the source lacks (SilentTrack.cpp).
+  void AddSilentTracks();
+  void EndGeneratedInputs();
+
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
   TStreamParameters OutputParameters(const TStreamParameters& source) const;
@@ -262,6 +269,7 @@ class TAVConverter {
   int OutputStreamNumber(const TOutputStreamState& ost) const;
   Dictionary EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const;
   void OpenEncoders();
+  int OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options);
   void ReconcileRateLimits(AVCodecContext& enc);
   void OpenDecoders();
   void CopyChapters(size_t input, size_t output);

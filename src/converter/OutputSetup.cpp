@@ -24,6 +24,7 @@ extern "C" {
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
 #include "converter/SafeOutputs.h"
+#include "converter/SourceAccess.h"
 #include "converter/StreamPlan.h"
 
 namespace veltrano {
@@ -53,7 +54,8 @@ const AVCodec* DefaultSubtitleEncoder(const AVOutputFormat* format, const std::s
   return id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
 }
 
-// The kinds of streams the opened inputs hold, as the stream plan reads them.
+}  // namespace
+
 TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
   TSourceStreams streams;
   for (const TInputFile& input : inputs) {
@@ -67,8 +69,6 @@ TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
   }
   return streams;
 }
-
-}  // namespace
 
 // The sizes and formats of an output: the source's, with what the options
 // ask for instead. The run's record of the source stays as it is.
@@ -133,8 +133,16 @@ void TAVConverter::OpenOutputFile(int n) {
   AVFormatContext* ctx = file.ctx.get();
 
   AddKeptTrackMaps(format);
-  const TOutputStreamPlan plan =
-      PlanOutputStreams(FConvertOptions, format, SourceStreamsOf(run_->input_files));
+  const TSourceStreams source = SourceStreamsOf(run_->input_files);
+  const TOutputStreamPlan plan = PlanOutputStreams(FConvertOptions, format, source);
+  const std::string missing = MissingStreamReason(format, plan, FConvertOptions, source,
+                                                  FInputFiles.empty() ? "" : FInputFiles[0], false);
+  if (!missing.empty()) {
+    const bool nothing = !plan.video && !plan.audio && !plan.subtitle;
+    throw EAVError(WithReason(nothing ? "Output file does not contain any stream"
+                                      : "The output format needs a stream the source lacks",
+                              name, missing));
+  }
   if (plan.video) CreateVideoStream(file, n, parameters);
   if (plan.audio) CreateAudioStreams(file, n, parameters);
   if (plan.subtitle) CreateSubtitleStreams(file, n);

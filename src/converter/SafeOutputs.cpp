@@ -26,6 +26,7 @@ extern "C" {
 #include "converter/OutputChoices.h"
 #include "converter/OutputRecord.h"
 #include "converter/RunState.h"
+#include "converter/SourceAccess.h"
 
 namespace veltrano {
 namespace {
@@ -303,7 +304,10 @@ void TAVConverter::OpenWorkFile(TOutputFile& file, const AVOutputFormat* format)
   if (file.work_name == file.name) {
     if (!writes_file) return;
     const int opened = avio_open(&ctx->pb, file.name.c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0) throw EAVError(WithReason("打不开文件", file.name, AvErrorText(opened)));
+    if (opened < 0) {
+      throw EAVError(
+          WithReason("打不开文件", file.name, OpenFailureReason(opened, file.name, true)));
+    }
     return;
   }
   int fd = -1;
@@ -324,7 +328,9 @@ void TAVConverter::OpenWorkFile(TOutputFile& file, const AVOutputFormat* format)
             ? mkdir(file.work_file.c_str(), 0777)
             : (fd = open(file.work_file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (made < 0 && (errno != EEXIST || attempt + 1 == kWorkNameTries)) {
-      throw EAVError(WithReason("打不开文件", file.name, SystemErrorText(errno)));
+      const int failure = errno;
+      throw EAVError(WithReason("打不开文件", file.name,
+                                OpenFailureReason(AVERROR(failure), file.work_file, true)));
     }
     file.work_created = made >= 0;
   }
@@ -340,7 +346,10 @@ void TAVConverter::OpenWorkFile(TOutputFile& file, const AVOutputFormat* format)
   const int opened =
       avio_open(&ctx->pb, opened_name.empty() ? file.work_file.c_str() : opened_name.c_str(),
                 AVIO_FLAG_WRITE);
-  if (opened < 0) throw EAVError(WithReason("打不开文件", file.name, AvErrorText(opened)));
+  if (opened < 0) {
+    throw EAVError(
+        WithReason("打不开文件", file.name, OpenFailureReason(opened, file.work_file, true)));
+  }
 }
 
 // Gives the finished work file its name: its identity is announced first,

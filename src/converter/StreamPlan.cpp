@@ -125,6 +125,41 @@ std::vector<TSourceStreamEntry> KeptTrackStreams(const TAVConvertOptions& option
   return kept;
 }
 
+TNeededStreams NeededStreams(const AVOutputFormat* format) {
+  TNeededStreams needed;
+  if (format == nullptr) return needed;
+  const std::string_view name = format->name;
+  needed.video = name == "psp" || name == "dv" || name == "image2";
+  needed.audio = name == "psp";
+  return needed;
+}
+
+std::string MissingStreamReason(const AVOutputFormat* format, const TOutputStreamPlan& plan,
+                                const TAVConvertOptions& options, const TSourceStreams& source,
+                                const std::string& source_name, bool silence_ok) {
+  if (format == nullptr) return {};
+  const TNeededStreams needed = NeededStreams(format);
+  const std::string name = format->name;
+  if (needed.video && !plan.video) {
+    return source.video ? name + " 格式需要一条视频流, 而视频被关掉了"
+                        : name + " 格式需要一条视频流, 源文件 " + source_name + " 没有视频流";
+  }
+  if (needed.audio && !plan.audio && !silence_ok) {
+    return source.audio ? name + " 格式需要一条音频流, 而音频被关掉了"
+                        : name + " 格式需要一条音频流, 源文件 " + source_name + " 没有音频流";
+  }
+  if (plan.video || plan.audio || plan.subtitle || (needed.audio && silence_ok)) return {};
+  // Nothing to write: say what the options would have written.
+  const bool wants_audio = !options.AudioOptions().AudioDisable();
+  const bool wants_video = !options.VideoOptions().VideoDisable();
+  if (!wants_audio && !wants_video) return "视频和音频都被关掉了";
+  if (wants_audio && !source.audio && !(wants_video && source.video)) {
+    return "源文件 " + source_name + " 没有音频流";
+  }
+  if (wants_video && !source.video) return "源文件 " + source_name + " 没有视频流";
+  return "源文件 " + source_name + " 没有目标格式能写的流";
+}
+
 TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
                                     const TProbedMedia& source) {
   return PlanOutputStreams(options, PlannedOutputFormat(options, target), SourceStreamsOf(source));

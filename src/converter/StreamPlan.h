@@ -45,6 +45,24 @@ TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const AVOu
 TOutputStreamPlan PlanOutputStreams(const TAVConvertOptions& options, const std::string& target,
                                     const TProbedMedia& source);
 
+// The streams a container cannot be written without: a PSP file holds one
+// video and one audio stream, a DV file a video stream, a picture sequence
+// pictures; besides, every output needs some stream.
+struct TNeededStreams {
+  bool video = false;
+  bool audio = false;
+};
+TNeededStreams NeededStreams(const AVOutputFormat* format);
+
+// Why an output planned as `plan` cannot be written, given what `format`
+// needs and what `source` has: "源文件 SOURCE 没有音频流" (nothing at all to
+// write), "psp 格式需要一条视频流, 源文件 SOURCE 没有视频流"; empty when it can be.
+// A missing audio stream that a silent track may stand for (`silence_ok`)
+// is no reason.
+std::string MissingStreamReason(const AVOutputFormat* format, const TOutputStreamPlan& plan,
+                                const TAVConvertOptions& options, const TSourceStreams& source,
+                                const std::string& source_name, bool silence_ok);
+
 // The text or picture nature of a subtitle codec (AV_CODEC_PROP_TEXT_SUB,
 // AV_CODEC_PROP_BITMAP_SUB); 0 when the codec says neither.
 int SubtitleNature(int codec_id);

@@ -72,6 +72,7 @@ struct TOutputStreamState {
   AVStream* st = nullptr;
   AVCodecContext* enc = nullptr;   // encoder, or the description of a copy
   const AVCodec* codec = nullptr;  // the encoder chosen by output setup
+  TCodecLock* encode_lock = nullptr;  // held shared by each encode call, when the library needs it
   bool encoding_needed = false;
   int frame_number = 0;            // frames or packets written
   // Nothing more goes to this stream: the span asked for is written and its

@@ -348,7 +348,8 @@ TEST(ReEncode, APictureSizeChangeNeedsTheScaler) {
                                     [](TAVConverter& c) {
                                       c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
                                     });
-  EXPECT_EQ(refused.error, "Input Stream #0.0 frame size changed to 320x240, yuv420p");
+  EXPECT_EQ(refused.error, "Input Stream #0.0 frame size changed to 320x240, yuv420p (" +
+                               source.string() + " → " + (folder / "refused.mkv").string() + ")");
 
   const fs::path scaled = folder / "scaled.mkv";
   const auto accepted = ConvertFiles({source.string()}, {scaled.string()}, [](TAVConverter& c) {
@@ -368,7 +369,8 @@ TEST(ReEncode, AStartBeyondTheEndIsAFailureNotAnEmptySuccess) {
     c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
     c.ConvertOptions().SetStartTime(60'000'000);
   });
-  EXPECT_EQ(result.error, "The source gave nothing to convert");
+  EXPECT_EQ(result.error, "The source gave nothing to convert (" + Source().string() + " → " +
+                              out.string() + ")");
   EXPECT_EQ(result.errors.size(), 1u);
 }
 
