@@ -78,7 +78,7 @@ int TAVConverter::SetOption(const std::string& name, const std::string& value) {
     if (found != nullptr) ret = av_opt_set(target, key + 1, text, 0);
   }
   if (found != nullptr && ret < 0) {
-    RunOnUiThread([] { ShowErrorBox("Invalid value for Option!"); });
+    ShowErrorBoxLater("Invalid value for Option!");
     return -1;
   }
   if (found == nullptr) {

@@ -191,7 +191,7 @@ AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kin
                           : kind == TMediaKind::Audio ? mux.AudioBitstreamFilters()
                                                       : mux.SubtitleBitstreamFilters();
   run_->bitstream_filters[n].push_back(BuildBitstreamFilterChain(
-      names, [this](const std::string& text) { RunOnUiThread([&] { ShowErrorBox(text); }); }));
+      names, [this](const std::string& text) { ShowErrorBoxLater(text); }));
   return st;
 }
 
