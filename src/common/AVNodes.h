@@ -12,10 +12,11 @@
 // Threads: everything here runs on the user-interface thread, apart from the
 // log lines that the converter raises on its worker: they go into the task's
 // log under a lock and the log view is told through the dispatcher. Progress
-// and completion reach the task on the user-interface thread while the worker
-// waits. A task is never destroyed while its converter's worker runs: the
-// task stops it and waits (dispatching meanwhile); a task that completes is
-// handed to its node and destroyed once its worker has ended.
+// and the end of a run reach the task on the user-interface thread as queued
+// events; the worker never waits for them. A task is never destroyed while
+// its converter's worker runs: the task stops it and waits (dispatching
+// meanwhile); a task that completes is handed to its node and destroyed once
+// its worker has ended.
 //
 // A failed run (ErrorMsg set) is not a completion: the task becomes stError,
 // keeps the message in its log and stays unfiled, so it can be started again.

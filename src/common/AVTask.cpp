@@ -341,6 +341,7 @@ void TAVTask::ConverterComplete() {
     return;
   }
   std::string error = FConverter->ErrorMsg();
+  bool store_failed = false;
   if (error.empty()) {
     FStatus = stFinished;
     if (node->IsShown()) InvalidateRow();
@@ -352,7 +353,7 @@ void TAVTask::ConverterComplete() {
       TPersistentManager::FinishDbTask(*this);
     } catch (const std::exception& e) {
       error = e.what();  // not stored as converted: it must not be filed either
-      ShowErrorBox(error);
+      store_failed = true;
     }
   }
   ReleaseClaim();
@@ -360,13 +361,15 @@ void TAVTask::ConverterComplete() {
     node->TaskEnded(*this, true);
     FileConverted(*node);  // `this` may be gone from here on
   } else {
-    // A failed run (the converter has shown its error box) is not a
-    // completion: the task stays unfiled and can be started again.
+    // A failed run is not a completion: the task stays unfiled and can be
+    // started again. The converter shows its error box after this handler,
+    // so the row says stopped while the box is up.
     EndFailed(error);
     node->TaskEnded(*this, false);
   }
   // A failed last task ends the work as well as a completed one.
   if (AVConfiguration().ShutdownWhenDone() && !node->HasRunningTask()) ShutdownComputer();
+  if (store_failed) ShowErrorBox(error);
 }
 
 void TAVTask::FileConverted(TConvertingNode& node) {
@@ -387,7 +390,7 @@ void TAVTask::FileConverted(TConvertingNode& node) {
     FNode = FListView->AddChild(kNoRow, this);
     shown->AddTask(std::move(self));
   } else {
-    // Its worker is waiting for this handler: destroy it once it has ended.
+    // Its worker may still be on its way out: destroy it once it has ended.
     node.Retire(std::move(self));
   }
 }

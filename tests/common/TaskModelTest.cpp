@@ -11,6 +11,7 @@
 #include "common/PersistentManager.h"
 #include "converter/ConvertThread.h"
 #include "converter/DvdStream.h"
+#include "converter/MessageBoxes.h"
 #include "converter/StreamProtocol.h"
 #include "platform/ServiceDoubles.h"
 #include "support/DvdFixture.h"
@@ -301,13 +302,26 @@ TEST_F(TaskModel, AFailedConversionStaysUnfiledAsStoppedWithItsMessageAndCanRunA
   TAVTask& task = Unfiled().NewConversion(Settings(TaskClip(), target));
   list.SelectRow(task.Node());
   task.LoadTaskInfo(&info, &log);
+  // The box comes once the task has taken the failure in: its row no longer
+  // says running, and its log holds the message.
+  std::vector<std::string> boxes;
+  std::vector<TAVTaskStatus> status_at_box;
+  std::vector<std::string> last_line_at_box;
+  const TErrorBoxHandler previous = SetErrorBoxHandler([&](const std::string& text) {
+    boxes.push_back(text);
+    status_at_box.push_back(task.Status());
+    last_line_at_box.push_back(task.Log().empty() ? std::string() : task.Log().back());
+  });
   ASSERT_TRUE(WaitForIdle());
+  SetErrorBoxHandler(previous);
 
   ASSERT_EQ(Unfiled().Tasks().size(), 1u);
   EXPECT_EQ(task.Status(), stError);
-  ASSERT_EQ(messages->Errors().size(), 1u);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(status_at_box, std::vector<TAVTaskStatus>{stError});
+  EXPECT_EQ(last_line_at_box, boxes);
   ASSERT_FALSE(task.Log().empty());
-  EXPECT_EQ(task.Log().back(), messages->Errors()[0]);
+  EXPECT_EQ(task.Log().back(), boxes[0]);
   EXPECT_EQ(log.Lines(), task.Log());
   EXPECT_TRUE(alerts.empty());
   EXPECT_EQ(Sql("select Converting, ConvertedDate is null, CategoryId is null from conversions"),
