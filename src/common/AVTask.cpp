@@ -177,6 +177,7 @@ bool TAVTask::Start() {
     // The store could not be asked (busy beyond its timeout, gone): a task
     // that may be another program's does not start.
     FStartRefused = false;
+    ReleaseClaim();
     EndFailed(e.what());
     ShowErrorBox(e.what());
     return false;
@@ -417,9 +418,10 @@ void TAVTask::Delete(bool DeleteSource, bool DeleteTarget) {
 }
 
 void TAVTask::ClearLog() {
+  // The store first: a store that refuses leaves the log as it was.
+  TPersistentManager::ClearLog(*this);
   SetLog({});
   if (FLogList != nullptr) FLogList->ShowLog(this, {});
-  TPersistentManager::ClearLog(*this);
 }
 
 // Column texts ----------------------------------------------------------------

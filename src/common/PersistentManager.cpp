@@ -28,6 +28,7 @@ struct TStore {
   std::unique_ptr<SQLite::Database> db;
   std::unique_ptr<SQLite::Statement> query;
   std::thread::id owner;
+  int busy_timeout_ms = kBusyTimeoutMs;
 };
 
 TStore& Store() {
@@ -215,7 +216,7 @@ void TPersistentManager::Connect(const std::string& folder, const std::string& r
   fs::create_directories(fs::path(dir));
   auto db = std::make_unique<SQLite::Database>(DatabaseFile(dir),
                                                SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-  db->setBusyTimeout(kBusyTimeoutMs);
+  db->setBusyTimeout(Store().busy_timeout_ms);
   db->exec("PRAGMA journal_mode=WAL");
   if (!HasTable(*db, "conversions") && !HasTable(*db, "categories")) {
     CreateTables(*db, root_name,
@@ -236,6 +237,12 @@ void TPersistentManager::Disconnect() {
 
 bool TPersistentManager::Connected() {
   return Store().db != nullptr;
+}
+
+void TPersistentManager::SetBusyTimeout(int milliseconds) {
+  TStore& store = Store();
+  store.busy_timeout_ms = milliseconds;
+  if (store.db) store.db->setBusyTimeout(milliseconds);
 }
 
 std::string TPersistentManager::GetConvertSettings(const TAVTask& ATask) {

@@ -70,6 +70,10 @@ class TPersistentManager {
                       const std::string& root_folder = std::string());
   static void Disconnect();
   static bool Connected();
+  // How long a statement waits for another program's write lock before it
+  // fails (5 s unless set; tests of a locked store shorten it). Applies to
+  // the connection now open and to later ones.
+  static void SetBusyTimeout(int milliseconds);
 
   // Inserts a new unfinished task and sets its ID; with `claim`, the task is
   // claimed for this process in the same transaction (a task that starts
