@@ -11,6 +11,7 @@
 
 #include "common/AVNodes.h"
 #include "gui/DModule.h"
+#include "gui/ErrorGuard.h"
 #include "gui/Icons.h"
 
 namespace veltrano::gui {
@@ -192,7 +193,7 @@ TFrameInfo::TFrameInfo(QWidget* parent)
     UpdateActions();
   });
   connect(actClearLog, &QAction::triggered, this, [this] {
-    if (TAVTask* task = ShownTask()) task->ClearLog();
+    if (TAVTask* task = ShownTask()) Guarded([task] { task->ClearLog(); });
   });
   UpdateActions();
 }
