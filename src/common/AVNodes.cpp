@@ -29,9 +29,9 @@ const TColumns& ConvertingColumns() {
 }
 
 const TColumns& ConvertedColumns() {
-  static const TColumns columns{{"原始文件", 150},     {"原始文件大小", 100}, {"目标文件", 150},
-                                {"目标文件大小", 100}, {"输出格式配置", 100}, {"用时", 60},
-                                {"日期", 120}};
+  static const TColumns columns{{"原始文件", 150},        {"原始文件大小", 100}, {"目标文件", 150},
+                                {"目标文件大小", 100},    {"输出格式配置", 100}, {"用时", 60},
+                                {kDateColumnCaption, 120}};
   return columns;
 }
 

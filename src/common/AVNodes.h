@@ -58,6 +58,15 @@ using TTaskList = std::vector<std::unique_ptr<TAVTask>>;
 // The log keeps at most this many lines.
 inline constexpr size_t kMaxLogLines = 51;
 
+// The image of a task that is stopped because its last run failed; the other
+// images are the status ordinals.
+inline constexpr int kFailedImageIndex = 4;
+// The "完成度" text of such a task, in that column of the unfiled list.
+inline constexpr const char* kFailedText = "失败";
+inline constexpr int kProgressColumn = 6;
+// The caption of a category's date column.
+inline constexpr const char* kDateColumnCaption = "日期";
+
 class TNodeObject {
  public:
   // `dispatcher` reaches the user-interface thread (nullptr: the default).
@@ -222,6 +231,11 @@ class TAVTask : public TNodeObject {
   void SetCategoryId(int32_t value) { FCategoryId = value; }
   bool IsConverted() const { return FIsConverted; }
   void SetIsConverted(bool value) { FIsConverted = value; }
+  // The last run (or start) failed: the task is stopped (stError), its row
+  // shows the failed image and "失败", and its log ends with the message.
+  // Starting it again clears this.
+  bool Failed() const { return FFailed; }
+  void SetFailed(bool value) { FFailed = value; }
   // A copy of the log lines, oldest first.
   TStrings Log() const;
   void SetLog(const TStrings& value);
@@ -304,6 +318,7 @@ class TAVTask : public TNodeObject {
   int32_t FID = 0;
   int32_t FCategoryId = 0;
   bool FIsConverted = false;
+  bool FFailed = false;
   mutable std::mutex FLogMutex;
   TStrings FLog;
   TNodeObject* FCategory = nullptr;

@@ -87,6 +87,7 @@ void TAVTask::SetLog(const TStrings& value) {
 int TAVTask::GetImageIndex() const {
   VEL_ASSERT(FStatus <= stFinished);
   if (FStatus == stError && FHeldElsewhere) return static_cast<int>(stRunning);
+  if (FStatus == stError && FFailed) return kFailedImageIndex;
   return static_cast<int>(FStatus);
 }
 
@@ -198,6 +199,15 @@ bool TAVTask::Start() {
   FSourceIsFresh = false;
   FStatus = stRunning;
   FStopRequested = false;
+  if (FFailed && FID != 0) {
+    // The failure this run replaces goes from the store too; a store that
+    // refuses now only keeps the old message until the run ends.
+    try {
+      TPersistentManager::ClearFailure(*this);
+    } catch (const std::exception&) {
+    }
+  }
+  FFailed = false;
   SetLog({});
   ShowLogIfSelected();
   FConverter->SetInputFiles({source});
@@ -326,7 +336,16 @@ void TAVTask::ConverterLog(int, const std::string& Msg) {
 
 void TAVTask::EndFailed(const std::string& message) {
   FStatus = stError;
+  FFailed = true;
   AppendLog(message);
+  if (FID != 0 && TPersistentManager::Connected()) {
+    // Kept for the next start of the program; a store that refuses costs
+    // only that (the message is shown now).
+    try {
+      TPersistentManager::SaveFailure(*this);
+    } catch (const std::exception&) {
+    }
+  }
   ShowLogIfSelected();
   InvalidateRow();
 }
@@ -456,7 +475,8 @@ std::string TConvertingTask::GetCaption(int ColumnIndex) {
   }
   if (IsConverted()) return ColumnIndex == 6 ? DateTimeText(Date()) : std::string();
   switch (ColumnIndex) {
-    case 6:
+    case kProgressColumn:
+      if (Failed() && Status() == stError) return kFailedText;
       return std::to_string(converter.Progress()) + "%";
     case 7:
       return BitrateText(converter.Bitrate());

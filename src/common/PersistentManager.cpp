@@ -130,12 +130,14 @@ void CreateClaimTable(SQLite::Database& db) {
   db.exec(
       "create table if not exists task_outputs (TaskId integer primary key, Device integer, "
       "Inode integer, Size integer, ModifiedNs integer)");
+  db.exec("create table if not exists task_failures (TaskId integer primary key)");
 }
 
 // Forgets the claims and stopped outputs of the tasks that `where` selects.
 void DeleteTaskRows(const std::string& where) {
   Execute(Prepare("delete from task_claims where TaskId" + where, -1));
   Execute(Prepare("delete from task_outputs where TaskId" + where, -1));
+  Execute(Prepare("delete from task_failures where TaskId" + where, -1));
 }
 
 std::string NowText() {
@@ -313,7 +315,36 @@ void TPersistentManager::LoadConvertingTask(TConvertingNode& ConvertingNode) {
     tasks.push_back(std::move(task));
   }
   CloseQuery();
-  for (auto& task : tasks) ConvertingNode.AddTask(std::move(task));
+  for (auto& task : tasks) {
+    SQLite::Statement& failed = Prepare(
+        "select count(*) from task_failures where TaskId=" + std::to_string(task->ID()), -1);
+    task->SetFailed(failed.executeStep() && failed.getColumn(0).getInt() > 0);
+    CloseQuery();
+    ConvertingNode.AddTask(std::move(task));
+  }
+}
+
+void TPersistentManager::SaveFailure(const TAVTask& ATask) {
+  const std::string id = std::to_string(ATask.ID());
+  SQLite::Transaction transaction(Db());
+  SQLite::Statement& query = Prepare("update conversions set Log=? where ID=" + id, 1);
+  query.bind(1, JoinLogLines(ATask.Log()));
+  Execute(query);
+  Execute(Prepare("insert or ignore into task_failures(TaskId) values(" + id + ")", 0));
+  transaction.commit();
+}
+
+void TPersistentManager::ClearFailure(const TAVTask& ATask) {
+  const std::string id = std::to_string(ATask.ID());
+  SQLite::Transaction transaction(Db());
+  SQLite::Statement& failed = Prepare("select count(*) from task_failures where TaskId=" + id, -1);
+  const bool marked = failed.executeStep() && failed.getColumn(0).getInt() > 0;
+  CloseQuery();
+  if (marked) {
+    Execute(Prepare("update conversions set Log=NULL where ID=" + id, 0));
+    Execute(Prepare("delete from task_failures where TaskId=" + id, 0));
+  }
+  transaction.commit();
 }
 
 void TPersistentManager::LoadConvertedNodes(int32_t ID,

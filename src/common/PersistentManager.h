@@ -12,6 +12,8 @@
 //     one row per category; Parent -1 at the top.
 //   task_claims(TaskId, Pid, ProcessStart, Boot, Host, ClaimedDate)
 //     who converts an unfinished task now (see the claims below).
+//   task_failures(TaskId)
+//     the unfinished tasks whose last run failed.
 //
 // All SQL of the program is here. Statements are fixed texts with integer
 // keys appended in decimal and every other value bound as a positional "?"
@@ -126,6 +128,13 @@ class TPersistentManager {
   // the claims: created when missing, rows deleted with their task).
   static void SaveOwnOutput(int32_t task_id, const TFileIdentity& output);
   static std::optional<TFileIdentity> OwnOutput(int32_t task_id);
+
+  // A failed run of an unfinished task: its log (the failure's message last)
+  // and the mark that it failed are stored, so the task shows as failed
+  // with its message after a restart (table task_failures, kept like the
+  // claims). Starting the task again forgets both (ClearFailure).
+  static void SaveFailure(const TAVTask& ATask);
+  static void ClearFailure(const TAVTask& ATask);
 };
 
 // The log lines as stored (each followed by CR LF), and back.

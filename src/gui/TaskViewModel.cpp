@@ -162,7 +162,7 @@ QVariant TTaskViewModel::data(const QModelIndex& index, int role) const {
   const TRowId row = RowOf(index);
   if (row == kNoRow) return QVariant();
   if (role == Qt::DisplayRole) {
-    return NodeCaption(RowObject(row), GetCaption(*this, row, index.column()));
+    return NodeCaption(RowObject(row), GetCaption(*this, row, index.column()), index.column());
   }
   if (role == Qt::DecorationRole && index.column() == 0 && images_) {
     const int image = GetImageIndex(*this, row);

@@ -328,15 +328,43 @@ TEST_F(TaskModel, AFailedConversionStaysUnfiledAsStoppedWithItsMessageAndCanRunA
             "1|1|1\n");
   // The failed task was the last one running: the work is done.
   EXPECT_EQ(dbus.Calls().size(), 1u);
+  // It looks failed, not stopped: its own image and "失败".
+  EXPECT_TRUE(task.Failed());
+  EXPECT_EQ(GetImageIndex(list, task.Node()), kFailedImageIndex);
+  EXPECT_EQ(GetCaption(list, task.Node(), kProgressColumn), kFailedText);
+
+  // After a restart it still does, with its message in its log.
+  const TStrings failed_log = task.Log();
+  Reopen();
+  ASSERT_EQ(Unfiled().Tasks().size(), 1u);
+  TAVTask& restored = *Unfiled().Tasks()[0];
+  EXPECT_TRUE(restored.Failed());
+  EXPECT_EQ(restored.Status(), stError);
+  EXPECT_EQ(restored.Log(), failed_log);
+  EXPECT_EQ(GetImageIndex(list, restored.Node()), kFailedImageIndex);
 
   fs::remove(blocker);
   fs::create_directories(blocker);
-  ASSERT_TRUE(task.Start());
+  ASSERT_TRUE(restored.Start());
+  EXPECT_FALSE(restored.Failed());
+  EXPECT_EQ(GetImageIndex(list, restored.Node()), static_cast<int>(stRunning));
+  EXPECT_EQ(Sql("select count(*) from task_failures"), "0\n");
   ASSERT_TRUE(WaitForIdle());
   EXPECT_TRUE(Unfiled().Tasks().empty());
   EXPECT_EQ(Sql("select Converting, CategoryId from conversions"), "0|1\n");
   EXPECT_EQ(alerts.size(), 1u);
   EXPECT_EQ(dbus.Calls().size(), 2u);
+}
+
+// A task the user stopped is not a failed one.
+TEST_F(TaskModel, OnlyAFailureMarksATaskFailed) {
+  TAVTask& stopped = Unfiled().NewConversion(SlowSettings(folder / "stopped.mp4"));
+  stopped.Stop();
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_FALSE(stopped.Failed());
+  EXPECT_EQ(GetImageIndex(list, stopped.Node()), static_cast<int>(stError));
+  EXPECT_NE(GetCaption(list, stopped.Node(), kProgressColumn), kFailedText);
+  EXPECT_EQ(Sql("select count(*) from task_failures"), "0\n");
 }
 
 TEST_F(TaskModel, ClosingTheExplorerStopsEveryConversionAndWaitsForItsWorker) {
