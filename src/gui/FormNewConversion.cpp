@@ -309,9 +309,11 @@ QWizardPage* TFormNewConversion::CreateFilterPage() {
 
 // Profiles ----------------------------------------------------------------------------
 
+// Entries keep the profile's handle, not its address: the profile editor may
+// delete the selected profile while the wizard's timer asks for it.
 TAVProfile* TFormNewConversion::SelectedProfile() const {
   if (cbbProfile->currentIndex() < 0) return nullptr;
-  return reinterpret_cast<TAVProfile*>(cbbProfile->currentData(kProfileRole).value<quintptr>());
+  return profiles_.FindHandle(cbbProfile->currentData(kProfileRole).toULongLong());
 }
 
 TAVProfile* TFormNewConversion::CurrentProfile() const {
@@ -327,7 +329,7 @@ void TFormNewConversion::CategoryChosen() {
     for (TAVProfile* profile : profiles_.ProfilesOfCategory(
              cbbCategory->currentData(kCategoryRole).toString().toStdString())) {
       cbbProfile->addItem(QString::fromStdString(profile->Description()),
-                          QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
+                          QVariant::fromValue(static_cast<qulonglong>(profile->Handle())));
     }
     // A category the profile editor has emptied lists nothing: no profile is
     // selected and the wizard cannot be finished until another is chosen.
@@ -356,9 +358,10 @@ void TFormNewConversion::ProfileChosen() {
 void TFormNewConversion::EditCurrentProfile() {
   auto* current = dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile());
   if (current == nullptr) return;
+  const uint64_t handle = current->Handle();
   TAVProfile* chosen = EditProfile(profiles_, current, this);
   // Without a profile handed back the wizard keeps its own, if it still exists.
-  if (chosen == nullptr && profiles_.IndexOf(current) >= 0) chosen = current;
+  if (chosen == nullptr) chosen = profiles_.FindHandle(handle);
   SelectProfile(chosen);
 }
 
@@ -370,9 +373,10 @@ void TFormNewConversion::SelectProfile(TAVProfile* profile) {
     if (category >= 0) cbbCategory->setCurrentIndex(category);
   }
   CategoryChosen();
-  const int index =
-      cbbProfile->findData(QVariant::fromValue(reinterpret_cast<quintptr>(profile)), kProfileRole);
-  if (profile == nullptr || index < 0) return;
+  if (profile == nullptr) return;
+  const int index = cbbProfile->findData(
+      QVariant::fromValue(static_cast<qulonglong>(profile->Handle())), kProfileRole);
+  if (index < 0) return;
   {
     const QSignalBlocker blocker(cbbProfile);
     cbbProfile->setCurrentIndex(index);
