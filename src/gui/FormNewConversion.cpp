@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -28,14 +29,15 @@
 #include "converter/AVProfile.h"
 #include "converter/MessageBoxes.h"
 #include "gui/AVPreviewWidget.h"
+#include "gui/BackgroundWork.h"
+#include "gui/DialogParts.h"
 #include "gui/DvdComboBox.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormEditProfile.h"
 #include "gui/FrameVideoInfo.h"
+#include "gui/Icons.h"
 #include "gui/Language.h"
 #include "gui/TimeBar.h"
-#include "gui/DialogParts.h"
-#include "gui/Icons.h"
 
 namespace veltrano::gui {
 
@@ -90,6 +92,7 @@ TFormNewConversion::TFormNewConversion(TAVProfileList& profiles,
   setButtonText(QWizard::NextButton, tr("更多选项 >"));
   setButtonText(QWizard::FinishButton, tr("开始转换(&S)"));
   setButtonText(QWizard::CancelButton, tr("放弃"));
+  work_ = new TBackgroundWork(this);
   setPage(kSourcePage, CreateSourcePage());
   setPage(kFilterPage, CreateFilterPage());
 
@@ -119,7 +122,7 @@ TFormNewConversion::~TFormNewConversion() = default;
 
 TSourcePage* TFormNewConversion::CreateSourcePage() {
   page_source_ = new TSourcePage([this] {
-    return SourceIsValid() && !edtSavePath->FileName().trimmed().isEmpty() &&
+    return !work_->Busy() && SourceIsValid() && !edtSavePath->FileName().trimmed().isEmpty() &&
            SelectedProfile() != nullptr;
   });
   page_source_->setTitle(tr("选择要转的文件"));
@@ -166,8 +169,24 @@ TSourcePage* TFormNewConversion::CreateSourcePage() {
   bottom->addWidget(frmVideoInfo, 0, Qt::AlignTop);
   bottom->addWidget(CreateTimeSettings(), 1);
 
+  // Shown while files are probed or a DVD is scanned.
+  lblBusy = new QLabel(page_source_);
+  lblBusy->setObjectName(QStringLiteral("lblBusy"));
+  barBusy = new QProgressBar(page_source_);
+  barBusy->setObjectName(QStringLiteral("barBusy"));
+  barBusy->setRange(0, 0);
+  barBusy->setTextVisible(false);
+  barBusy->setMaximumHeight(lblBusy->sizeHint().height());
+  lblBusy->hide();
+  barBusy->hide();
+  connect(work_, &TBackgroundWork::BusyChanged, this, &TFormNewConversion::BusyChanged);
+  auto* busy_row = new QHBoxLayout;
+  busy_row->addWidget(lblBusy);
+  busy_row->addWidget(barBusy, 1);
+
   auto* layout = new QVBoxLayout(page_source_);
   layout->addWidget(tabSource);
+  layout->addLayout(busy_row);
   layout->addLayout(grid);
   layout->addLayout(bottom);
   return page_source_;
@@ -237,6 +256,7 @@ QWidget* TFormNewConversion::CreateTimeSettings() {
   AVPreview = new TAVPreviewWidget(box);
   AVPreview->setObjectName(QStringLiteral("AVPreview"));
   AVPreview->setFixedSize(176, 132);
+  connect(AVPreview, &TAVPreviewWidget::Opened, this, &TFormNewConversion::PreviewOpened);
   barTime = new TTimeBar(box);
   barTime->setObjectName(QStringLiteral("barTime"));
   connect(barTime, &QSlider::valueChanged, this, &TFormNewConversion::TimeBarMoved);
@@ -386,8 +406,28 @@ void TFormNewConversion::SelectProfile(TAVProfile* profile) {
 
 // Finishing ---------------------------------------------------------------------------
 
+bool TFormNewConversion::Busy() const {
+  return work_->Busy();
+}
+
+void TFormNewConversion::ShowBusy(const QString& what) {
+  lblBusy->setText(what);
+}
+
+void TFormNewConversion::BusyChanged() {
+  const bool busy = work_->Busy();
+  lblBusy->setVisible(busy);
+  barBusy->setVisible(busy);
+  if (busy) {
+    setCursor(Qt::BusyCursor);
+  } else {
+    unsetCursor();
+  }
+  page_source_->Refresh();
+}
+
 void TFormNewConversion::accept() {
-  if (scanning_ || SelectedProfile() == nullptr) return;
+  if (scanning_ || Busy() || SelectedProfile() == nullptr) return;
   // Finishing on page 1 does not apply the filters, even when page 2 holds some.
   options_.FilterOptions().SetVideoFilters(currentId() == kFilterPage ? FilterText() : "");
   try {
@@ -435,7 +475,7 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::NewSettings(
 }
 
 std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings() {
-  AVPreview->SetActive(false);
+  AVPreview->Close();
   std::vector<std::unique_ptr<TConversionSettings>> result;
   const std::string first_target = edtSavePath->FileName().toStdString();
   if (DvdTabShown()) {
