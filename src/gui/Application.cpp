@@ -59,7 +59,8 @@ TVeltranoApp::THandlers::~THandlers() {
 
 TVeltranoApp::TVeltranoApp() : handlers_(dispatcher_) {
   Guarded([] { AVConfiguration().Load(); });
-  QGuiApplication::setApplicationDisplayName(tr("Tellurix软件"));
+  // No application display name: the windowing system would append it to
+  // every title. The taskbar takes "Tellurix软件" from the desktop entry.
   data_ = std::make_unique<TdmGlobal>();
   window_ = std::make_unique<TFormMain>(*data_);
 }

@@ -253,8 +253,10 @@ void TFormMain::CreateToolbar() {
       button->setMinimumSize(86, 68);
     }
   }
+  // At the design width (930) the banner fits beside the buttons with a few
+  // pixels to spare; a wider gap would push it into the overflow menu.
   auto* gap = new QWidget(tlbMain);
-  gap->setFixedWidth(12);
+  gap->setFixedWidth(2);
   tlbMain->addWidget(gap);
   tlbMain->addWidget(new TVendorBanner(tlbMain));
   addToolBar(Qt::TopToolBarArea, tlbMain);

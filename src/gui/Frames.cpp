@@ -130,7 +130,9 @@ void TTaskListView::dropEvent(QDropEvent* event) {
 }
 
 void TTaskListView::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+  // The Delete key of the keypad comes with the keypad modifier.
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Delete && modifiers == Qt::NoModifier) {
     emit DeletePressed();
     return;
   }
