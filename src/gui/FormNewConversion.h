@@ -116,8 +116,13 @@ class TFormNewConversion : public QWizard {
   // A file source's name, or a new title stream of the selected DVD title.
   std::string SourceName();
   void ReloadPreview();
+  void PreviewOpened();
+  void ShowBusy(const QString& what);
+  void BusyChanged();
   void ResetTimeSpan();
   void ProposeTarget();
+  // What the target was last proposed for: the file, or the DVD and title.
+  std::string SourceKey() const;
   // `file_name` in the output folder, made free of existing files and `taken`.
   std::string OutputTarget(const std::string& file_name,
                            const std::vector<std::string>& taken) const;
@@ -154,6 +159,7 @@ class TFormNewConversion : public QWizard {
   TAVConvertOptions options_;
   QStringList sources_;
   QString proposed_target_;  // the target last proposed, to re-propose on profile changes
+  std::string proposed_for_;  // the SourceKey of that proposal
   std::string scanned_dvd_;  // the path last scanned; empty before the first scan
   std::string title_label_;  // the volume label of the disc the title list comes from
   std::vector<TDvdTitle> title_list_;

@@ -162,8 +162,14 @@ void TFormNewConversion::TimeBarMoved(int position_ms) {
   if (AVPreview->Active()) AVPreview->SetTimestamp(position_ms / 1000.0);
 }
 
+// A span must end after it starts: a point that would turn it round is
+// refused, with the reason, and the span stays as it was.
 void TFormNewConversion::SetStartPoint() {
   const int position = barTime->value();
+  if (barTime->SelEnd() > 0 && position >= barTime->SelEnd()) {
+    ShowErrorBox(tr("开始点必须早于结束点").toStdString());
+    return;
+  }
   barTime->SetSelStart(position);
   options_.SetStartTime(static_cast<int64_t>(position) * 1000);
   if (barTime->SelEnd() > 0) {
@@ -174,6 +180,10 @@ void TFormNewConversion::SetStartPoint() {
 
 void TFormNewConversion::SetEndPoint() {
   const int position = barTime->value();
+  if (position <= barTime->SelStart()) {
+    ShowErrorBox(tr("结束点必须晚于开始点").toStdString());
+    return;
+  }
   barTime->SetSelEnd(position);
   options_.SetRecordingTime((static_cast<int64_t>(position) - barTime->SelStart()) * 1000);
   lblEnd->setText(TimeText(position / 1000.0));
@@ -200,6 +210,11 @@ std::string TFormNewConversion::ProposedFileTarget(const std::string& source,
 
 void TFormNewConversion::ProposeTarget() {
   if (!SourceIsValid()) return;
+  // A target the user typed for this very source stays (switching the
+  // source tab away and back is no new source).
+  const std::string source = SourceKey();
+  if (source == proposed_for_ && edtSavePath->FileName() != proposed_target_) return;
+  proposed_for_ = source;
   const std::string target =
       DvdTabShown() ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
                                                ProfileExtension()),
@@ -207,6 +222,11 @@ void TFormNewConversion::ProposeTarget() {
                     : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
   proposed_target_ = QString::fromStdString(target);
   edtSavePath->SetFileName(proposed_target_);
+}
+
+std::string TFormNewConversion::SourceKey() const {
+  if (!DvdTabShown()) return "file:" + edtSource->FileName().toStdString();
+  return fmt::format("dvd:{}:{}", scanned_dvd_, CurrentTitle().index);
 }
 
 // DVD ---------------------------------------------------------------------------------
