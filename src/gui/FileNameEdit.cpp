@@ -7,14 +7,41 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSplitter>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <utility>
 
 namespace veltrano::gui {
+
+namespace {
+
+const QSize kBrowseDialogSize(820, 520);
+
+}  // namespace
+
+// Qt's own dialog starts small, with columns that cut sizes, types and
+// dates: a larger dialog whose columns take what their texts need.
+void FitBrowseDialog(QFileDialog& dialog) {
+  dialog.resize(dialog.size().expandedTo(kBrowseDialogSize));
+  if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"))) {
+    constexpr int kPlaces = 170;  // the list of places on the left
+    splitter->setSizes({kPlaces, dialog.width() - kPlaces});
+  }
+  auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (details == nullptr) return;
+  QHeaderView& header = *details->header();
+  for (int column = 1; column < header.count(); ++column) {
+    header.setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  }
+  header.setSectionResizeMode(0, QHeaderView::Stretch);
+  header.setStretchLastSection(false);
+}
 
 QString QtNameFilters(const QString& bar_separated) {
   const QStringList parts = bar_separated.split(QLatin1Char('|'));
@@ -135,6 +162,7 @@ void TFileNameEdit::Browse() {
   QFileDialog dialog(window(), QString(),
                      current.isEmpty() ? QString() : QFileInfo(current).absolutePath());
   if (!filter_.isEmpty()) dialog.setNameFilter(QtNameFilters(filter_));
+  FitBrowseDialog(dialog);
   switch (kind_) {
     case TKind::OpenFile:
       dialog.setFileMode(QFileDialog::ExistingFile);

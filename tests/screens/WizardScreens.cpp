@@ -121,6 +121,7 @@ VELTRANO_SCREEN(file_dialog) {
       QStringLiteral("Video Files(*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov)|"
                      "*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov|All Files(*.*)|*.*")));
   dialog->setDirectory(QString::fromStdString(ctx.home.string()));
+  gui::FitBrowseDialog(*dialog);
   dialog->show();
   return dialog;
 }
