@@ -67,6 +67,237 @@
         <source>已转换</source>
         <translation>Converted</translation>
     </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+</context>
+<context>
+    <name>EngineTexts</name>
+    <message>
+        <source>输出文件不含任何流</source>
+        <translation>Output file does not contain any stream</translation>
+    </message>
+    <message>
+        <source>源文件中没有可以转换的内容</source>
+        <translation>The source gave nothing to convert</translation>
+    </message>
+    <message>
+        <source>读取输入文件出错%1</source>
+        <translation>Error while reading input%1</translation>
+    </message>
+    <message>
+        <source>无法写入输出文件的文件头（编码参数不对？）%1</source>
+        <translation>Could not write header for output file  (incorrect codec parameters ?)%1</translation>
+    </message>
+    <message>
+        <source>无法写完输出文件%1</source>
+        <translation>Could not write the end of output file%1</translation>
+    </message>
+    <message>
+        <source>无法给输出文件命名%1</source>
+        <translation>Could not name the output%1</translation>
+    </message>
+    <message>
+        <source>无法打开输入流 %1 的解码器</source>
+        <translation>Error while opening codec for input stream %1</translation>
+    </message>
+    <message>
+        <source>不支持输入流 %1 的编码</source>
+        <translation>Unsupported codec for input stream %1</translation>
+    </message>
+    <message>
+        <source>不支持输出流 %1 的编码</source>
+        <translation>Unsupported codec for output stream %1</translation>
+    </message>
+    <message>
+        <source>未知的编码名称</source>
+        <translation>Unknown Codec Name</translation>
+    </message>
+    <message>
+        <source>编码的类型不对</source>
+        <translation>Invalid codec type</translation>
+    </message>
+    <message>
+        <source>找不到输入流 %1</source>
+        <translation>Could not find input stream %1</translation>
+    </message>
+    <message>
+        <source>流映射的数目必须与输出流的数目相同</source>
+        <translation>Number of stream maps must match number of output streams</translation>
+    </message>
+    <message>
+        <source>流映射 %1 的类型不一致</source>
+        <translation>Codec type mismatch for mapping %1</translation>
+    </message>
+    <message>
+        <source>找不到适合 %1 的输出格式</source>
+        <translation>Unable to find a suitable output format for %1</translation>
+    </message>
+    <message>
+        <source>未知的输入或输出格式 %1</source>
+        <translation>Unknown input or output format %1</translation>
+    </message>
+    <message>
+        <source>读不出流的信息%1</source>
+        <translation>Can not find stream information%1</translation>
+    </message>
+    <message>
+        <source>视频编码失败%1</source>
+        <translation>Video encoding failed%1</translation>
+    </message>
+    <message>
+        <source>音频编码失败%1</source>
+        <translation>Audio encoding failed%1</translation>
+    </message>
+    <message>
+        <source>字幕编码失败%1</source>
+        <translation>Subtitle encoding failed%1</translation>
+    </message>
+    <message>
+        <source>无法建立视频滤镜！%1</source>
+        <translation>Error opening filters!%1</translation>
+    </message>
+    <message>
+        <source>视频滤镜出错%1</source>
+        <translation>Error while filtering the video%1</translation>
+    </message>
+    <message>
+        <source>Logo文件“%1”不存在</source>
+        <translation>The logo file &quot;%1&quot; does not exist</translation>
+    </message>
+    <message>
+        <source>内存不足%1</source>
+        <translation>Out of memory%1</translation>
+    </message>
+    <message>
+        <source>裁剪的尺寸超出了原始画面</source>
+        <translation>The crop dimensions are outside the range of the original image.</translation>
+    </message>
+    <message>
+        <source>输入文件太多（最多 %1 个）</source>
+        <translation>Too many input files (at most %1)</translation>
+    </message>
+    <message>
+        <source>输出文件太多（最多 %1 个）</source>
+        <translation>Too many output files (at most %1)</translation>
+    </message>
+    <message>
+        <source>选项的值无效！</source>
+        <translation>Invalid value for Option!</translation>
+    </message>
+    <message>
+        <source>无效的比特流滤镜 %1</source>
+        <translation>Invalid BitstreamFilter %1</translation>
+    </message>
+    <message>
+        <source>找不到指定的节目编号</source>
+        <translation>Specified program id not found</translation>
+    </message>
+    <message>
+        <source>没有登记为“%1”的流</source>
+        <translation>No stream is registered as &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>字幕只能从文字转为文字，或从图像转为图像</source>
+        <translation>Subtitle encoding currently only possible from text to text or bitmap to bitmap</translation>
+    </message>
+    <message>
+        <source>复制音频时不能改变音量</source>
+        <translation>-acodec copy and -vol are incompatible (frames are not decoded)</translation>
+    </message>
+    <message>
+        <source>时间点超出了媒体的长度！</source>
+        <translation>The position lies beyond the end of the media!</translation>
+    </message>
+    <message>
+        <source>无法定位到 %1</source>
+        <translation>could not seek to position %1</translation>
+    </message>
+    <message>
+        <source>任务数据库 av.cfg 被另一个程序锁住了</source>
+        <translation>The task store av.cfg is locked by another program</translation>
+    </message>
+    <message>
+        <source>任务数据库 av.cfg 是只读的</source>
+        <translation>The task store av.cfg is read-only</translation>
+    </message>
+    <message>
+        <source>磁盘已满，任务数据库 av.cfg 写不进去</source>
+        <translation>The disk is full: the task store av.cfg cannot be written</translation>
+    </message>
+    <message>
+        <source>读写任务数据库 av.cfg 时出错</source>
+        <translation>The task store av.cfg could not be read or written (disk I/O error)</translation>
+    </message>
+    <message>
+        <source>打不开任务数据库 av.cfg</source>
+        <translation>The task store av.cfg cannot be opened</translation>
+    </message>
+    <message>
+        <source>没有这个文件或文件夹</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>没有权限</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足</source>
+        <translation>No space left on device</translation>
+    </message>
+    <message>
+        <source>文件系统是只读的</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>输入的数据无效</source>
+        <translation>Invalid data found when processing input</translation>
+    </message>
+    <message>
+        <source>输入/输出错误</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>这是一个文件夹</source>
+        <translation>Is a directory</translation>
+    </message>
+    <message>
+        <source>打不开文件%1</source>
+        <translation>Cannot open the file%1</translation>
+    </message>
+    <message>
+        <source>打不开:%1</source>
+        <translation>Cannot open:%1</translation>
+    </message>
+    <message>
+        <source>目标文件已存在: %1</source>
+        <translation>The target file exists already: %1</translation>
+    </message>
+    <message>
+        <source>输出文件与源文件相同: %1</source>
+        <translation>The output file is the source file: %1</translation>
+    </message>
+    <message>
+        <source>打不开DVD</source>
+        <translation>Cannot open the DVD</translation>
+    </message>
+    <message>
+        <source>打不开标题</source>
+        <translation>Cannot open the title</translation>
+    </message>
+    <message>
+        <source>输出检查: %1</source>
+        <translation>Output check: %1</translation>
+    </message>
+    <message>
+        <source>此任务正由另一个程序转换</source>
+        <translation>Another program is converting this task</translation>
+    </message>
+    <message>
+        <source>此任务已由另一个程序转换</source>
+        <translation>Another program has converted this task</translation>
+    </message>
 </context>
 <context>
     <name>ProfileCategory</name>
@@ -100,10 +331,6 @@
     <message>
         <source>Warning</source>
         <translation>Warning</translation>
-    </message>
-    <message>
-        <source>Tellurix软件</source>
-        <translation>Tellurix Software</translation>
     </message>
 </context>
 <context>
@@ -142,6 +369,13 @@
     <message>
         <source>%1 does not exists.</source>
         <translation>%1 does not exist.</translation>
+    </message>
+</context>
+<context>
+    <name>veltrano::gui::TAVPreviewWidget</name>
+    <message>
+        <source>正在读取…</source>
+        <translation>Reading…</translation>
     </message>
 </context>
 <context>
@@ -621,6 +855,22 @@
     <message>
         <source>目标文件已存在，是否替换？</source>
         <translation>The target file exists already. Replace it?</translation>
+    </message>
+    <message>
+        <source>正在检查文件…</source>
+        <translation>Checking the files…</translation>
+    </message>
+    <message>
+        <source>开始点必须早于结束点</source>
+        <translation>The start must come before the end</translation>
+    </message>
+    <message>
+        <source>结束点必须晚于开始点</source>
+        <translation>The end must come after the start</translation>
+    </message>
+    <message>
+        <source>正在读取DVD…</source>
+        <translation>Reading the DVD…</translation>
     </message>
 </context>
 <context>

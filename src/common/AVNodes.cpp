@@ -29,9 +29,9 @@ const TColumns& ConvertingColumns() {
 }
 
 const TColumns& ConvertedColumns() {
-  static const TColumns columns{{"原始文件", 150},     {"原始文件大小", 100}, {"目标文件", 150},
-                                {"目标文件大小", 100}, {"输出格式配置", 100}, {"用时", 60},
-                                {"日期", 120}};
+  static const TColumns columns{{"原始文件", 150},        {"原始文件大小", 100}, {"目标文件", 150},
+                                {"目标文件大小", 100},    {"输出格式配置", 100}, {"用时", 60},
+                                {kDateColumnCaption, 120}};
   return columns;
 }
 
@@ -144,15 +144,16 @@ TConvertingTask& TConvertingNode::NewConversion(std::unique_ptr<TConversionSetti
   auto owned = std::make_unique<TConvertingTask>(std::move(ASettings), FListView, &Dispatcher());
   TConvertingTask& task = *owned;
   task.SetSourceIsFresh(true);
-  if (IsShown() && FListView != nullptr) task.SetNode(FListView->AddChild(kNoRow, &task));
-  AddTask(std::move(owned));
   task.SetCategory(this);
   task.SetCategoryId(category);
-  // Stored after it started, as the wizard's task always was; a running
-  // task is claimed in the same transaction.
-  const bool running = task.Start();
-  TPersistentManager::NewDbTask(task, running);
-  task.FClaimed = running;
+  // Stored, and claimed in the same transaction, before it starts: a task
+  // that the store cannot take (read-only, locked, full) is not created,
+  // rather than converting without a record.
+  TPersistentManager::NewDbTask(task, true);
+  task.FClaimed = true;
+  if (IsShown() && FListView != nullptr) task.SetNode(FListView->AddChild(kNoRow, &task));
+  AddTask(std::move(owned));
+  task.Start();
   return task;
 }
 
@@ -306,17 +307,30 @@ TConvertedNode& TNodeTree::NewCategory(TConvertedNode& parent, const std::string
   node->SetCategory(name);
   node->SetFolder(folder);
   auto& added = static_cast<TConvertedNode&>(AddNode(std::move(node), parent.Node()));
-  TPersistentManager::NewCategory(added);
+  try {
+    TPersistentManager::NewCategory(added);
+  } catch (...) {
+    RemoveSubtree(added.Node());  // a category the store refused is not shown
+    throw;
+  }
   return added;
 }
 
 void TNodeTree::UpdateCategory(TConvertedNode& node, const std::string& name,
                                const std::string& folder) {
+  const std::string old_name = node.Category();
+  const std::string old_folder = node.Folder();
   node.SetCategory(name);
   node.SetFolder(folder);
+  try {
+    TPersistentManager::UpdateCategory(node);
+  } catch (...) {
+    node.SetCategory(old_name);  // what the store still holds
+    node.SetFolder(old_folder);
+    throw;
+  }
   std::error_code error;  // a folder that cannot be made shows up in the file manager
   std::filesystem::create_directories(std::filesystem::path(folder), error);
-  TPersistentManager::UpdateCategory(node);
   FTree.InvalidateRow(node.Node());
 }
 

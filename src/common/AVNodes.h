@@ -12,10 +12,11 @@
 // Threads: everything here runs on the user-interface thread, apart from the
 // log lines that the converter raises on its worker: they go into the task's
 // log under a lock and the log view is told through the dispatcher. Progress
-// and completion reach the task on the user-interface thread while the worker
-// waits. A task is never destroyed while its converter's worker runs: the
-// task stops it and waits (dispatching meanwhile); a task that completes is
-// handed to its node and destroyed once its worker has ended.
+// and the end of a run reach the task on the user-interface thread as queued
+// events; the worker never waits for them. A task is never destroyed while
+// its converter's worker runs: the task stops it and waits (dispatching
+// meanwhile); a task that completes is handed to its node and destroyed once
+// its worker has ended.
 //
 // A failed run (ErrorMsg set) is not a completion: the task becomes stError,
 // keeps the message in its log and stays unfiled, so it can be started again.
@@ -78,6 +79,15 @@ struct TKeptFile {
 
 // Whose the file under a task's target name is.
 enum class TTargetOwnership { Absent, Own, Changed, Foreign };
+
+// The image of a task that is stopped because its last run failed; the other
+// images are the status ordinals.
+inline constexpr int kFailedImageIndex = 4;
+// The "完成度" text of such a task, in that column of the unfiled list.
+inline constexpr const char* kFailedText = "失败";
+inline constexpr int kProgressColumn = 6;
+// The caption of a category's date column.
+inline constexpr const char* kDateColumnCaption = "日期";
 
 class TNodeObject {
  public:
@@ -243,6 +253,11 @@ class TAVTask : public TNodeObject {
   void SetCategoryId(int32_t value) { FCategoryId = value; }
   bool IsConverted() const { return FIsConverted; }
   void SetIsConverted(bool value) { FIsConverted = value; }
+  // The last run (or start) failed: the task is stopped (stError), its row
+  // shows the failed image and "失败", and its log ends with the message.
+  // Starting it again clears this.
+  bool Failed() const { return FFailed; }
+  void SetFailed(bool value) { FFailed = value; }
   // A copy of the log lines, oldest first.
   TStrings Log() const;
   void SetLog(const TStrings& value);
@@ -338,6 +353,7 @@ class TAVTask : public TNodeObject {
   int32_t FID = 0;
   int32_t FCategoryId = 0;
   bool FIsConverted = false;
+  bool FFailed = false;
   mutable std::mutex FLogMutex;
   TStrings FLog;
   TNodeObject* FCategory = nullptr;

@@ -84,6 +84,7 @@ void TAVTask::SetLog(const TStrings& value) {
 int TAVTask::GetImageIndex() const {
   VEL_ASSERT(FStatus <= stFinished);
   if (FStatus == stError && FHeldElsewhere) return static_cast<int>(stRunning);
+  if (FStatus == stError && FFailed) return kFailedImageIndex;
   return static_cast<int>(FStatus);
 }
 
@@ -150,6 +151,7 @@ bool TAVTask::Start() {
     // The store could not be asked (busy beyond its timeout, gone): a task
     // that may be another program's does not start.
     FStartRefused = false;
+    ReleaseClaim();
     EndFailed(e.what());
     ShowErrorBox(e.what());
     return false;
@@ -173,6 +175,15 @@ bool TAVTask::Start() {
   FSourceIsFresh = false;
   FStatus = stRunning;
   FStopRequested = false;
+  if (FFailed && FID != 0) {
+    // The failure this run replaces goes from the store too; a store that
+    // refuses now only keeps the old message until the run ends.
+    try {
+      TPersistentManager::ClearFailure(*this);
+    } catch (const std::exception&) {
+    }
+  }
+  FFailed = false;
   SetLog({});
   ShowLogIfSelected();
   FConverter->SetInputFiles({source});
@@ -299,7 +310,16 @@ void TAVTask::ConverterLog(int, const std::string& Msg) {
 
 void TAVTask::EndFailed(const std::string& message) {
   FStatus = stError;
+  FFailed = true;
   AppendLog(message);
+  if (FID != 0 && TPersistentManager::Connected()) {
+    // Kept for the next start of the program; a store that refuses costs
+    // only that (the message is shown now).
+    try {
+      TPersistentManager::SaveFailure(*this);
+    } catch (const std::exception&) {
+    }
+  }
   ShowLogIfSelected();
   InvalidateRow();
 }
@@ -315,6 +335,7 @@ void TAVTask::ConverterComplete() {
     return;
   }
   std::string error = FConverter->ErrorMsg();
+  bool store_failed = false;
   if (error.empty()) {
     FStatus = stFinished;
     if (node->IsShown()) InvalidateRow();
@@ -326,7 +347,7 @@ void TAVTask::ConverterComplete() {
       TPersistentManager::FinishDbTask(*this);
     } catch (const std::exception& e) {
       error = e.what();  // not stored as converted: it must not be filed either
-      ShowErrorBox(error);
+      store_failed = true;
     }
   }
   ReleaseClaim();
@@ -334,13 +355,15 @@ void TAVTask::ConverterComplete() {
     node->TaskEnded(*this, true);
     FileConverted(*node);  // `this` may be gone from here on
   } else {
-    // A failed run (the converter has shown its error box) is not a
-    // completion: the task stays unfiled and can be started again.
+    // A failed run is not a completion: the task stays unfiled and can be
+    // started again. The converter shows its error box after this handler,
+    // so the row says stopped while the box is up.
     EndFailed(error);
     node->TaskEnded(*this, false);
   }
   // A failed last task ends the work as well as a completed one.
   if (AVConfiguration().ShutdownWhenDone() && !node->HasRunningTask()) ShutdownComputer();
+  if (store_failed) ShowErrorBox(error);
 }
 
 void TAVTask::FileConverted(TConvertingNode& node) {
@@ -361,7 +384,7 @@ void TAVTask::FileConverted(TConvertingNode& node) {
     FNode = FListView->AddChild(kNoRow, this);
     shown->AddTask(std::move(self));
   } else {
-    // Its worker is waiting for this handler: destroy it once it has ended.
+    // Its worker may still be on its way out: destroy it once it has ended.
     node.Retire(std::move(self));
   }
 }
@@ -386,9 +409,10 @@ std::vector<TKeptFile> TAVTask::Delete(bool DeleteSource, bool DeleteTarget) {
 }
 
 void TAVTask::ClearLog() {
+  // The store first: a store that refuses leaves the log as it was.
+  TPersistentManager::ClearLog(*this);
   SetLog({});
   if (FLogList != nullptr) FLogList->ShowLog(this, {});
-  TPersistentManager::ClearLog(*this);
 }
 
 // Column texts ----------------------------------------------------------------
@@ -423,7 +447,8 @@ std::string TConvertingTask::GetCaption(int ColumnIndex) {
   }
   if (IsConverted()) return ColumnIndex == 6 ? DateTimeText(Date()) : std::string();
   switch (ColumnIndex) {
-    case 6:
+    case kProgressColumn:
+      if (Failed() && Status() == stError) return kFailedText;
       return std::to_string(converter.Progress()) + "%";
     case 7:
       return BitrateText(converter.Bitrate());

@@ -28,6 +28,7 @@ struct TStore {
   std::unique_ptr<SQLite::Database> db;
   std::unique_ptr<SQLite::Statement> query;
   std::thread::id owner;
+  int busy_timeout_ms = kBusyTimeoutMs;
 };
 
 TStore& Store() {
@@ -143,6 +144,7 @@ void CreateClaimTable(SQLite::Database& db) {
   db.exec(
       "create table if not exists task_work_files (TaskId integer primary key, Path text, "
       "Device integer, Inode integer)");
+  db.exec("create table if not exists task_failures (TaskId integer primary key)");
 }
 
 // Forgets the claims and files of the tasks that `where` selects.
@@ -150,6 +152,7 @@ void DeleteTaskRows(const std::string& where) {
   Execute(Prepare("delete from task_claims where TaskId" + where, -1));
   Execute(Prepare("delete from task_outputs where TaskId" + where, -1));
   Execute(Prepare("delete from task_work_files where TaskId" + where, -1));
+  Execute(Prepare("delete from task_failures where TaskId" + where, -1));
 }
 
 std::string NowText() {
@@ -230,7 +233,7 @@ void TPersistentManager::Connect(const std::string& folder, const std::string& r
   fs::create_directories(fs::path(dir));
   auto db = std::make_unique<SQLite::Database>(DatabaseFile(dir),
                                                SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-  db->setBusyTimeout(kBusyTimeoutMs);
+  db->setBusyTimeout(Store().busy_timeout_ms);
   db->exec("PRAGMA journal_mode=WAL");
   if (!HasTable(*db, "conversions") && !HasTable(*db, "categories")) {
     CreateTables(*db, root_name,
@@ -251,6 +254,12 @@ void TPersistentManager::Disconnect() {
 
 bool TPersistentManager::Connected() {
   return Store().db != nullptr;
+}
+
+void TPersistentManager::SetBusyTimeout(int milliseconds) {
+  TStore& store = Store();
+  store.busy_timeout_ms = milliseconds;
+  if (store.db) store.db->setBusyTimeout(milliseconds);
 }
 
 std::string TPersistentManager::GetConvertSettings(const TAVTask& ATask) {
@@ -321,7 +330,36 @@ void TPersistentManager::LoadConvertingTask(TConvertingNode& ConvertingNode) {
     tasks.push_back(std::move(task));
   }
   CloseQuery();
-  for (auto& task : tasks) ConvertingNode.AddTask(std::move(task));
+  for (auto& task : tasks) {
+    SQLite::Statement& failed = Prepare(
+        "select count(*) from task_failures where TaskId=" + std::to_string(task->ID()), -1);
+    task->SetFailed(failed.executeStep() && failed.getColumn(0).getInt() > 0);
+    CloseQuery();
+    ConvertingNode.AddTask(std::move(task));
+  }
+}
+
+void TPersistentManager::SaveFailure(const TAVTask& ATask) {
+  const std::string id = std::to_string(ATask.ID());
+  SQLite::Transaction transaction(Db());
+  SQLite::Statement& query = Prepare("update conversions set Log=? where ID=" + id, 1);
+  query.bind(1, JoinLogLines(ATask.Log()));
+  Execute(query);
+  Execute(Prepare("insert or ignore into task_failures(TaskId) values(" + id + ")", 0));
+  transaction.commit();
+}
+
+void TPersistentManager::ClearFailure(const TAVTask& ATask) {
+  const std::string id = std::to_string(ATask.ID());
+  SQLite::Transaction transaction(Db());
+  SQLite::Statement& failed = Prepare("select count(*) from task_failures where TaskId=" + id, -1);
+  const bool marked = failed.executeStep() && failed.getColumn(0).getInt() > 0;
+  CloseQuery();
+  if (marked) {
+    Execute(Prepare("update conversions set Log=NULL where ID=" + id, 0));
+    Execute(Prepare("delete from task_failures where TaskId=" + id, 0));
+  }
+  transaction.commit();
 }
 
 void TPersistentManager::LoadConvertedNodes(int32_t ID,

@@ -16,6 +16,8 @@
 //     the output a task wrote, by identity (see the files of a task below).
 //   task_work_files(TaskId, Path, Device, Inode)
 //     the work file of a task's run, until it is published or removed.
+//   task_failures(TaskId)
+//     the unfinished tasks whose last run failed.
 //
 // All SQL of the program is here. Statements are fixed texts with integer
 // keys appended in decimal and every other value bound as a positional "?"
@@ -76,6 +78,10 @@ class TPersistentManager {
                       const std::string& root_folder = std::string());
   static void Disconnect();
   static bool Connected();
+  // How long a statement waits for another program's write lock before it
+  // fails (5 s unless set; tests of a locked store shorten it). Applies to
+  // the connection now open and to later ones.
+  static void SetBusyTimeout(int milliseconds);
 
   // Inserts a new unfinished task and sets its ID; with `claim`, the task is
   // claimed for this process in the same transaction (a task that starts
@@ -140,6 +146,13 @@ class TPersistentManager {
 
   // The target of every stored task, unfinished or converted, by task ID.
   static std::vector<std::pair<int32_t, std::string>> TaskTargets();
+
+  // A failed run of an unfinished task: its log (the failure's message last)
+  // and the mark that it failed are stored, so the task shows as failed
+  // with its message after a restart (table task_failures, kept like the
+  // claims). Starting the task again forgets both (ClearFailure).
+  static void SaveFailure(const TAVTask& ATask);
+  static void ClearFailure(const TAVTask& ATask);
 };
 
 // The log lines as stored (each followed by CR LF), and back.

@@ -47,9 +47,10 @@ TAVConverter::TAVConverter(IDispatcher* dispatcher)
 }
 
 TAVConverter::~TAVConverter() {
+  life_.reset();  // what the worker queued for this converter is dropped
   if (FThread) {
     Stop();
-    WaitFor();
+    WaitForWorker();
   }
 }
 
@@ -98,6 +99,7 @@ void TAVConverter::Convert() {
   }
   SetError(std::string());
   ResetFigures();
+  ++run_number_;
   // Running from here on, so that Stop and Pause take effect during opening.
   FState = csRunning;
   FThread = std::make_unique<TAVConvertThread>(*this);
@@ -141,12 +143,15 @@ void TAVConverter::Stop() {
   }
 }
 
-bool TAVConverter::IsRunning() const { return FThread && !FThread->Finished(); }
+bool TAVConverter::IsRunning() const {
+  return FThread && (!FThread->Finished() || ended_run_number_ != run_number_);
+}
 
 void TAVConverter::WaitFor() {
   if (!FThread) return;
-  while (!FThread->Finished()) {
-    if (FDispatcher->IsUiThread()) {
+  const bool ui = FDispatcher->IsUiThread();
+  while (!FThread->Finished() || (ui && ended_run_number_ != run_number_)) {
+    if (ui) {
       FDispatcher->ProcessPending(std::chrono::milliseconds(20));
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -155,10 +160,22 @@ void TAVConverter::WaitFor() {
   FThread.reset();
 }
 
+// Only for the destructor: the end event will not run any more.
+void TAVConverter::WaitForWorker() {
+  while (!FThread->Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  FThread.reset();
+}
+
 // Events ----------------------------------------------------------------------
 
-void TAVConverter::RunOnUiThread(const std::function<void()>& fn) {
-  FDispatcher->RunBlocking(fn);
+void TAVConverter::PostToUiThread(std::function<void()> fn) {
+  FDispatcher->Post([life = std::weak_ptr<int>(life_), fn = std::move(fn)] {
+    if (!life.expired()) fn();
+  });
+}
+
+void TAVConverter::ShowErrorBoxLater(const std::string& text) {
+  FDispatcher->Post([text] { ShowErrorBox(text); });
 }
 
 void TAVConverter::DoLog(int level, const std::string& text) {
@@ -275,10 +292,10 @@ void TAVConverter::EncodingFailed(const TOutputStreamState& ost, const char* kin
                             FOutputFiles[ost.file_index], AvErrorText(error)));
 }
 
+// The message is shown after the run has ended (QueueEndEvent).
 void TAVConverter::ReportFailure(const std::string& raw_message) {
   const std::string message = NamedFailure(raw_message);
   SetError(message);
-  RunOnUiThread([this] { DoError(); });
 }
 
 // True when the run is to stop; a paused run waits here until it is resumed
@@ -314,11 +331,22 @@ void TAVConverter::ReleaseRun(bool failed) {
   // error was shown, say): its owner hears of it as of any failed run.
   const bool stopped = !failed && FState == csStopped;
   FState = csNone;
-  if (stopped) {
-    RunOnUiThread([this] { DoStopped(); });
-  } else {
-    RunOnUiThread([this] { DoComplete(); });
-  }
+  QueueEndEvent(stopped);
+}
+
+void TAVConverter::QueueEndEvent(bool stopped) {
+  FDispatcher->Post([this, life = std::weak_ptr<int>(life_), stopped, run = run_number_.load()] {
+    if (life.expired()) return;
+    ended_run_number_ = run;
+    if (stopped) {
+      DoStopped();
+    } else {
+      DoComplete();
+    }
+    // A handler may have destroyed the converter; the box comes last, as it
+    // waits for the user.
+    if (!life.expired() && !ErrorMsg().empty()) DoError();
+  });
 }
 
 }  // namespace veltrano

@@ -28,8 +28,8 @@
 // Every file a run creates and publishes is announced through OnOutput before
 // the step can matter (converter/OutputRecord.h).
 // A failure of any step ends the run the same way: its message is kept
-// (ErrorMsg), shown in the error box on the user-interface thread, the run is
-// released and OnComplete follows; the owner tells failure from success by
+// (ErrorMsg), the run is released, OnComplete follows on the user-interface
+// thread and then the error box; the owner tells failure from success by
 // ErrorMsg. After a completed run the output is probed and what differs from
 // the request is logged as a warning ("输出检查: ...").
 //
@@ -50,16 +50,24 @@
 // releases them.
 //
 // Threads: Convert, Pause, Resume, Stop and the figure reads belong to the
-// user-interface thread. The worker hands OnProgress, OnStopped, the error box
-// and OnComplete to that thread through an IDispatcher and waits for them;
-// OnProgress at most every 100 ms (and at the end). OnLog is raised on the
-// worker itself. Stop and Pause take effect from the moment Convert returns:
-// a stop also ends a slow open or read through the demuxer's interrupt
-// callback. A paused worker sleeps on a condition variable.
+// user-interface thread. The worker never waits for that thread: it keeps
+// its figures in atomics, which the user-interface thread reads whenever it
+// likes, and queues its events there through an IDispatcher, in order:
+// OnProgress (at most every 100 ms and at the end; never more than one
+// queued at a time, as the handler reads the latest figures anyway), then
+// one end event: OnStopped for a stopped run, otherwise OnComplete, and for
+// a failed run the error box after OnComplete, so the owner has marked the
+// failure before the box shows. OnLog is raised on the worker itself, before
+// the end event is queued. Stop and Pause take effect from the moment
+// Convert returns: a stop also ends a slow open or read through the
+// demuxer's interrupt callback. A paused worker sleeps on a condition
+// variable.
 //
 // Ownership: the converter owns its options, name lists, worker thread and
 // the run state (FFmpeg contexts, records); it must outlive its worker, so the
-// destructor stops a running job and waits for it.
+// destructor stops a running job and waits for it. Events still queued for a
+// converter that has been destroyed are dropped; a converter is destroyed on
+// the user-interface thread, where its events run.
 #pragma once
 
 #include <atomic>
@@ -168,10 +176,11 @@ class TAVConverter {
   void Pause();   // csRunning -> csPaused
   void Resume();  // csPaused -> csRunning
   void Stop();    // csRunning or csPaused -> csStopped
-  // True from Convert until the worker has finished the run.
+  // True from Convert until the worker has finished the run and its end
+  // event (OnComplete or OnStopped) has run on the user-interface thread.
   bool IsRunning() const;
   // Waits for the worker to finish; on the user-interface thread it keeps
-  // dispatching so that the worker's hand-overs can run.
+  // dispatching until the run's end event has run too.
   void WaitFor();
 
   IDispatcher& Dispatcher() const { return *FDispatcher; }
@@ -206,9 +215,15 @@ class TAVConverter {
   std::string NamedFailure(const std::string& message) const;
   [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
                                    int error) const;
+  void QueueEndEvent(bool stopped);
   bool StopRequested();
   void ThrowIfStopped();
-  void RunOnUiThread(const std::function<void()>& fn);
+  // Queues `fn` for the user-interface thread; it is dropped when the
+  // converter is gone by then.
+  void PostToUiThread(std::function<void()> fn);
+  // Shows a message of a run that goes on, without waiting for the box.
+  void ShowErrorBoxLater(const std::string& text);
+  void WaitForWorker();
   void SetError(const std::string& message);
   void ResetFigures();
 
@@ -370,6 +385,12 @@ class TAVConverter {
   std::atomic<int64_t> last_time{0};
 
   std::unique_ptr<TRunState> run_;
+
+  // Expires when the converter is destroyed: queued events check it.
+  std::shared_ptr<int> life_ = std::make_shared<int>(0);
+  std::atomic<bool> progress_queued_{false};
+  std::atomic<uint64_t> run_number_{0};        // of the last Convert
+  std::atomic<uint64_t> ended_run_number_{0};  // whose end event has run
 };
 
 }  // namespace veltrano

@@ -516,6 +516,7 @@ TAVProfileList::~TAVProfileList() {
 TAVProfile* TAVProfileList::AddProfile(std::unique_ptr<TAVProfile> profile) {
   VEL_ASSERT(profile != nullptr && profile->FProfileList == nullptr);
   profile->FProfileList = this;
+  profile->FHandle = ++FLastHandle;
   FProfiles.push_back(std::move(profile));
   return FProfiles.back().get();
 }
@@ -526,6 +527,7 @@ std::unique_ptr<TAVProfile> TAVProfileList::RemoveProfile(TAVProfile* profile) {
   std::unique_ptr<TAVProfile> owned = std::move(FProfiles[index]);
   FProfiles.erase(FProfiles.begin() + index);
   owned->FProfileList = nullptr;
+  owned->FHandle = 0;
   return owned;
 }
 
@@ -560,6 +562,14 @@ std::vector<TAVProfile*> TAVProfileList::ProfilesOfCategory(std::string_view cap
 TAVProfile* TAVProfileList::FindProfile(std::string_view description) const {
   for (const auto& profile : FProfiles) {
     if (profile->Description() == description) return profile.get();
+  }
+  return nullptr;
+}
+
+TAVProfile* TAVProfileList::FindHandle(uint64_t handle) const {
+  if (handle == 0) return nullptr;
+  for (const auto& profile : FProfiles) {
+    if (profile->FHandle == handle) return profile.get();
   }
   return nullptr;
 }

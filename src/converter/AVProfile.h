@@ -133,6 +133,10 @@ class TAVProfile {
 
   // The list that holds the profile; nullptr when it is in none.
   TAVProfileList* ProfileList() const { return FProfileList; }
+  // What windows keep instead of the profile's address: the list finds the
+  // profile by it (TAVProfileList::FindHandle) as long as it holds it, and
+  // no other profile ever gets the same handle. 0 while in no list.
+  uint64_t Handle() const { return FHandle; }
   // Position in the list, -1 when in none. Setting it moves the profile; the
   // value is clamped to the list; without a list nothing happens.
   int Index() const;
@@ -164,6 +168,7 @@ class TAVProfile {
   std::string FExtension;
   std::string FCategory;
   TAVProfileList* FProfileList = nullptr;
+  uint64_t FHandle = 0;
 };
 
 // The INI section of the profile store and the key of one numbered value.
@@ -439,6 +444,9 @@ class TAVProfileList {
   std::vector<TAVProfile*> ProfilesOfCategory(std::string_view caption) const;
   // The first profile whose Description is exactly `description`.
   TAVProfile* FindProfile(std::string_view description) const;
+  // The profile of `handle` (TAVProfile::Handle); nullptr once it has left
+  // the list (deleted in the profile editor, say).
+  TAVProfile* FindHandle(uint64_t handle) const;
 
  private:
   friend class TAVProfile;
@@ -446,6 +454,7 @@ class TAVProfileList {
 
   std::vector<std::unique_ptr<TAVProfile>> FProfiles;
   TStrings FCategories;
+  uint64_t FLastHandle = 0;
 };
 
 }  // namespace veltrano

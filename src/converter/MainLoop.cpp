@@ -32,7 +32,10 @@ void TAVConverter::HandOverProgress(bool force) {
   const int64_t now = av_gettime_relative();
   if (!force && now - t.last_progress_handover < kProgressHandOverUs) return;
   t.last_progress_handover = now;
-  RunOnUiThread([this] {
+  // One at a time: the handler reads the figures as they are when it runs.
+  if (progress_queued_.exchange(true)) return;
+  PostToUiThread([this] {
+    progress_queued_ = false;
     if (!FOnProgress) return;
     try {
       FOnProgress(*this);

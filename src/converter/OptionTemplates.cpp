@@ -79,11 +79,8 @@ int TAVConverter::SetOption(const std::string& name, const std::string& value) {
   }
   if (found != nullptr && ret < 0) {
     const std::string target = FOutputFiles.empty() ? std::string() : FOutputFiles[0];
-    RunOnUiThread([&] {
-      ShowErrorBox(
-          WithReason("Invalid value for Option! " + name + "=" + value + " (" + target + ")", "",
-                     AvErrorText(ret)));
-    });
+    ShowErrorBoxLater(WithReason(
+        "Invalid value for Option! " + name + "=" + value + " (" + target + ")", "", AvErrorText(ret)));
     return -1;
   }
   if (found == nullptr) {

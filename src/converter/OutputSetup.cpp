@@ -165,12 +165,16 @@ void TAVConverter::OpenOutputFile(int n) {
 }
 
 // The encoder called `name`; an encoder this build lacks is replaced by the
-// closest one it has (logged), else the lookup fails as for any unknown name.
+// closest one it has, else the lookup fails as for any unknown name. The
+// replacement is logged as a detail (info level): the profiles name old
+// encoders on purpose, and the user has nothing to do about it.
 const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
   const std::string replacement = ReplacementEncoder(name);
   if (!replacement.empty() && replacement != name) {
-    DoLog(AV_LOG_WARNING, fmt::format("Encoder {} is not available; {} is used instead\n", name,
-                                      replacement));
+    if (LogLevel() >= AV_LOG_INFO) {
+      DoLog(AV_LOG_INFO,
+            fmt::format("Encoder {} is not available; {} is used instead\n", name, replacement));
+    }
     return FindCodecByName(replacement, static_cast<AVMediaType>(kind), true);
   }
   return FindCodecByName(name, static_cast<AVMediaType>(kind), true);
@@ -194,7 +198,7 @@ AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kin
                           : kind == TMediaKind::Audio ? mux.AudioBitstreamFilters()
                                                       : mux.SubtitleBitstreamFilters();
   run_->bitstream_filters[n].push_back(BuildBitstreamFilterChain(
-      names, [this](const std::string& text) { RunOnUiThread([&] { ShowErrorBox(text); }); }));
+      names, [this](const std::string& text) { ShowErrorBoxLater(text); }));
   return st;
 }
 

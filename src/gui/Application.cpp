@@ -8,6 +8,7 @@
 #include "converter/MessageBoxes.h"
 #include "gui/DModule.h"
 #include "gui/DesktopAlert.h"
+#include "gui/EngineTexts.h"
 #include "gui/ErrorGuard.h"
 #include "gui/FormMain.h"
 
@@ -26,8 +27,7 @@ auto OnUiThread(TQtDispatcher& dispatcher, TShow show) {
 
 bool ShowMessageBox(QMessageBox::Icon icon, const QString& caption, const std::string& text,
                     QMessageBox::StandardButtons buttons) {
-  QMessageBox box(icon, caption, QString::fromStdString(text), buttons,
-                  QApplication::activeWindow());
+  QMessageBox box(icon, caption, EngineText(text), buttons, QApplication::activeWindow());
   return box.exec() == QMessageBox::Yes;
 }
 
@@ -59,7 +59,8 @@ TVeltranoApp::THandlers::~THandlers() {
 
 TVeltranoApp::TVeltranoApp() : handlers_(dispatcher_) {
   Guarded([] { AVConfiguration().Load(); });
-  QGuiApplication::setApplicationDisplayName(tr("Tellurix软件"));
+  // No application display name: the windowing system would append it to
+  // every title. The taskbar takes "Tellurix软件" from the desktop entry.
   data_ = std::make_unique<TdmGlobal>();
   window_ = std::make_unique<TFormMain>(*data_);
 }

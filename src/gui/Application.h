@@ -2,10 +2,10 @@
 //
 // Start-up, in this order: the user-interface dispatcher and the message
 // boxes are installed; the configuration is created and loaded (Config.Xml
-// is written on the first run); the application title is set; the data
-// module connects the task store (av.cfg is created when missing) and reads
-// the built-in and user profiles; then the main window is created, which
-// reads the category tree and lists the unfinished tasks as stopped.
+// is written on the first run); the data module connects the task store
+// (av.cfg is created when missing) and reads the built-in and user profiles;
+// then the main window is created, which reads the category tree and lists
+// the unfinished tasks as stopped.
 //
 // Exit, in this order: the main window is destroyed, which stops every
 // running conversion and joins its worker (each output gets its trailer and

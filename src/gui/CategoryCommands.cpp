@@ -9,6 +9,7 @@
 #include "common/AVNodes.h"
 #include "converter/MessageBoxes.h"
 #include "gui/CategoryDlg.h"
+#include "gui/ErrorGuard.h"
 #include "gui/Icons.h"
 #include "platform/Shell.h"
 
@@ -46,14 +47,22 @@ TCategoryCommands::TCategoryCommands(QWidget* window, TNodeTree& model, ITaskVie
   actOpenSource = NewAction(this, TIcon::OpenFile, tr("打开原始文件"));
   actOpenConverted = NewAction(this, TIcon::Start, tr("打开已转换完的文件"));
   actExploreFile = NewAction(this, TIcon::ExploreFile, tr("打开目录"));
-  connect(actOpenFolder, &QAction::triggered, this, &TCategoryCommands::OpenFolder);
-  connect(actNewCategory, &QAction::triggered, this, &TCategoryCommands::NewCategory);
-  connect(actDelCategory, &QAction::triggered, this, &TCategoryCommands::DeleteCategory);
-  connect(actCategoryProp, &QAction::triggered, this, &TCategoryCommands::CategoryProperties);
-  connect(actDelTask, &QAction::triggered, this, &TCategoryCommands::DeleteTasks);
-  connect(actOpenSource, &QAction::triggered, this, &TCategoryCommands::OpenSource);
-  connect(actOpenConverted, &QAction::triggered, this, &TCategoryCommands::OpenConverted);
-  connect(actExploreFile, &QAction::triggered, this, &TCategoryCommands::ExploreConverted);
+  // Every command reaches the store or the desktop: a failure (a store that
+  // is read-only, locked or full) is shown, and the program goes on.
+  const auto guard = [this](QAction* action, void (TCategoryCommands::*command)()) {
+    connect(action, &QAction::triggered, this, [this, command] {
+      Guarded([this, command] { (this->*command)(); });
+      UpdateActions();
+    });
+  };
+  guard(actOpenFolder, &TCategoryCommands::OpenFolder);
+  guard(actNewCategory, &TCategoryCommands::NewCategory);
+  guard(actDelCategory, &TCategoryCommands::DeleteCategory);
+  guard(actCategoryProp, &TCategoryCommands::CategoryProperties);
+  guard(actDelTask, &TCategoryCommands::DeleteTasks);
+  guard(actOpenSource, &TCategoryCommands::OpenSource);
+  guard(actOpenConverted, &TCategoryCommands::OpenConverted);
+  guard(actExploreFile, &TCategoryCommands::ExploreConverted);
   CreateMenus();
   UpdateActions();
 }

@@ -37,6 +37,8 @@ QIcon TdmGlobal::ListImage(int index) {
       return Icon(TIcon::Stop);
     case stFinished:
       return Icon(TIcon::Finished);
+    case kFailedImageIndex:
+      return Icon(TIcon::Failed);
     default:
       return QIcon();
   }

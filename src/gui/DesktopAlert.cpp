@@ -104,9 +104,10 @@ void TAVDesktopAlert::BuildContents() {
   for (QPushButton* button : {btnOpenFolder, btnClose}) {
     button->setFixedSize(std::max(60, button->sizeHint().width()), 23);
   }
+  // From the right edge in: a style's wide buttons stay inside the popup.
   const int top = kHeight - 23 - 10;
-  btnClose->move(195, top);
-  btnOpenFolder->move(std::min(105, 195 - 6 - btnOpenFolder->width()), top);
+  btnClose->move(kWidth - 10 - btnClose->width(), top);
+  btnOpenFolder->move(btnClose->x() - 6 - btnOpenFolder->width(), top);
   connect(btnOpenFolder, &QPushButton::clicked, this, &TAVDesktopAlert::OpenFolderClicked);
   connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
 }

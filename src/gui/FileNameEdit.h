@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class QFileDialog;
 class QLineEdit;
 class QToolButton;
 
@@ -16,6 +17,9 @@ namespace veltrano::gui {
 // "desc|pattern|desc|pattern" as Qt's name filters ("desc (p1 p2)" joined by
 // ";;"). Patterns separated by ";" become blank-separated, "*.*" becomes "*".
 QString QtNameFilters(const QString& bar_separated);
+
+// Makes Qt's file dialog large enough, with columns as wide as their texts.
+void FitBrowseDialog(QFileDialog& dialog);
 
 class TFileNameEdit : public QWidget {
   Q_OBJECT

@@ -22,10 +22,20 @@ constexpr int kProfileRole = Qt::UserRole;
 // The category as stored in the profiles (the shown caption may be translated).
 constexpr int kCategoryRole = Qt::UserRole;
 
-TAVCustomAudioProfile* ProfileOf(const QListWidgetItem* item) {
-  return item == nullptr
-             ? nullptr
-             : reinterpret_cast<TAVCustomAudioProfile*>(item->data(kProfileRole).value<quintptr>());
+QVariant HandleData(const TAVProfile* profile) {
+  return QVariant::fromValue(static_cast<qulonglong>(profile->Handle()));
+}
+
+// A row of `list` as high as every other, whether its caption is Latin or
+// Chinese (the font that draws Chinese is often taller than the Latin one).
+QListWidgetItem* NewRow(const QString& text, QListWidget* list) {
+  constexpr int kPadding = 6;
+  const QFontMetrics metrics(list->font());
+  const int height =
+      std::max(metrics.height(), metrics.boundingRect(QStringLiteral("视频Ag")).height());
+  auto* item = new QListWidgetItem(text, list);
+  item->setSizeHint(QSize(metrics.horizontalAdvance(text) + 2 * kPadding, height + kPadding));
+  return item;
 }
 
 QString CategoryOf(const QListWidgetItem* item) {
@@ -71,7 +81,7 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
 
   for (const std::string& caption : profiles_.Categories()) {
     if (caption == "Images") continue;
-    auto* item = new QListWidgetItem(CategoryCaption(caption), lstCategory);
+    auto* item = NewRow(CategoryCaption(caption), lstCategory);
     item->setData(kCategoryRole, QString::fromStdString(caption));
   }
   // A category or profile picked with the mouse or the keyboard.
@@ -88,6 +98,18 @@ TFormEditProfile::TFormEditProfile(TAVProfileList& profiles, QWidget* parent)
   connect(actSave, &QAction::triggered, this, &TFormEditProfile::SaveAndExit);
   resize(760, 440);
   UpdateActions();
+}
+
+// Entries keep the profile's handle: a profile that has left the list is
+// found no more, instead of being read through a stale address.
+TAVCustomAudioProfile* TFormEditProfile::ProfileOf(const QListWidgetItem* item) const {
+  if (item == nullptr) return nullptr;
+  return dynamic_cast<TAVCustomAudioProfile*>(
+      profiles_.FindHandle(item->data(kProfileRole).toULongLong()));
+}
+
+TAVCustomAudioProfile* TFormEditProfile::CurrentProfile() const {
+  return dynamic_cast<TAVCustomAudioProfile*>(profiles_.FindHandle(current_));
 }
 
 void TFormEditProfile::SetCurrentProfile(TAVCustomAudioProfile* profile) {
@@ -115,11 +137,11 @@ void TFormEditProfile::FillProfiles() {
     for (TAVProfile* profile : profiles_.ProfilesOfCategory(CategoryOf(category).toStdString())) {
       auto* parametric = dynamic_cast<TAVCustomAudioProfile*>(profile);
       if (parametric == nullptr) continue;  // disc and image profiles have nothing to edit
-      auto* item = new QListWidgetItem(QString::fromStdString(profile->Description()), lstProfile);
-      item->setData(kProfileRole, QVariant::fromValue(reinterpret_cast<quintptr>(parametric)));
+      auto* item = NewRow(QString::fromStdString(profile->Description()), lstProfile);
+      item->setData(kProfileRole, HandleData(parametric));
     }
   }
-  if (lstProfile->count() > 0 && current_ != nullptr) {
+  if (lstProfile->count() > 0 && CurrentProfile() != nullptr) {
     lstProfile->setCurrentRow(0);
     Show(ProfileOf(lstProfile->item(0)));
   }
@@ -131,7 +153,7 @@ void TFormEditProfile::ProfileClicked() {
 }
 
 void TFormEditProfile::Show(TAVCustomAudioProfile* profile) {
-  current_ = profile;
+  current_ = profile != nullptr ? profile->Handle() : 0;
   FrameProfile->SetProfile(profile);
 }
 
@@ -141,8 +163,8 @@ void TFormEditProfile::AddNew(std::unique_ptr<TAVCustomAudioProfile> owned,
   owned->SetDescription(description);
   TAVCustomAudioProfile* profile = profiles_.Add(std::move(owned));
   profile->SetCategory(CategoryOf(category).trimmed().toStdString());
-  auto* item = new QListWidgetItem(QString::fromLatin1(description), lstProfile);
-  item->setData(kProfileRole, QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
+  auto* item = NewRow(QString::fromLatin1(description), lstProfile);
+  item->setData(kProfileRole, HandleData(profile));
   lstProfile->setCurrentItem(item);
   Show(profile);
   UpdateActions();
@@ -155,7 +177,7 @@ void TFormEditProfile::DeleteSelected() {
   TAVCustomAudioProfile* profile = ProfileOf(item);
   const int row = lstProfile->row(item);
   FrameProfile->SetProfile(nullptr);
-  current_ = nullptr;
+  current_ = 0;
   delete item;
   profiles_.RemoveProfile(profile);  // destroyed here
   if (lstProfile->count() > 0) {

@@ -7,8 +7,11 @@
 
 #include <QDialog>
 
+#include <cstdint>
+
 class QAction;
 class QListWidget;
+class QListWidgetItem;
 
 namespace veltrano {
 class TAVProfile;
@@ -27,7 +30,7 @@ class TFormEditProfile : public QDialog {
   explicit TFormEditProfile(TAVProfileList& profiles, QWidget* parent = nullptr);
 
   // The profile shown in the frame; nullptr when none.
-  TAVCustomAudioProfile* CurrentProfile() const { return current_; }
+  TAVCustomAudioProfile* CurrentProfile() const;
   // Selects `profile`'s category, lists its profiles and shows `profile`.
   void SetCurrentProfile(TAVCustomAudioProfile* profile);
 
@@ -46,6 +49,7 @@ class TFormEditProfile : public QDialog {
   // Lists the parametric profiles of the selected category; when a profile
   // is current, the first entry becomes current.
   void FillProfiles();
+  TAVCustomAudioProfile* ProfileOf(const QListWidgetItem* item) const;
   void ProfileClicked();
   void Show(TAVCustomAudioProfile* profile);
   void AddNew(std::unique_ptr<TAVCustomAudioProfile> profile, const char* description);
@@ -54,7 +58,7 @@ class TFormEditProfile : public QDialog {
   void UpdateActions();
 
   TAVProfileList& profiles_;
-  TAVCustomAudioProfile* current_ = nullptr;
+  uint64_t current_ = 0;  // the handle of the profile shown
 };
 
 // Opens the editor modally on `profile` and returns the profile that is

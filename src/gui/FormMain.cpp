@@ -253,8 +253,10 @@ void TFormMain::CreateToolbar() {
       button->setMinimumSize(86, 68);
     }
   }
+  // At the design width (930) the banner fits beside the buttons with a few
+  // pixels to spare; a wider gap would push it into the overflow menu.
   auto* gap = new QWidget(tlbMain);
-  gap->setFixedWidth(12);
+  gap->setFixedWidth(2);
   tlbMain->addWidget(gap);
   tlbMain->addWidget(new TVendorBanner(tlbMain));
   addToolBar(Qt::TopToolBarArea, tlbMain);
@@ -376,14 +378,20 @@ void TFormMain::RefreshClaims() {
 
 void TFormMain::UpdateStatus() {
   std::vector<TProgressReport> reports;
+  int running = 0;
   for (const auto& task : model_->ConvertingNode().Tasks()) {
-    if (task->Status() != stRunning) continue;
+    if (task->Status() != stRunning && task->Status() != stPaused) continue;
+    running += task->Status() == stRunning;
     const TAVConverter& converter = task->Converter();
     reports.push_back({task.get(), converter.StartTime(), converter.LastTime(),
-                       converter.ConvertedDuration(), RemainingSourceSeconds(converter)});
+                       converter.ConvertedDuration(), RemainingSourceSeconds(converter),
+                       task->Status() == stPaused});
   }
-  estimate_.Update(reports);
-  lblRunning->setText(tr("正在转换: %n 个任务", nullptr, static_cast<int>(reports.size())));
+  // The clock of the converters' figures: wall time in microseconds.
+  const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  estimate_.Update(reports, now.count());
+  lblRunning->setText(tr("正在转换: %n 个任务", nullptr, running));
   const std::optional<TFinishRange> range = estimate_.Range();
   const QString finish = range ? tr("%1 – %2").arg(ClockText(std::floor(range->low_s)),
                                                    ClockText(std::ceil(range->high_s)))

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,8 @@ class TFormMain final : public QMainWindow {
   QToolBar& Toolbar() const { return *tlbMain; }
   QString RunningText() const;
   QString FinishText() const;
+  // The range the status bar shows ("全部完成还需"), as of its last refresh.
+  std::optional<TFinishRange> FinishRange() const { return estimate_.Range(); }
 
   QAction* actOptions;
   QAction* actAbout;

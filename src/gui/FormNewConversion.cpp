@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -29,6 +30,7 @@
 #include "converter/MessageBoxes.h"
 #include "converter/SafeOutputs.h"
 #include "gui/AVPreviewWidget.h"
+#include "gui/BackgroundWork.h"
 #include "gui/DialogParts.h"
 #include "gui/DvdComboBox.h"
 #include "gui/FileNameEdit.h"
@@ -91,6 +93,7 @@ TFormNewConversion::TFormNewConversion(TAVProfileList& profiles,
   setButtonText(QWizard::NextButton, tr("更多选项 >"));
   setButtonText(QWizard::FinishButton, tr("开始转换(&S)"));
   setButtonText(QWizard::CancelButton, tr("放弃"));
+  work_ = new TBackgroundWork(this);
   setPage(kSourcePage, CreateSourcePage());
   setPage(kFilterPage, CreateFilterPage());
 
@@ -120,7 +123,7 @@ TFormNewConversion::~TFormNewConversion() = default;
 
 TSourcePage* TFormNewConversion::CreateSourcePage() {
   page_source_ = new TSourcePage([this] {
-    return SourceIsValid() && !edtSavePath->FileName().trimmed().isEmpty() &&
+    return !work_->Busy() && SourceIsValid() && !edtSavePath->FileName().trimmed().isEmpty() &&
            SelectedProfile() != nullptr;
   });
   page_source_->setTitle(tr("选择要转的文件"));
@@ -167,8 +170,24 @@ TSourcePage* TFormNewConversion::CreateSourcePage() {
   bottom->addWidget(frmVideoInfo, 0, Qt::AlignTop);
   bottom->addWidget(CreateTimeSettings(), 1);
 
+  // Shown while files are probed or a DVD is scanned.
+  lblBusy = new QLabel(page_source_);
+  lblBusy->setObjectName(QStringLiteral("lblBusy"));
+  barBusy = new QProgressBar(page_source_);
+  barBusy->setObjectName(QStringLiteral("barBusy"));
+  barBusy->setRange(0, 0);
+  barBusy->setTextVisible(false);
+  barBusy->setMaximumHeight(lblBusy->sizeHint().height());
+  lblBusy->hide();
+  barBusy->hide();
+  connect(work_, &TBackgroundWork::BusyChanged, this, &TFormNewConversion::BusyChanged);
+  auto* busy_row = new QHBoxLayout;
+  busy_row->addWidget(lblBusy);
+  busy_row->addWidget(barBusy, 1);
+
   auto* layout = new QVBoxLayout(page_source_);
   layout->addWidget(tabSource);
+  layout->addLayout(busy_row);
   layout->addLayout(grid);
   layout->addLayout(bottom);
   return page_source_;
@@ -238,6 +257,7 @@ QWidget* TFormNewConversion::CreateTimeSettings() {
   AVPreview = new TAVPreviewWidget(box);
   AVPreview->setObjectName(QStringLiteral("AVPreview"));
   AVPreview->setFixedSize(176, 132);
+  connect(AVPreview, &TAVPreviewWidget::Opened, this, &TFormNewConversion::PreviewOpened);
   barTime = new TTimeBar(box);
   barTime->setObjectName(QStringLiteral("barTime"));
   connect(barTime, &QSlider::valueChanged, this, &TFormNewConversion::TimeBarMoved);
@@ -310,9 +330,11 @@ QWizardPage* TFormNewConversion::CreateFilterPage() {
 
 // Profiles ----------------------------------------------------------------------------
 
+// Entries keep the profile's handle, not its address: the profile editor may
+// delete the selected profile while the wizard's timer asks for it.
 TAVProfile* TFormNewConversion::SelectedProfile() const {
   if (cbbProfile->currentIndex() < 0) return nullptr;
-  return reinterpret_cast<TAVProfile*>(cbbProfile->currentData(kProfileRole).value<quintptr>());
+  return profiles_.FindHandle(cbbProfile->currentData(kProfileRole).toULongLong());
 }
 
 TAVProfile* TFormNewConversion::CurrentProfile() const {
@@ -328,7 +350,7 @@ void TFormNewConversion::CategoryChosen() {
     for (TAVProfile* profile : profiles_.ProfilesOfCategory(
              cbbCategory->currentData(kCategoryRole).toString().toStdString())) {
       cbbProfile->addItem(QString::fromStdString(profile->Description()),
-                          QVariant::fromValue(reinterpret_cast<quintptr>(profile)));
+                          QVariant::fromValue(static_cast<qulonglong>(profile->Handle())));
     }
     // A category the profile editor has emptied lists nothing: no profile is
     // selected and the wizard cannot be finished until another is chosen.
@@ -357,9 +379,10 @@ void TFormNewConversion::ProfileChosen() {
 void TFormNewConversion::EditCurrentProfile() {
   auto* current = dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile());
   if (current == nullptr) return;
+  const uint64_t handle = current->Handle();
   TAVProfile* chosen = EditProfile(profiles_, current, this);
   // Without a profile handed back the wizard keeps its own, if it still exists.
-  if (chosen == nullptr && profiles_.IndexOf(current) >= 0) chosen = current;
+  if (chosen == nullptr) chosen = profiles_.FindHandle(handle);
   SelectProfile(chosen);
 }
 
@@ -371,9 +394,10 @@ void TFormNewConversion::SelectProfile(TAVProfile* profile) {
     if (category >= 0) cbbCategory->setCurrentIndex(category);
   }
   CategoryChosen();
-  const int index =
-      cbbProfile->findData(QVariant::fromValue(reinterpret_cast<quintptr>(profile)), kProfileRole);
-  if (profile == nullptr || index < 0) return;
+  if (profile == nullptr) return;
+  const int index = cbbProfile->findData(
+      QVariant::fromValue(static_cast<qulonglong>(profile->Handle())), kProfileRole);
+  if (index < 0) return;
   {
     const QSignalBlocker blocker(cbbProfile);
     cbbProfile->setCurrentIndex(index);
@@ -417,8 +441,28 @@ bool TFormNewConversion::TargetAccepted(bool& overwrite) {
   return accepted;
 }
 
+bool TFormNewConversion::Busy() const {
+  return work_->Busy();
+}
+
+void TFormNewConversion::ShowBusy(const QString& what) {
+  lblBusy->setText(what);
+}
+
+void TFormNewConversion::BusyChanged() {
+  const bool busy = work_->Busy();
+  lblBusy->setVisible(busy);
+  barBusy->setVisible(busy);
+  if (busy) {
+    setCursor(Qt::BusyCursor);
+  } else {
+    unsetCursor();
+  }
+  page_source_->Refresh();
+}
+
 void TFormNewConversion::accept() {
-  if (scanning_ || SelectedProfile() == nullptr) return;
+  if (scanning_ || Busy() || SelectedProfile() == nullptr) return;
   bool overwrite = false;
   if (!TargetAccepted(overwrite)) return;
   // Finishing on page 1 does not apply the filters, even when page 2 holds some.
@@ -470,7 +514,7 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::NewSettings(
 }
 
 std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings() {
-  AVPreview->SetActive(false);
+  AVPreview->Close();
   std::vector<std::unique_ptr<TConversionSettings>> result;
   const std::string first_target = ResolvedPath(edtSavePath->FileName().toStdString());
   if (DvdTabShown()) {

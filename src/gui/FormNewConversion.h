@@ -13,8 +13,9 @@
 // name. Proposed targets never take an existing file, a reserved target (an
 // unfiled task's) or another target of the same batch.
 //
-// Everything runs on the user-interface thread; a DVD scan shows the busy
-// cursor, the preview decodes one frame per step.
+// Probing chosen files and scanning a DVD run on a thread of the wizard's
+// own (TBackgroundWork), the preview on its own thread: the wizard stays
+// usable and shows a busy indicator meanwhile.
 #pragma once
 
 #include <QStringList>
@@ -31,6 +32,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -44,6 +46,7 @@ class TAVProfileList;
 namespace veltrano::gui {
 
 class TAVPreviewWidget;
+class TBackgroundWork;
 class TDvdCombo;
 class TFileNameEdit;
 class TFrameVideoInfo;
@@ -63,10 +66,12 @@ class TFormNewConversion : public QWizard {
 
   // Sources handed in by the caller: taken without probing.
   void SetSources(const QStringList& sources);
-  // Sources chosen through the browse dialog: each is probed, and a file
-  // without video and audio (or that cannot be read) refuses the whole
-  // choice with "无效的文件". Returns whether the choice was taken.
-  bool ChooseSources(const QStringList& names);
+  // Sources chosen through the browse dialog: each is probed (off the
+  // user-interface thread; Busy meanwhile), and a file without video and
+  // audio (or that cannot be read) refuses the whole choice with "无效的文件".
+  void ChooseSources(const QStringList& names);
+  // Files are being probed or a DVD scanned; the wizard cannot be finished.
+  bool Busy() const;
   const QStringList& Sources() const { return sources_; }
 
   // The profile selected in cbbProfile; a fatal check failure when none is.
@@ -116,8 +121,13 @@ class TFormNewConversion : public QWizard {
   // A file source's name, or a new title stream of the selected DVD title.
   std::string SourceName();
   void ReloadPreview();
+  void PreviewOpened();
+  void ShowBusy(const QString& what);
+  void BusyChanged();
   void ResetTimeSpan();
   void ProposeTarget();
+  // What the target was last proposed for: the file, or the DVD and title.
+  std::string SourceKey() const;
   // `file_name` in the output folder, made free of existing files and `taken`.
   std::string OutputTarget(const std::string& file_name,
                            const std::vector<std::string>& taken) const;
@@ -133,6 +143,7 @@ class TFormNewConversion : public QWizard {
   void DvdSelected();
   void OpenDvdSource();
   void ScanDvd(const std::string& path);
+  void DvdScanned(std::vector<TDvdTitle> titles, bool opened);
   void TitleChosen();
 
   // Filters (NewConversionFilters.cpp).
@@ -154,6 +165,7 @@ class TFormNewConversion : public QWizard {
   TAVConvertOptions options_;
   QStringList sources_;
   QString proposed_target_;  // the target last proposed, to re-propose on profile changes
+  std::string proposed_for_;  // the SourceKey of that proposal
   std::string scanned_dvd_;  // the path last scanned; empty before the first scan
   std::string title_label_;  // the volume label of the disc the title list comes from
   std::vector<TDvdTitle> title_list_;
@@ -187,6 +199,9 @@ class TFormNewConversion : public QWizard {
   QAction* actEditFilter = nullptr;
   QAction* actDeleteFilter = nullptr;
   QTimer* tmrUpdate = nullptr;
+  QLabel* lblBusy = nullptr;
+  QProgressBar* barBusy = nullptr;
+  TBackgroundWork* work_ = nullptr;
 };
 
 }  // namespace veltrano::gui

@@ -11,6 +11,7 @@
 
 #include "common/AVNodes.h"
 #include "gui/DModule.h"
+#include "gui/ErrorGuard.h"
 #include "gui/Icons.h"
 
 namespace veltrano::gui {
@@ -129,7 +130,9 @@ void TTaskListView::dropEvent(QDropEvent* event) {
 }
 
 void TTaskListView::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+  // The Delete key of the keypad comes with the keypad modifier.
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (event->key() == Qt::Key_Delete && modifiers == Qt::NoModifier) {
     emit DeletePressed();
     return;
   }
@@ -192,7 +195,7 @@ TFrameInfo::TFrameInfo(QWidget* parent)
     UpdateActions();
   });
   connect(actClearLog, &QAction::triggered, this, [this] {
-    if (TAVTask* task = ShownTask()) task->ClearLog();
+    if (TAVTask* task = ShownTask()) Guarded([task] { task->ClearLog(); });
   });
   UpdateActions();
 }

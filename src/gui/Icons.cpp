@@ -30,6 +30,8 @@ TIconSource SourceOf(TIcon which) {
       return {"media-playback-stop", "stop"};
     case TIcon::Finished:
       return {"emblem-default", "finished"};
+    case TIcon::Failed:
+      return {nullptr, "failed"};  // themes draw errors red, like the stop sign
     case TIcon::Home:
       return {"go-home", "home"};
     case TIcon::Shutdown:

@@ -13,6 +13,7 @@ enum class TIcon {
   Pause,
   Stop,
   Finished,
+  Failed,
   Home,
   Shutdown,
   Options,

@@ -39,6 +39,8 @@ const char* const kCoreTexts[] = {
     QT_TRANSLATE_NOOP("CoreTexts", "剩余时间"),
     QT_TRANSLATE_NOOP("CoreTexts", "已用时间"),
     QT_TRANSLATE_NOOP("CoreTexts", "日期"),
+    // The "完成度" of a task whose last run failed.
+    QT_TRANSLATE_NOOP("CoreTexts", "失败"),
     // The columns of the task information.
     QT_TRANSLATE_NOOP("CoreTexts", "Category"),
     QT_TRANSLATE_NOOP("CoreTexts", "Property"),
@@ -171,7 +173,12 @@ QString CoreText(const std::string& text) {
   return TranslateKnown(kCoreContext, kCoreTexts, text);
 }
 
-QString NodeCaption(const TNodeObject* node, const std::string& caption) {
+QString NodeCaption(const TNodeObject* node, const std::string& caption, int column) {
+  const auto* task = dynamic_cast<const TAVTask*>(node);
+  if (task != nullptr) {
+    const bool failed_text = column == kProgressColumn && task->Failed() && caption == kFailedText;
+    return failed_text ? CoreText(caption) : QString::fromStdString(caption);
+  }
   const auto* category = dynamic_cast<const TConvertedNode*>(node);
   const bool named_by_system =
       dynamic_cast<const TConvertingNode*>(node) != nullptr ||

@@ -53,10 +53,11 @@ bool InstallStartLanguage(const QStringList& arguments);
 // it is shown; texts the core does not write are returned unchanged.
 QString CoreText(const std::string& text);
 
-// The caption of `node`'s row (nullptr: none) as shown: the node of unfiled
-// tasks and the root category under the name the store gives it are
-// translated; category names the user gave and task texts stay as they are.
-QString NodeCaption(const TNodeObject* node, const std::string& caption);
+// The caption of `node`'s row (nullptr: none) in `column` as shown: the node
+// of unfiled tasks, the root category under the name the store gives it and
+// a failed task's "失败" are translated; category names the user gave and
+// the other task texts stay as they are.
+QString NodeCaption(const TNodeObject* node, const std::string& caption, int column = 0);
 
 // A profile category as shown: the catalogue's Chinese captions translated,
 // every other caption (the user's own, the catalogue's English ones) as it is.

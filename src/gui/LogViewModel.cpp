@@ -1,5 +1,7 @@
 #include "gui/LogViewModel.h"
 
+#include "gui/EngineTexts.h"
+
 namespace veltrano::gui {
 
 void TLogViewModel::ShowLog(const TNodeObject* owner, const TStrings& lines) {
@@ -7,7 +9,7 @@ void TLogViewModel::ShowLog(const TNodeObject* owner, const TStrings& lines) {
   owner_ = owner;
   QStringList texts;
   texts.reserve(static_cast<qsizetype>(lines.size()));
-  for (const std::string& line : lines) texts.push_back(QString::fromStdString(line));
+  for (const std::string& line : lines) texts.push_back(EngineText(line));
   Replace(std::move(texts));
 }
 

@@ -20,6 +20,7 @@
 #include "converter/MessageBoxes.h"
 #include "converter/StreamProtocol.h"
 #include "gui/AVPreviewWidget.h"
+#include "gui/BackgroundWork.h"
 #include "gui/DvdComboBox.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormNewConversion.h"
@@ -75,15 +76,26 @@ void TFormNewConversion::SetSources(const QStringList& sources) {
   }
 }
 
-bool TFormNewConversion::ChooseSources(const QStringList& names) {
-  for (const QString& name : names) {
-    if (IsMediaFile(name)) continue;
-    const QString text = tr("无效的文件");
-    ShowErrorBox((names.size() > 1 ? text + QLatin1Char('\n') + name : text).toStdString());
-    return false;
-  }
-  SetSources(names);
-  return true;
+void TFormNewConversion::ChooseSources(const QStringList& names) {
+  ShowBusy(tr("正在检查文件…"));
+  // Probing reads each file: off this thread, so the wizard stays usable.
+  work_->Run([this, names]() -> TBackgroundWork::TFinish {
+    QString refused;
+    for (const QString& name : names) {
+      if (!IsMediaFile(name)) {
+        refused = name;
+        break;
+      }
+    }
+    return [this, names, refused] {
+      if (refused.isNull()) {
+        SetSources(names);
+        return;
+      }
+      const QString text = tr("无效的文件");
+      ShowErrorBox((names.size() > 1 ? text + QLatin1Char('\n') + refused : text).toStdString());
+    };
+  });
 }
 
 bool TFormNewConversion::DvdTabShown() const {
@@ -110,21 +122,26 @@ void TFormNewConversion::SourceChanged() {
 
 // Preview and time span ---------------------------------------------------------------
 
+// The preview opens the source on its own thread (a DVD title stream is made
+// there too); PreviewOpened takes the source's length.
 void TFormNewConversion::ReloadPreview() {
-  AVPreview->SetActive(false);
+  AVPreview->Close();
   if (!SourceIsValid()) return;
   barTime->setValue(0);
-  std::string name;
-  try {
-    name = SourceName();
-  } catch (const EAVError& error) {
-    ShowErrorBox(error.what());
-    return;
-  }
-  AVPreview->SetInputFile(name);
-  AVPreview->SetActive(true);
   ResetTimeSpan();
   lblDuration->setText(QStringLiteral("00:00:00"));
+  if (!DvdTabShown()) {
+    AVPreview->Open(edtSource->FileName().toStdString());
+    return;
+  }
+  AVPreview->Open([title = CurrentTitle(), angle = cbbAngle->currentText().toInt(),
+                   chapter = cbbChapter->currentText().toInt(),
+                   through = cbbThrough->currentText().toInt()] {
+    return StreamName(RegisterStream(std::make_unique<TDvdStream>(title, angle, chapter, through)));
+  });
+}
+
+void TFormNewConversion::PreviewOpened() {
   if (!AVPreview->Active()) return;
   lblDuration->setText(TimeText(AVPreview->Duration()));
   barTime->setMaximum(static_cast<int>(AVPreview->Duration() * 1000.0));
@@ -145,8 +162,14 @@ void TFormNewConversion::TimeBarMoved(int position_ms) {
   if (AVPreview->Active()) AVPreview->SetTimestamp(position_ms / 1000.0);
 }
 
+// A span must end after it starts: a point that would turn it round is
+// refused, with the reason, and the span stays as it was.
 void TFormNewConversion::SetStartPoint() {
   const int position = barTime->value();
+  if (barTime->SelEnd() > 0 && position >= barTime->SelEnd()) {
+    ShowErrorBox(tr("开始点必须早于结束点").toStdString());
+    return;
+  }
   barTime->SetSelStart(position);
   options_.SetStartTime(static_cast<int64_t>(position) * 1000);
   if (barTime->SelEnd() > 0) {
@@ -157,6 +180,10 @@ void TFormNewConversion::SetStartPoint() {
 
 void TFormNewConversion::SetEndPoint() {
   const int position = barTime->value();
+  if (position <= barTime->SelStart()) {
+    ShowErrorBox(tr("结束点必须晚于开始点").toStdString());
+    return;
+  }
   barTime->SetSelEnd(position);
   options_.SetRecordingTime((static_cast<int64_t>(position) - barTime->SelStart()) * 1000);
   lblEnd->setText(TimeText(position / 1000.0));
@@ -183,6 +210,11 @@ std::string TFormNewConversion::ProposedFileTarget(const std::string& source,
 
 void TFormNewConversion::ProposeTarget() {
   if (!SourceIsValid()) return;
+  // A target the user typed for this very source stays (switching the
+  // source tab away and back is no new source).
+  const std::string source = SourceKey();
+  if (source == proposed_for_ && edtSavePath->FileName() != proposed_target_) return;
+  proposed_for_ = source;
   const std::string target =
       DvdTabShown() ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
                                                ProfileExtension()),
@@ -190,6 +222,11 @@ void TFormNewConversion::ProposeTarget() {
                     : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
   proposed_target_ = QString::fromStdString(target);
   edtSavePath->SetFileName(proposed_target_);
+}
+
+std::string TFormNewConversion::SourceKey() const {
+  if (!DvdTabShown()) return "file:" + edtSource->FileName().toStdString();
+  return fmt::format("dvd:{}:{}", scanned_dvd_, CurrentTitle().index);
 }
 
 // DVD ---------------------------------------------------------------------------------
@@ -214,20 +251,29 @@ void TFormNewConversion::OpenDvdSource() {
   DvdSelected();
 }
 
+// The scan reads the whole disc structure: off this thread, with the "Dvd"
+// tab disabled and the busy indicator shown until it is done.
 void TFormNewConversion::ScanDvd(const std::string& path) {
   scanned_dvd_ = path;
-  AVPreview->SetActive(false);
+  AVPreview->Close();
   tabDvd->setEnabled(false);
   barTime->setEnabled(false);
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::vector<TDvdTitle> titles;
-  bool opened = true;
-  try {
-    titles = ScanDvdTitles(path);
-  } catch (const EAVError&) {
-    opened = false;
-  }
-  QApplication::restoreOverrideCursor();
+  ShowBusy(tr("正在读取DVD…"));
+  work_->Run([this, path]() -> TBackgroundWork::TFinish {
+    std::vector<TDvdTitle> titles;
+    bool opened = true;
+    try {
+      titles = ScanDvdTitles(path);
+    } catch (const EAVError&) {
+      opened = false;
+    }
+    return [this, titles = std::move(titles), opened]() mutable {
+      DvdScanned(std::move(titles), opened);
+    };
+  });
+}
+
+void TFormNewConversion::DvdScanned(std::vector<TDvdTitle> titles, bool opened) {
   if (opened) {
     {
       const QSignalBlocker blocker(cbbTitle);
@@ -246,7 +292,6 @@ void TFormNewConversion::ScanDvd(const std::string& path) {
     ShowErrorBox(tr("打不开DVD").toStdString());
   }
   tabDvd->setEnabled(true);
-  barTime->setEnabled(AVPreview->Active());
 }
 
 void TFormNewConversion::TitleChosen() {

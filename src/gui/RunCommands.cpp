@@ -6,6 +6,7 @@
 
 #include "common/AVNodes.h"
 #include "common/Configuration.h"
+#include "gui/ErrorGuard.h"
 #include "gui/Icons.h"
 
 namespace veltrano::gui {
@@ -42,10 +43,16 @@ TRunCommands::TRunCommands(QObject* parent, ITaskView& list, std::function<void(
 
   connect(actNewConversion, &QAction::triggered, this,
           [run = std::move(new_conversion)] { run(); });
-  connect(actStartTask, &QAction::triggered, this, &TRunCommands::StartTask);
-  connect(actPauseTask, &QAction::triggered, this, &TRunCommands::PauseTask);
-  connect(actStopTask, &QAction::triggered, this, &TRunCommands::StopTask);
-  connect(actShutdown, &QAction::triggered, this, &TRunCommands::ToggleShutdown);
+  // A failure of the core (the store refusing a claim, say) is shown and the
+  // program goes on.
+  const auto guard = [this](QAction* action, void (TRunCommands::*command)()) {
+    connect(action, &QAction::triggered, this,
+            [this, command] { Guarded([this, command] { (this->*command)(); }); });
+  };
+  guard(actStartTask, &TRunCommands::StartTask);
+  guard(actPauseTask, &TRunCommands::PauseTask);
+  guard(actStopTask, &TRunCommands::StopTask);
+  guard(actShutdown, &TRunCommands::ToggleShutdown);
   UpdateActions();
 }
 

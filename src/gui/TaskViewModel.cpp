@@ -25,7 +25,14 @@ void TTaskViewModel::ApplyColumns(QTreeView& view) const {
   QHeaderView& header = *view.header();
   for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
     // The core's widths fit its Chinese captions; translations may be longer.
-    const int fitting = header.isHidden() ? 0 : header.sectionSizeHint(column);
+    int fitting = header.isHidden() ? 0 : header.sectionSizeHint(column);
+    // A converted task's date and time must show whole in the system's font.
+    if (columns_[column].first == kDateColumnCaption) {
+      constexpr int kCellMargins = 16;
+      fitting = std::max(
+          fitting, view.fontMetrics().horizontalAdvance(QStringLiteral("8888-88-88 88:88:88")) +
+                       kCellMargins);
+    }
     header.resizeSection(column, std::max(columns_[column].second, fitting));
   }
 }
@@ -162,7 +169,7 @@ QVariant TTaskViewModel::data(const QModelIndex& index, int role) const {
   const TRowId row = RowOf(index);
   if (row == kNoRow) return QVariant();
   if (role == Qt::DisplayRole) {
-    return NodeCaption(RowObject(row), GetCaption(*this, row, index.column()));
+    return NodeCaption(RowObject(row), GetCaption(*this, row, index.column()), index.column());
   }
   if (role == Qt::DecorationRole && index.column() == 0 && images_) {
     const int image = GetImageIndex(*this, row);

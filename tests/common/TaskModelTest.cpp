@@ -11,6 +11,7 @@
 #include "common/PersistentManager.h"
 #include "converter/ConvertThread.h"
 #include "converter/DvdStream.h"
+#include "converter/MessageBoxes.h"
 #include "converter/StreamProtocol.h"
 #include "platform/ServiceDoubles.h"
 #include "support/DvdFixture.h"
@@ -301,28 +302,69 @@ TEST_F(TaskModel, AFailedConversionStaysUnfiledAsStoppedWithItsMessageAndCanRunA
   TAVTask& task = Unfiled().NewConversion(Settings(TaskClip(), target));
   list.SelectRow(task.Node());
   task.LoadTaskInfo(&info, &log);
+  // The box comes once the task has taken the failure in: its row no longer
+  // says running, and its log holds the message.
+  std::vector<std::string> boxes;
+  std::vector<TAVTaskStatus> status_at_box;
+  std::vector<std::string> last_line_at_box;
+  const TErrorBoxHandler previous = SetErrorBoxHandler([&](const std::string& text) {
+    boxes.push_back(text);
+    status_at_box.push_back(task.Status());
+    last_line_at_box.push_back(task.Log().empty() ? std::string() : task.Log().back());
+  });
   ASSERT_TRUE(WaitForIdle());
+  SetErrorBoxHandler(previous);
 
   ASSERT_EQ(Unfiled().Tasks().size(), 1u);
   EXPECT_EQ(task.Status(), stError);
-  ASSERT_EQ(messages->Errors().size(), 1u);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(status_at_box, std::vector<TAVTaskStatus>{stError});
+  EXPECT_EQ(last_line_at_box, boxes);
   ASSERT_FALSE(task.Log().empty());
-  EXPECT_EQ(task.Log().back(), messages->Errors()[0]);
+  EXPECT_EQ(task.Log().back(), boxes[0]);
   EXPECT_EQ(log.Lines(), task.Log());
   EXPECT_TRUE(alerts.empty());
   EXPECT_EQ(Sql("select Converting, ConvertedDate is null, CategoryId is null from conversions"),
             "1|1|1\n");
   // The failed task was the last one running: the work is done.
   EXPECT_EQ(dbus.Calls().size(), 1u);
+  // It looks failed, not stopped: its own image and "失败".
+  EXPECT_TRUE(task.Failed());
+  EXPECT_EQ(GetImageIndex(list, task.Node()), kFailedImageIndex);
+  EXPECT_EQ(GetCaption(list, task.Node(), kProgressColumn), kFailedText);
+
+  // After a restart it still does, with its message in its log.
+  const TStrings failed_log = task.Log();
+  Reopen();
+  ASSERT_EQ(Unfiled().Tasks().size(), 1u);
+  TAVTask& restored = *Unfiled().Tasks()[0];
+  EXPECT_TRUE(restored.Failed());
+  EXPECT_EQ(restored.Status(), stError);
+  EXPECT_EQ(restored.Log(), failed_log);
+  EXPECT_EQ(GetImageIndex(list, restored.Node()), kFailedImageIndex);
 
   fs::remove(blocker);
   fs::create_directories(blocker);
-  ASSERT_TRUE(task.Start());
+  ASSERT_TRUE(restored.Start());
+  EXPECT_FALSE(restored.Failed());
+  EXPECT_EQ(GetImageIndex(list, restored.Node()), static_cast<int>(stRunning));
+  EXPECT_EQ(Sql("select count(*) from task_failures"), "0\n");
   ASSERT_TRUE(WaitForIdle());
   EXPECT_TRUE(Unfiled().Tasks().empty());
   EXPECT_EQ(Sql("select Converting, CategoryId from conversions"), "0|1\n");
   EXPECT_EQ(alerts.size(), 1u);
   EXPECT_EQ(dbus.Calls().size(), 2u);
+}
+
+// A task the user stopped is not a failed one.
+TEST_F(TaskModel, OnlyAFailureMarksATaskFailed) {
+  TAVTask& stopped = Unfiled().NewConversion(SlowSettings(folder / "stopped.mp4"));
+  stopped.Stop();
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_FALSE(stopped.Failed());
+  EXPECT_EQ(GetImageIndex(list, stopped.Node()), static_cast<int>(stError));
+  EXPECT_NE(GetCaption(list, stopped.Node(), kProgressColumn), kFailedText);
+  EXPECT_EQ(Sql("select count(*) from task_failures"), "0\n");
 }
 
 TEST_F(TaskModel, ClosingTheExplorerStopsEveryConversionAndWaitsForItsWorker) {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "converter/AVConverter.h"
 #include "converter/ConvertThread.h"
+#include "converter/MessageBoxes.h"
 #include "converter/StreamPlan.h"
 #include "support/EngineHarness.h"
 #include "support/MediaFixture.h"
@@ -157,6 +159,9 @@ TEST(ConverterControl, StopWhilePausedFinishesTheOutputWithoutCompletion) {
   converter.Convert();
   ASSERT_TRUE(ui.RunUntil([&] { return paused; }, std::chrono::minutes(1)));
   EXPECT_EQ(converter.State(), csPaused);
+  // The worker does not wait for the handler: it finishes the packet at hand
+  // before it sees the pause.
+  ui.RunUntil([] { return false; }, std::chrono::milliseconds(200));
   const double at_pause = converter.ConvertedDuration();
   ui.RunUntil([] { return false; }, std::chrono::milliseconds(300));
   EXPECT_EQ(converter.ConvertedDuration(), at_pause);  // nothing moves while paused
@@ -200,6 +205,62 @@ TEST(ConverterControl, ProgressReachesTheUserInterfaceThreadAtMostTenTimesASecon
   EXPECT_GT(converter.TargetFileSize(), 0);
   EXPECT_EQ(converter.SourceFileSize(), static_cast<int64_t>(fs::file_size(LongClip())));
   EXPECT_GT(converter.Bitrate(), 0);
+}
+
+// The worker never waits for the user-interface thread: a thread that does
+// not dispatch for two seconds finds the conversion gone on, and then
+// receives one progress event for all that time, not one per tenth.
+TEST(ConverterControl, ABusyUserInterfaceThreadDoesNotHoldTheConversionBack) {
+  const fs::path out = MakeTempFolder("busy-ui") / "out.mkv";
+  TEventLoopDispatcher ui;
+  test::TEventLog events;
+  TAVConverter converter(&ui);
+  test::RecordEvents(converter, events, ui);
+  converter.SetInputFiles({LongClip().string()});
+  converter.SetOutputFiles({out.string()});
+  converter.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+  converter.Convert();
+  ASSERT_TRUE(ui.RunUntil([&] { return converter.FramesDecoded() > 0; }, std::chrono::minutes(1)));
+  const int64_t before = converter.FramesDecoded();
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const int64_t after = converter.FramesDecoded();
+  EXPECT_GT(after - before, 25) << "frames decoded while the thread was busy";
+  const int progress_before = events.progress;
+  ui.ProcessPending(std::chrono::milliseconds(0));
+  EXPECT_LE(events.progress - progress_before, 1);
+  converter.Stop();
+  converter.WaitFor();
+  EXPECT_EQ(events.stopped, 1);
+}
+
+// A failed run tells its owner first (OnComplete with ErrorMsg set) and shows
+// the error box after that, once the run has ended; every log line of the run
+// came before.
+TEST(ConverterControl, AFailureIsShownAfterTheCompletionOfItsRun) {
+  const fs::path out = MakeTempFolder("failure-order") / "out.mkv";
+  TEventLoopDispatcher ui;
+  std::mutex mutex;
+  std::vector<std::string> order;
+  auto note = [&](const std::string& what) {
+    std::lock_guard lock(mutex);
+    order.push_back(what);
+  };
+  const TErrorBoxHandler previous =
+      SetErrorBoxHandler([&](const std::string& text) { note("box " + text); });
+  TAVConverter converter(&ui);
+  converter.SetOnLog([&](TAVConverter&, int, const std::string&) { note("log"); });
+  converter.SetOnComplete([&](TAVConverter& c) {
+    EXPECT_EQ(c.State(), csNone);
+    note("complete " + c.ErrorMsg());
+  });
+  converter.SetInputFiles({ShortClip().string()});
+  converter.SetOutputFiles({out.string()});
+  converter.ConvertOptions().SetStreamMaps({"0=5", "0=1"});
+  ASSERT_TRUE(test::RunToEnd(converter, ui));
+  SetErrorBoxHandler(previous);
+  ASSERT_GE(order.size(), 2u);
+  EXPECT_EQ(order[order.size() - 2], "complete Could not find input stream #0.5");
+  EXPECT_EQ(order.back(), "box Could not find input stream #0.5");
 }
 
 TEST(ConverterControl, TwoConversionsRunAtOnce) {

@@ -45,6 +45,11 @@ TEST_F(AlertTest, ACompletionFilesTheTaskAndShowsTheAlertThatShowsTheFile) {
   EXPECT_EQ(alert.btnOpenFolder->text().toStdString(), "打开文件夹");
   EXPECT_EQ(alert.btnClose->text().toStdString(), "关闭");
   EXPECT_EQ(alert.size(), QSize(270, 150));
+  // Both buttons lie inside the popup, whatever width the style gives them.
+  for (const QPushButton* button : {alert.btnOpenFolder, alert.btnClose}) {
+    EXPECT_TRUE(alert.rect().contains(button->geometry())) << button->text().toStdString();
+  }
+  EXPECT_LT(alert.btnOpenFolder->geometry().right(), alert.btnClose->geometry().left());
   const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_EQ(alert.geometry().bottomRight(), area.bottomRight());
 

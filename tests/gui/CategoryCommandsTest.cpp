@@ -165,7 +165,7 @@ TEST_F(CategoryCommandsTest, DeletingStopsRunningTasksAndRemovesStoppedOnesWithT
   EXPECT_TRUE(fs::exists(SlowClip()));  // sources stay unless asked
 }
 
-TEST_F(CategoryCommandsTest, TheDeleteKeyWithoutASelectionDoesNothing) {
+TEST_F(CategoryCommandsTest, TheDeleteKeyWithoutASelectionDoesNothingAndTheKeypadsDeletes) {
   StartApp();
   TAVTask& task = NewTask(SlowSettings("kept.mp4"));
   task.Stop();
@@ -176,6 +176,18 @@ TEST_F(CategoryCommandsTest, TheDeleteKeyWithoutASelectionDoesNothing) {
   QTest::qWait(1200);
   EXPECT_FALSE(*asked);
   EXPECT_EQ(ListedTasks(), (std::vector<TAVTask*>{&task}));
+
+  // The keypad's Delete key (which comes with the keypad modifier) deletes
+  // as the other one does.
+  SelectTasks({&task});
+  const auto confirmed = OnNextModal([](QWidget* modal) {
+    auto* form = qobject_cast<gui::TFormDelete*>(modal);
+    ASSERT_NE(form, nullptr);
+    QTest::mouseClick(form->btnYes, Qt::LeftButton);
+  });
+  QTest::keyClick(Window().FrameList().vstTaskList, Qt::Key_Delete, Qt::KeypadModifier);
+  ASSERT_TRUE(*confirmed);
+  EXPECT_TRUE(ListedTasks().empty());
 }
 
 TEST_F(CategoryCommandsTest, OpenCommandsNeedOneRowWithAFileThatExists) {

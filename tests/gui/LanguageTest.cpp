@@ -19,6 +19,7 @@
 #include "GuiFixture.h"
 #include "common/AVNodes.h"
 #include "common/TestHome.h"
+#include "gui/EngineTexts.h"
 #include "platform/AppFolders.h"
 #include "support/MediaFixture.h"
 
@@ -134,6 +135,48 @@ TEST(LanguageTest, OnlyTheNamesTheSystemGaveAreTranslatedInTheExplorer) {
   ASSERT_TRUE(gui::InstallTranslations(TLanguage::Chinese));
   EXPECT_EQ(gui::NodeCaption(&root, "已转换"), QStringLiteral("已转换"));
   EXPECT_EQ(gui::CategoryCaption("手机和3gp"), QStringLiteral("手机和3gp"));
+}
+
+// The engine's, the library's and the store's messages in the window's
+// language; what a message names (files, streams) stays as it is.
+TEST(LanguageTest, TheCoresMessagesShowInTheWindowsLanguage) {
+  ASSERT_TRUE(gui::InstallTranslations(TLanguage::Chinese));
+  EXPECT_EQ(gui::EngineText("Output file does not contain any stream"),
+            QStringLiteral("输出文件不含任何流"));
+  EXPECT_EQ(gui::EngineText("Could not find input stream #0.5"),
+            QStringLiteral("找不到输入流 #0.5"));
+  EXPECT_EQ(gui::EngineText("The logo file \"/a/logo.png\" does not exist"),
+            QStringLiteral("Logo文件“/a/logo.png”不存在"));
+  EXPECT_EQ(gui::EngineText("Error while reading input /a/片.mkv: No space left on device"),
+            QStringLiteral("读取输入文件出错 /a/片.mkv: 磁盘空间不足"));
+  EXPECT_EQ(gui::EngineText("打不开文件 /a/out.mp4: Permission denied"),
+            QStringLiteral("打不开文件 /a/out.mp4: 没有权限"));
+  EXPECT_EQ(gui::EngineText("database is locked"),
+            QStringLiteral("任务数据库 av.cfg 被另一个程序锁住了"));
+  // What the table does not know stays, a known reason alone is translated.
+  EXPECT_EQ(gui::EngineText("[mp3 @ 0x1] incomplete frame"),
+            QStringLiteral("[mp3 @ 0x1] incomplete frame"));
+  EXPECT_EQ(gui::EngineText("Something new: Permission denied"),
+            QStringLiteral("Something new: 没有权限"));
+
+  ASSERT_TRUE(gui::InstallTranslations(TLanguage::English));
+  EXPECT_EQ(gui::EngineText("Could not find input stream #0.5"),
+            QStringLiteral("Could not find input stream #0.5"));
+  EXPECT_EQ(gui::EngineText("目标文件已存在: /a/out.mp4"),
+            QStringLiteral("The target file exists already: /a/out.mp4"));
+  EXPECT_EQ(gui::EngineText("database is locked"),
+            QStringLiteral("The task store av.cfg is locked by another program"));
+  ASSERT_TRUE(gui::InstallTranslations(TLanguage::Chinese));
+}
+
+// Qt's own texts (its dialogs' buttons and captions) follow a Chinese window.
+TEST(LanguageTest, AChineseWindowHasQtsOwnTextsInChinese) {
+  ASSERT_TRUE(gui::InstallTranslations(TLanguage::Chinese));
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
+  ASSERT_TRUE(gui::InstallTranslations(TLanguage::English));
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+  ASSERT_TRUE(gui::InstallTranslations(TLanguage::Chinese));
 }
 
 // Runs `veltrano ARGUMENTS --help` in the locale `lang` and tells which

@@ -32,6 +32,8 @@ void OpenDvd(TFormNewConversion& wizard, const fs::path& path) {
       WhenModalOpens<QFileDialog>([&](QFileDialog* dialog) { AcceptFileDialog(dialog, path); });
   Child<QPushButton>(&wizard, "btnOpenDvd")->click();
   EXPECT_TRUE(pick->Done());
+  // The scan runs beside the wizard.
+  EXPECT_TRUE(SpinUntil([&] { return !wizard.Busy(); }, 30000));
 }
 
 using NewConversionDvd = WizardTest;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStringListModel>
+#include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include <fstream>
@@ -54,6 +58,7 @@ void BrowseSource(TFormNewConversion& wizard, const fs::path& file) {
   });
   Child<TFileNameEdit>(&wizard, "edtSource")->BrowseButton()->click();
   EXPECT_TRUE(pick->Done());
+  EXPECT_TRUE(SpinUntil([&] { return !wizard.Busy(); }, 20000));  // the probe
 }
 
 using NewConversion = WizardTest;
@@ -129,7 +134,9 @@ TEST_F(NewConversion, BrowsedFileWithoutVideoOrAudioIsRefused) {
   EXPECT_EQ(Child<TFileNameEdit>(wizard.get(), "edtSource")->FileName(), Q(clip));
 
   // Several files: one bad file refuses them all.
-  EXPECT_FALSE(wizard->ChooseSources({Q(clip), Q(TextFile("bad.mkv"))}));
+  wizard->ChooseSources({Q(clip), Q(TextFile("bad.mkv"))});
+  EXPECT_TRUE(SpinUntil([&] { return !wizard->Busy(); }, 20000));
+  EXPECT_EQ(messages->Errors().size(), 2u);
   EXPECT_EQ(wizard->Sources(), QStringList{Q(clip)});
 }
 
@@ -160,7 +167,8 @@ TEST_F(NewConversion, TimeSpanGivesStartAndRecordingTimeInMicroseconds) {
   auto wizard = Wizard();
   wizard->SetSources({Q(long_clip)});
   auto* bar = Child<TTimeBar>(wizard.get(), "barTime");
-  EXPECT_EQ(LabelText(wizard.get(), "lblDuration"), QStringLiteral("1:41:40"));
+  // The preview reads the source beside the wizard; its length follows.
+  EXPECT_TRUE(SpinUntil([&] { return LabelText(wizard.get(), "lblDuration") == "1:41:40"; }));
   EXPECT_EQ(bar->maximum(), 6100000);
   EXPECT_TRUE(SpinUntil([&] { return bar->isEnabled(); }));
   bar->setValue(40 * 60 * 1000);
@@ -181,16 +189,27 @@ TEST_F(NewConversion, TimeSpanGivesStartAndRecordingTimeInMicroseconds) {
   EXPECT_EQ(settings[0]->CategoryId(), 1);
   EXPECT_EQ(settings[0]->Profile(), "Matroska Video");
 
-  // An end before the start is taken as it is; a new source starts without a span.
+  // A span that would end before it starts is refused, in the user's
+  // language, and the span stays as it was; a new source starts without one.
   auto again = Wizard();
   again->SetSources({Q(long_clip)});
   auto* bar2 = Child<TTimeBar>(again.get(), "barTime");
   EXPECT_TRUE(SpinUntil([&] { return bar2->isEnabled(); }));
-  bar2->setValue(1000);
-  Child<QPushButton>(again.get(), "btnEnd")->click();
   bar2->setValue(3000);
   Child<QPushButton>(again.get(), "btnStart")->click();
-  EXPECT_EQ(again->ConvertOptions().RecordingTime(), -2000000);
+  bar2->setValue(1000);
+  Child<QPushButton>(again.get(), "btnEnd")->click();
+  EXPECT_EQ(messages->Errors(), std::vector<std::string>{"结束点必须晚于开始点"});
+  EXPECT_EQ(again->ConvertOptions().RecordingTime(), MaxInt64);
+  EXPECT_EQ(LabelText(again.get(), "lblEnd"), QStringLiteral("00:00:00"));
+  bar2->setValue(5000);
+  Child<QPushButton>(again.get(), "btnEnd")->click();
+  EXPECT_EQ(again->ConvertOptions().RecordingTime(), 2000000);
+  bar2->setValue(6000);
+  Child<QPushButton>(again.get(), "btnStart")->click();
+  EXPECT_EQ(messages->Errors().back(), "开始点必须早于结束点");
+  EXPECT_EQ(again->ConvertOptions().StartTime(), 3000000);
+  EXPECT_EQ(again->ConvertOptions().RecordingTime(), 2000000);
   again->SetSources({Q(WizardClip())});
   EXPECT_EQ(again->ConvertOptions().StartTime(), 0);
   EXPECT_EQ(again->ConvertOptions().RecordingTime(), MaxInt64);
@@ -328,6 +347,84 @@ TEST_F(NewConversion, FilterListEditsAndDeletesTheSelectedFilter) {
   ASSERT_TRUE(Finish(*wizard));
   EXPECT_EQ(wizard->TakeConversionSettings()[0]->ConvertOptions().FilterOptions().VideoFilters(),
             "logo=5|20|" + logo.string());
+}
+
+TEST_F(NewConversion, ATypedTargetStaysUntilTheSourceChanges) {
+  auto wizard = Wizard();
+  wizard->SetSources({Q(WizardClip())});
+  auto* target = Child<TFileNameEdit>(wizard.get(), "edtSavePath");
+  target->SetFileName(QStringLiteral("/videos/mine.mkv"));
+  // To the DVD tab (no disc: no source) and back: the same source.
+  auto* tabs = Child<QTabWidget>(wizard.get(), "tabSource");
+  tabs->setCurrentIndex(1);
+  tabs->setCurrentIndex(0);
+  EXPECT_EQ(Target(*wizard), QStringLiteral("/videos/mine.mkv"));
+  wizard->SetSources({Q(WizardClip())});  // the same file again
+  EXPECT_EQ(Target(*wizard), QStringLiteral("/videos/mine.mkv"));
+  // Another source gets its own proposal.
+  wizard->SetSources({Q(TextFile("other.avi"))});
+  EXPECT_EQ(Target(*wizard), QString::fromStdString(Out("other.mkv")));
+}
+
+// The completion list of the target field must not swallow the click that
+// starts the conversion.
+TEST_F(NewConversion, OneClickStartsWhileTheTargetsCompletionListIsOpen) {
+  auto wizard = Wizard();
+  wizard->SetSources({Q(WizardClip())});
+  QAbstractButton* finish = wizard->button(QWizard::FinishButton);
+  ASSERT_TRUE(SpinUntil([&] { return finish->isEnabled(); }));
+  auto* target = Child<TFileNameEdit>(wizard.get(), "edtSavePath");
+  QLineEdit* line = target->findChild<QLineEdit*>();
+  ASSERT_NE(line, nullptr);
+  wizard->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(wizard.get()));
+  line->setFocus();
+  line->clear();
+  // The names the list offers (the file system's names come from a thread
+  // of Qt's own, which takes its time here).
+  QCompleter* completer = line->completer();
+  completer->setModel(new QStringListModel(
+      {QString::fromStdString(Out("clip-a.mkv")), QString::fromStdString(Out("clip-b.mkv"))},
+      completer));
+  QTest::keyClicks(line, QString::fromStdString(Out("clip-")));
+  QWidget* popup = completer->popup();
+  ASSERT_TRUE(SpinUntil([&] { return popup->isVisible(); }));
+  // As on X11, where Qt does not pass on a click that closes a popup (the
+  // offscreen platform would).
+  popup->setAttribute(Qt::WA_NoMouseReplay);
+  // Through the window, as the windowing system delivers a click (a click
+  // sent to the button itself would pass the popup by).
+  QTest::mouseClick(wizard->windowHandle(), Qt::LeftButton, {},
+                    finish->mapTo(wizard.get(), finish->rect().center()));
+  EXPECT_TRUE(SpinUntil([&] { return !wizard->isVisible(); }));
+  EXPECT_EQ(wizard->result(), QDialog::Accepted);
+  EXPECT_EQ(wizard->TakeConversionSettings().size(), 1u);
+}
+
+// The wizard keeps its profiles by handle: the editor deleting the selected
+// one while the wizard's timer asks for it leaves the wizard without a
+// profile, not with a freed one (run under the address sanitizer, a stale
+// address would be reported here).
+TEST_F(NewConversion, AProfileDeletedInTheEditorIsGoneFromTheWizardWithoutAStaleAddress) {
+  veltrano::test::TMessageRecorder yes_to_deleting(true);
+  auto wizard = Wizard();
+  wizard->SetSources({Q(WizardClip())});
+  Choose(*wizard, QStringLiteral("PSP"), QStringLiteral("PSP AVC Video"));
+  const std::string deleted = wizard->CurrentProfile()->Description();
+  auto delete_current = WhenModalOpens<TFormEditProfile>([](TFormEditProfile* editor) {
+    editor->actDelete->trigger();
+    // The wizard's 300 ms timer runs while the editor is open.
+    Spin(800);
+    editor->reject();
+  });
+  wizard->findChild<QAction*>(QStringLiteral("actEditProfile"))->trigger();
+  ASSERT_TRUE(delete_current->Done());
+  EXPECT_EQ(profiles->FindProfile(deleted), nullptr);
+  // The editor's current profile (the one before the deleted) is the wizard's.
+  ASSERT_NE(Child<QComboBox>(wizard.get(), "cbbProfile")->currentIndex(), -1);
+  EXPECT_NE(wizard->CurrentProfile()->Description(), deleted);
+  Spin(400);
+  EXPECT_TRUE(SpinUntil([&] { return wizard->button(QWizard::FinishButton)->isEnabled(); }));
 }
 
 }  // namespace

@@ -44,10 +44,15 @@ TEST(PreviewWidget, PaintsTheFrameUnskewedOverTheControlAndBlackWhenInactive) {
   QImage picture = preview.grab().toImage();
   EXPECT_EQ(picture.pixel(80, 30), qRgb(0, 0, 0));
 
-  preview.SetInputFile(clip.string());
-  preview.SetActive(true);
+  // The picture is read on the preview's own thread and arrives afterwards.
+  int opened = 0;
+  QObject::connect(&preview, &TAVPreviewWidget::Opened, [&opened] { ++opened; });
+  preview.Open(clip.string());
+  EXPECT_FALSE(preview.Active());
+  ASSERT_TRUE(SpinUntil([&] { return opened == 1; }));
   ASSERT_TRUE(preview.Active());
-  EXPECT_GT(preview.Timestamp(), 0.5);  // the source's start time is part of the position
+  EXPECT_FALSE(preview.Busy());
+  EXPECT_NEAR(preview.Duration(), 2.0, 0.1);
   picture = preview.grab().toImage();
   for (int y : {0, 32, 63}) {
     EXPECT_TRUE(Reddish(picture.pixel(70, y))) << y;
@@ -60,8 +65,19 @@ TEST(PreviewWidget, PaintsTheFrameUnskewedOverTheControlAndBlackWhenInactive) {
   EXPECT_TRUE(Reddish(picture.pixel(150, 120)));
   EXPECT_TRUE(Bluish(picture.pixel(174, 120)));
 
-  preview.SetActive(false);
+  // Of several times asked for meanwhile, the last is shown; a close makes
+  // the control black at once, and what was asked before it shows no more.
+  for (double seconds : {0.2, 0.6, 1.0, 1.4}) preview.SetTimestamp(seconds);
+  EXPECT_TRUE(preview.Busy());
+  ASSERT_TRUE(SpinUntil([&] { return !preview.Busy(); }));
+  EXPECT_TRUE(Reddish(preview.grab().toImage().pixel(150, 120)));
+  preview.SetTimestamp(0.4);
+  preview.Close();
   EXPECT_EQ(preview.grab().toImage().pixel(80, 30), qRgb(0, 0, 0));
+  Spin(300);
+  EXPECT_FALSE(preview.Active());
+  EXPECT_EQ(preview.grab().toImage().pixel(80, 30), qRgb(0, 0, 0));
+  EXPECT_EQ(opened, 1);
 }
 
 // A mount table with one DVD mounted at `dvd` (a folder holding VIDEO_TS).

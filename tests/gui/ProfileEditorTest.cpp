@@ -77,6 +77,28 @@ TEST_F(ProfileEditorTest, OpensOnTheProfilesCategoryIgnoringCaseAndListsItsProfi
   EXPECT_EQ(editor.CurrentProfile(), audio);
 }
 
+// Latin and Chinese captions (the catalogue has both) make rows of one height.
+TEST_F(ProfileEditorTest, RowsAreEvenlyHighWhateverTheirCaptionsScript) {
+  profiles.SetCategories({"IPad", "视频", "Zune", "手机和3gp"});
+  for (const char* category : {"IPad", "视频", "Zune", "手机和3gp"}) {
+    auto* profile = profiles.Add(std::make_unique<TAVCustomVideoProfile>());
+    profile->SetCategory(category);
+    profile->SetDescription(std::string(category) + " 高清 HD");
+  }
+  TFormEditProfile editor(profiles);
+  editor.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+  ASSERT_EQ(editor.lstCategory->count(), 4);
+  const int height = editor.lstCategory->visualItemRect(editor.lstCategory->item(0)).height();
+  for (int row = 1; row < editor.lstCategory->count(); ++row) {
+    EXPECT_EQ(editor.lstCategory->visualItemRect(editor.lstCategory->item(row)).height(), height)
+        << editor.lstCategory->item(row)->text().toStdString();
+  }
+  editor.lstCategory->setCurrentRow(1);
+  ASSERT_EQ(editor.lstProfile->count(), 1);
+  EXPECT_EQ(editor.lstProfile->visualItemRect(editor.lstProfile->item(0)).height(), height);
+}
+
 TEST_F(ProfileEditorTest, AudioProfileLeavesTheVideoListsDisabledAndEmpty) {
   TFormEditProfile editor(profiles);
   editor.SetCurrentProfile(audio);

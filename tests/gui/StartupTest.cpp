@@ -2,8 +2,10 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 
 #include "GuiFixture.h"
 #include "common/PersistentManager.h"
@@ -56,7 +58,8 @@ TEST_F(StartupTest, AFirstStartWritesTheDefaultsAndCreatesTheStore) {
   EXPECT_EQ(Sql("select ID, Parent from categories;"), "1|-1\n");
 
   EXPECT_EQ(Window().windowTitle().toStdString(), "免费Veltrano-Tellurix制造");
-  EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString(), "Tellurix软件");
+  // Titles stay as they are: no display name for the platform to append.
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
   // The explorer: the node of unfiled tasks first and selected, the root
   // category after it; the list shows the ten columns of unfiled tasks.
   const ITaskView& explorer = Window().FrameExplorer().Model();
@@ -96,6 +99,22 @@ TEST_F(StartupTest, MenusAndToolbarShowTheirItemsAndHideTheHiddenOnes) {
   EXPECT_EQ(toolbar.height(), 73);
   EXPECT_EQ(Window().FrameExplorer().width(), 209);
   EXPECT_EQ(Window().FrameList().height(), 353);
+
+  // At the design size the banner shows whole on the toolbar, beside the
+  // buttons, without an overflow button.
+  Window().showNormal();
+  Window().resize(930, 628);
+  QTest::qWait(100);
+  ASSERT_EQ(Window().width(), 930);
+  auto* banner = toolbar.findChild<QWidget*>(QStringLiteral("WebBrowser1"));
+  ASSERT_NE(banner, nullptr);
+  EXPECT_TRUE(banner->isVisible());
+  EXPECT_EQ(banner->size(), QSize(468, 60));
+  EXPECT_TRUE(toolbar.rect().contains(banner->geometry()));
+  for (const QToolButton* extension :
+       toolbar.findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+    EXPECT_FALSE(extension->isVisible());
+  }
 }
 
 TEST_F(StartupTest, UnfinishedTasksComeBackStoppedAndCategoriesListTheirOwnColumns) {
@@ -124,6 +143,10 @@ TEST_F(StartupTest, UnfinishedTasksComeBackStoppedAndCategoriesListTheirOwnColum
       Window().FrameExplorer().Model().IndexOf(root->Node()), QItemSelectionModel::ClearAndSelect);
   EXPECT_EQ(HeaderCaptions(Window().FrameList().Model()).size(), 7u);
   EXPECT_EQ(HeaderCaptions(Window().FrameList().Model()).back(), "日期");
+  // The date column takes a whole date and time.
+  const QTreeView& list = *Window().FrameList().vstTaskList;
+  EXPECT_GT(list.header()->sectionSize(6),
+            list.fontMetrics().horizontalAdvance(QStringLiteral("2026-12-09 22:23:33")));
   EXPECT_TRUE(ListedTasks().empty());
 }
 

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <fstream>
 #include <memory>
 
 #include "Screens.h"
@@ -115,6 +116,80 @@ VELTRANO_SCREEN(main_window) {
   SpinUntil([&] { return running.Converter().Progress() >= 25; }, 60000);
   window.UpdateStatus();
   ctx.settle_ms = 1200;
+  return &window;
+}
+
+// The main window at its design size (930 x 628): the banner beside the
+// toolbar's buttons.
+VELTRANO_SCREEN(main_window_design_size) {
+  ResetConfiguration();
+  auto app = std::make_shared<gui::TVeltranoApp>();
+  ctx.keep.push_back(app);
+  gui::TFormMain& window = app->MainWindow();
+  window.resize(930, 628);
+  window.show();
+  return &window;
+}
+
+// Tasks filed under the root category, with their dates.
+VELTRANO_SCREEN(converted_list) {
+  ResetConfiguration();
+  const fs::path videos = ctx.home / "视频";
+  fs::create_directories(videos);
+  AVConfiguration().Load();
+  TPersistentManager::Connect();
+  for (const std::string name : {"春节联欢.mp4", "海边日落.mp4", "Team meeting.mp4"}) {
+    test::TClip clip = test::AvClipSpec("mpeg4", "aac");
+    clip.seconds = 2;
+    const fs::path source = test::MakeClip(videos / name, clip);
+    const fs::path target = fs::path(GetDefaultOutputFolder()) / name;
+    fs::create_directories(target.parent_path());
+    fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+    auto settings = WizardSettings(source, target, "IPhone MPEG4 Video");
+    settings->SetSourceFileSize(GetFileSize(source.string()));
+    TConvertingTask task(std::move(settings), nullptr);
+    task.Converter().SetDuration(2);
+    TPersistentManager::NewDbTask(task);
+    TPersistentManager::FinishDbTask(task);
+  }
+  TPersistentManager::Disconnect();
+  auto app = std::make_shared<gui::TVeltranoApp>();
+  ctx.keep.push_back(app);
+  gui::TFormMain& window = app->MainWindow();
+  window.resize(1300, 560);
+  window.show();
+  window.Model().Select(*window.Model().FindCategory(1));
+  return &window;
+}
+
+// A task whose conversion failed, as the window shows it after a restart:
+// its icon, "失败" and the message that ends its log.
+VELTRANO_SCREEN(failed_task) {
+  ResetConfiguration();
+  const fs::path videos = ctx.home / "视频";
+  fs::create_directories(videos);
+  StoreUnfinishedTasks(videos);
+  AVConfiguration().Load();
+  TPersistentManager::Connect();
+  const fs::path source = videos / "损坏的视频.mp4";
+  { std::ofstream(source) << "这不是视频"; }
+  auto settings = WizardSettings(source, fs::path(GetDefaultOutputFolder()) / "损坏的视频.mp4",
+                                 "IPhone MPEG4 Video");
+  TConvertingTask failed(std::move(settings), nullptr);
+  TPersistentManager::NewDbTask(failed);
+  failed.SetLog(
+      {"打不开:-1094995529! " + source.string() + ": Invalid data found when processing input"});
+  TPersistentManager::SaveFailure(failed);
+  TPersistentManager::Disconnect();
+  auto app = std::make_shared<gui::TVeltranoApp>();
+  ctx.keep.push_back(app);
+  gui::TFormMain& window = app->MainWindow();
+  window.resize(1300, 560);
+  window.show();
+  gui::TTaskViewModel& list = window.FrameList().Model();
+  TAVTask& shown = *window.Model().ConvertingNode().Tasks().back();
+  list.Selection().setCurrentIndex(list.IndexOf(shown.Node()),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   return &window;
 }
 

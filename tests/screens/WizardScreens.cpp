@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +21,7 @@
 #include "common/ProfileStore.h"
 #include "converter/AVProfile.h"
 #include "converter/DeviceCatalogue.h"
+#include "gui/AVPreviewWidget.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FilterDialogs.h"
 #include "gui/FormEditProfile.h"
@@ -59,6 +62,13 @@ TFormNewConversion* SourceWizard(TScreenContext& ctx) {
   auto* wizard = Kept(ctx, new TFormNewConversion(*profiles, {}));
   wizard->SetSources({QString::fromStdString(clip.string())});
   wizard->show();
+  // The preview reads the source beside the wizard: its length comes after.
+  auto* preview = wizard->findChild<gui::TAVPreviewWidget*>(QStringLiteral("AVPreview"));
+  QElapsedTimer waited;
+  waited.start();
+  while (!preview->Active() && waited.elapsed() < 20000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
   return wizard;
 }
 
@@ -100,6 +110,22 @@ VELTRANO_SCREEN(wizard_dvd) {
   });
   wizard->findChild<QPushButton*>(QStringLiteral("btnOpenDvd"))->click();
   return wizard;
+}
+
+// The browse dialog of the source field: Qt's own dialog, in the window's
+// language.
+VELTRANO_SCREEN(file_dialog) {
+  TFormNewConversion* wizard = SourceWizard(ctx);
+  auto* dialog = Kept(ctx, new QFileDialog(wizard));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  dialog->setNameFilter(gui::QtNameFilters(
+      QStringLiteral("Video Files(*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov)|"
+                     "*.flv;*.wmv;*.mp4;*.avi;*.mkv;*.mpg;*.mpeg;*.mov|All Files(*.*)|*.*")));
+  dialog->setDirectory(QString::fromStdString(ctx.home.string()));
+  gui::FitBrowseDialog(*dialog);
+  dialog->show();
+  return dialog;
 }
 
 VELTRANO_SCREEN(wizard_filters) {
