@@ -161,7 +161,10 @@ TEST_F(StoreErrors, EveryCommandSurvivesALockedStoreAndWorksOnceItIsFree) {
     EXPECT_EQ(Window().Model().FindCategory(films.CategoryId()), &films);
     EXPECT_EQ(messages.Errors().size(), ++boxes);
 
-    for (const std::string& error : messages.Errors()) EXPECT_EQ(error, "database is locked");
+    // The store's own words, after the file a run could not record where it names one.
+    for (const std::string& error : messages.Errors()) {
+      EXPECT_TRUE(error.ends_with("database is locked")) << error;
+    }
     // The window still answers.
     QTest::qWait(100);
     EXPECT_TRUE(Window().isVisible());
