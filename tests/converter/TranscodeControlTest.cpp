@@ -261,7 +261,8 @@ TEST(ConverterControl, AFailureIsShownAfterTheCompletionOfItsRun) {
   ASSERT_GE(order.size(), 2u);
   // The message, with the conversion's files added as it names none.
   const std::string message = "Could not find input stream #0.5 (" + ShortClip().string();
-  EXPECT_TRUE(order[order.size() - 2].starts_with("complete " + message)) << order[order.size() - 2];
+  EXPECT_TRUE(order[order.size() - 2].starts_with("complete " + message))
+      << order[order.size() - 2];
   EXPECT_TRUE(order.back().starts_with("box " + message)) << order.back();
 }
 
