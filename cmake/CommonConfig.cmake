@@ -11,5 +11,10 @@ if(VELTRANO_SANITIZE)
   target_link_options(veltrano_common_config INTERFACE -fsanitize=address,undefined
     -fno-sanitize-recover=all)
 endif()
+if(VELTRANO_SANITIZE_THREAD)
+  # Data races between the threads of conversions that run side by side.
+  target_compile_options(veltrano_common_config INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(veltrano_common_config INTERFACE -fsanitize=thread)
+endif()
 target_compile_definitions(veltrano_common_config INTERFACE
   VELTRANO_VERSION="${PROJECT_VERSION}")

@@ -317,6 +317,10 @@
         <source>Flash视频</source>
         <translation>Flash Video</translation>
     </message>
+    <message>
+        <source>现代设备与格式</source>
+        <translation>Modern Formats</translation>
+    </message>
 </context>
 <context>
     <name>TVeltranoApp</name>
@@ -411,6 +415,22 @@
     <message>
         <source>Do you want to delete the selected category?</source>
         <translation>Do you want to delete the selected category?</translation>
+    </message>
+    <message>
+        <source>%1: 不是这个任务写的文件</source>
+        <translation>%1: the task did not write this file</translation>
+    </message>
+    <message>
+        <source>%1: 任务写完之后被改过</source>
+        <translation>%1: changed since the task wrote it</translation>
+    </message>
+    <message>
+        <source>%1: 是另一个任务的目标文件</source>
+        <translation>%1: the target file of another task</translation>
+    </message>
+    <message>
+        <source>下列文件没有删除:</source>
+        <translation>These files were not deleted:</translation>
     </message>
 </context>
 <context>
@@ -825,6 +845,18 @@
         <translation>Cannot open the DVD</translation>
     </message>
     <message>
+        <source>输出文件与源文件相同: %1</source>
+        <translation>The output file is the source file: %1</translation>
+    </message>
+    <message>
+        <source>另一个未完成的任务已在写这个目标文件: %1</source>
+        <translation>Another unfinished task writes this target file already: %1</translation>
+    </message>
+    <message>
+        <source>目标文件已存在，是否替换？</source>
+        <translation>The target file exists already. Replace it?</translation>
+    </message>
+    <message>
         <source>正在检查文件…</source>
         <translation>Checking the files…</translation>
     </message>
@@ -910,6 +942,14 @@
     <message>
         <source>Thread Count</source>
         <translation>Thread Count</translation>
+    </message>
+    <message>
+        <source>直接复制已符合设备要求的音视频流 (不重新编码)</source>
+        <translation>Copy Streams That Already Fit the Device (No Re-encoding)</translation>
+    </message>
+    <message>
+        <source>用为设备制作的输出配置转换时, 已经符合设备要求的流原样复制, 快且无损</source>
+        <translation>With a profile made for a device, streams that already fit it are copied as they are: fast and lossless</translation>
     </message>
 </context>
 <context>
@@ -1086,6 +1126,46 @@
         <source>文件格式</source>
         <translation>Format</translation>
     </message>
+    <message>
+        <source>按码率</source>
+        <translation>By Bitrate</translation>
+    </message>
+    <message>
+        <source>音频质量 (VBR)</source>
+        <translation>Audio Quality (VBR)</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>No Limit</translation>
+    </message>
+    <message>
+        <source>质量 (CRF)</source>
+        <translation>Quality (CRF)</translation>
+    </message>
+    <message>
+        <source>最大尺寸</source>
+        <translation>Largest Size</translation>
+    </message>
+    <message>
+        <source>最高帧率</source>
+        <translation>Highest Frame Rate</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>直接复制已符合该设备的流, 并在转换后检查设备能否播放</source>
+        <translation>Copy streams that already fit this device, and check after converting that the device can play the output</translation>
+    </message>
+    <message>
+        <source>保留所有音轨和字幕</source>
+        <translation>Keep Every Audio and Subtitle Track</translation>
+    </message>
+    <message>
+        <source>目标设备</source>
+        <translation>Device</translation>
+    </message>
 </context>
 <context>
     <name>veltrano::gui::TFrameVideoInfo</name>
@@ -1128,6 +1208,22 @@
     <message>
         <source>与源相同</source>
         <translation>Same as source</translation>
+    </message>
+    <message>
+        <source>直接复制</source>
+        <translation>Copied as is</translation>
+    </message>
+    <message>
+        <source>质量 %1</source>
+        <translation>Quality %1</translation>
+    </message>
+    <message>
+        <source>最大 %1x%2</source>
+        <translation>At most %1x%2</translation>
+    </message>
+    <message>
+        <source>最高 %1</source>
+        <translation>At most %1</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,7 @@
 #include "converter/AVProbe.h"
 #include "converter/DvdStream.h"
 #include "converter/MessageBoxes.h"
+#include "converter/SourceAccess.h"
 
 namespace veltrano::cli {
 namespace {
@@ -33,7 +34,8 @@ void OnInterrupt(int) {
 // The source's pictures per second, for the progress line; 0 when it has no
 // video or cannot be read again (a DVD title is not read twice for this).
 double SourceFrameRate(const TConversionSettings& settings) {
-  if (settings.SourceType() == TAVSourceType::stDvd) return 0;
+  if (settings.SourceType() == TAVSourceType::stDvd || ReadOnlyOnce(settings.SourceFile()))
+    return 0;
   try {
     const TProbedMedia media = ListMediaStreams(settings.SourceFile());
     const TProbedStream* video = media.Track("video", 1);

@@ -27,6 +27,8 @@
 #include "converter/DvdNavigation.h"
 #include "converter/DvdStream.h"
 #include "converter/FilterEntries.h"
+#include "converter/SafeOutputs.h"
+#include "converter/SourceAccess.h"
 #include "converter/StreamProtocol.h"
 #include "platform/AppFolders.h"
 
@@ -48,8 +50,9 @@ const TAVConfiguration& Configuration() {
   return configuration;
 }
 
+// The file the system opens for `path`, named absolutely.
 std::string AbsolutePath(const std::string& path) {
-  return fs::absolute(fs::path(path)).lexically_normal().string();
+  return ResolvedPath(path);
 }
 
 std::unique_ptr<TConversionSettings> LoadSettingsFile(const std::string& path) {
@@ -118,11 +121,17 @@ void ApplyRequestOptions(TAVConvertOptions& options, const TConvertRequest& requ
     options.SetAdvancedOption(line.substr(0, eq), line.substr(eq + 1));
   }
   if (request.threads >= 0) options.SetThreadCount(request.threads);
+  if (request.no_copy) options.SetCopyFittingStreams(false);
 }
 
 // The streams of the source of `settings`, for the track choice. A DVD
 // title is read through a title stream of its own.
 TProbedMedia SourceStreams(const TConversionSettings& settings) {
+  if (ReadOnlyOnce(settings.SourceFile())) {
+    throw EUsageError(settings.SourceFile() +
+                      " can be read only once (a FIFO, a device or standard input): tracks cannot "
+                      "be chosen by number before it is converted; leave the choice to the engine");
+  }
   if (settings.SourceType() != TAVSourceType::stDvd) return ReadMediaSource(settings.SourceFile());
   return ListMediaStreams(OpenDvdTitleStream(settings.DvdDriver(), settings.DvdTitle(),
                                              settings.DvdChapter(), settings.DvdThrough(),
@@ -170,6 +179,14 @@ std::string TakeFiles(TConversionSettings& settings, const TConvertRequest& requ
   }
   if (dvd) {
     FillDvdSource(settings, request.dvd);
+  } else if (ReadOnlyOnce(request.files[0])) {
+    // Read by the conversion alone: a look at it first would take its data.
+    if (IsPipeName(request.files[0])) {
+      settings.SetSourceFile(request.files[0]);
+    } else {
+      CheckMediaSource(request.files[0]);
+      settings.SetSourceFile(AbsolutePath(request.files[0]));
+    }
   } else {
     ReadMediaSource(request.files[0]);
     settings.SetSourceFile(AbsolutePath(request.files[0]));
@@ -254,6 +271,9 @@ void AddConversionOptions(CLI::App& command, TConvertRequest& request) {
   command.add_option("--codec-option", request.codec_options,
                      "Set an encoder option: Name=Value (replaces the line of that name)");
   command.add_option("--threads", request.threads, "Threads for every decoder and encoder");
+  command.add_flag("--no-copy", request.no_copy,
+                   "Re-encode every stream, also those that already fit the profile's device "
+                   "(they are copied otherwise)");
 }
 
 namespace {

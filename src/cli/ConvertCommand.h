@@ -40,6 +40,7 @@ struct TConvertRequest {
   std::string end;
   TTrackChoice tracks;
   bool force_extension = false;
+  bool no_copy = false;  // re-encode even the streams that already fit the device
   bool quiet = false;
   // An existing target: replaced (-y), kept (-n), or asked about on a terminal.
   bool overwrite = false;

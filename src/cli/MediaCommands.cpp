@@ -12,6 +12,8 @@
 #include "converter/AVProbe.h"
 #include "converter/DvdNavigation.h"
 #include "converter/DvdStream.h"
+#include "converter/OutputCheck.h"
+#include "converter/SourceAccess.h"
 
 namespace veltrano {
 namespace {
@@ -99,6 +101,20 @@ void RunProbe(const std::string& file, bool json) {
   }
 }
 
+// Decodes FILE to its end as the completion check does; its findings, or
+// that it decodes, on stdout; the status 1 when it found something.
+void RunCheck(const std::string& file, int threads) {
+  LoadMediaLibraries();
+  CheckMediaSource(file);
+  TOutputExpectation expected;
+  expected.threads = threads;
+  const std::vector<std::string> problems = CheckOutputFile(file, expected);
+  for (const std::string& problem : problems)
+    std::printf("%s: %s\n", file.c_str(), problem.c_str());
+  if (!problems.empty()) throw CLI::RuntimeError(1);
+  std::printf("%s: decodes without error\n", file.c_str());
+}
+
 void RunDvd(const std::string& path) {
   LoadMediaLibraries();
   std::vector<TDvdTitle> titles;
@@ -116,13 +132,19 @@ void RunDvd(const std::string& path) {
 
 }  // namespace
 
-TProbedMedia ReadMediaSource(const std::string& file) {
+void CheckMediaSource(const std::string& file) {
+  // A folder that cannot be entered or a file without permission is said so,
+  // not taken for a missing file or one that is no media.
+  const std::string problem = AccessProblem(file);
+  if (!problem.empty()) throw std::runtime_error(file + ": " + problem);
   std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(file, error);
-  if (!std::filesystem::exists(status)) {
-    throw std::runtime_error(file + ": No such file or directory");
+  if (std::filesystem::is_directory(file, error)) {
+    throw std::runtime_error(file + ": Is a directory");
   }
-  if (std::filesystem::is_directory(status)) throw std::runtime_error(file + ": Is a directory");
+}
+
+TProbedMedia ReadMediaSource(const std::string& file) {
+  CheckMediaSource(file);
   TProbedMedia media;
   try {
     media = ListMediaStreams(file);
@@ -143,6 +165,14 @@ void AddMediaCommands(CLI::App& app) {
   probe->add_option("FILE", *file, "media file")->required();
   probe->add_flag("--json", *json, "Print JSON for scripts");
   probe->callback([file, json] { RunProbe(*file, *json); });
+
+  CLI::App* check = app.add_subcommand(
+      "check", "Decode every stream of a media file to its end and tell what fails");
+  auto checked = std::make_shared<std::string>();
+  auto threads = std::make_shared<int>(1);
+  check->add_option("FILE", *checked, "media file")->required();
+  check->add_option("--threads", *threads, "Threads for each decoder");
+  check->callback([checked, threads] { RunCheck(*checked, *threads); });
 
   CLI::App* dvd = app.add_subcommand("dvd", "List the titles of a DVD with chapters and angles");
   auto path = std::make_shared<std::string>();

@@ -10,15 +10,20 @@
 
 namespace veltrano {
 
-// Adds `probe FILE [--json]` (the container and every stream of a file) and
-// `dvd PATH` (the titles of a disc with their playing time, chapter and
-// angle counts).
+// Adds `probe FILE [--json]` (the container and every stream of a file),
+// `check FILE` (every stream decoded to its end, as the completion check
+// does) and `dvd PATH` (the titles of a disc with their playing time,
+// chapter and angle counts).
 void AddMediaCommands(CLI::App& app);
 
 // The container and streams of a media file that a conversion reads.
-// Throws std::runtime_error "FILE: No such file or directory" or
+// Throws std::runtime_error "FILE: No such file or directory", "FILE:
+// Permission denied", "FILE: 无法进入文件夹 DIR (Permission denied)" or
 // "FILE: not a media file (REASON)".
 TProbedMedia ReadMediaSource(const std::string& file);
+// Checks that `file` can be reached and read, without reading it; throws as
+// ReadMediaSource does.
+void CheckMediaSource(const std::string& file);
 
 // A DVD title as the source of a conversion.
 struct TDvdSourceOptions {

@@ -31,15 +31,33 @@ struct TProfilesArgs {
 std::string ProfileDetails(const TAVProfile& profile) {
   std::string text;
   if (const auto* video = dynamic_cast<const TAVCustomVideoProfile*>(&profile)) {
-    text += fmt::format("video {} {}x{} {:.2f} fps {} kbit/s; ", video->VideoEncoderName(),
-                        video->FrameWidth(), video->FrameHeight(), video->VideoFrameRate(),
-                        video->VideoBitrate());
+    const bool bounded = video->FrameWidth() == 0 && video->FrameHeight() == 0 &&
+                         video->MaxFrameWidth() > 0 && video->MaxFrameHeight() > 0;
+    const std::string size =
+        bounded ? fmt::format("max {}x{}", video->MaxFrameWidth(), video->MaxFrameHeight())
+                : fmt::format("{}x{}", video->FrameWidth(), video->FrameHeight());
+    const std::string rate = video->VideoFrameRate() == 0 && video->MaxFrameRate() > 0
+                                 ? fmt::format("max {} fps", video->MaxFrameRate())
+                                 : fmt::format("{:.2f} fps", video->VideoFrameRate());
+    const std::string control = video->VideoQuality() > 0
+                                    ? "quality " + FloatToText(video->VideoQuality())
+                                    : fmt::format("{} kbit/s", video->VideoBitrate());
+    text += fmt::format("video {} {} {} {}; ", video->VideoEncoderName(), size, rate, control);
   }
   if (const auto* audio = dynamic_cast<const TAVCustomAudioProfile*>(&profile)) {
-    const bool mono = audio->AudioChannels() == TCustomAudioChannels::mono1;
-    text += fmt::format("audio {} {} {} Hz {} kbit/s", audio->AudioEncoderName(),
-                        mono ? "mono" : "stereo", audio->SampleRate(),
-                        FloatToText(audio->AudioBitrate()));
+    const TCustomAudioChannels channels = audio->AudioChannels();
+    const char* layout = channels == TCustomAudioChannels::mono1        ? "mono"
+                         : channels == TCustomAudioChannels::chOriginal ? "source channels"
+                                                                        : "stereo";
+    const std::string control = audio->AudioQuality() >= 0
+                                    ? "VBR quality " + FloatToText(audio->AudioQuality())
+                                    : FloatToText(audio->AudioBitrate()) + " kbit/s";
+    const std::string rate =
+        audio->SampleRate() == 0 ? "source rate" : fmt::format("{} Hz", audio->SampleRate());
+    text += fmt::format("audio {} {} {} {}", audio->AudioEncoderName(), layout, rate, control);
+    if (!audio->Device().empty()) text += "; device " + audio->Device();
+  } else if (const auto* remux = dynamic_cast<const TAVRemuxProfile*>(&profile)) {
+    text += "every stream copied into " + remux->Format();
   } else {
     text += profile.ClassName();
   }

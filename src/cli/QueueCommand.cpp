@@ -19,6 +19,7 @@
 #include "common/Configuration.h"
 #include "common/MemoryTaskView.h"
 #include "common/PersistentManager.h"
+#include "common/TargetNames.h"
 #include "converter/AVLib.h"
 #include "converter/MessageBoxes.h"
 
@@ -100,15 +101,46 @@ struct TAddRequest {
   std::string source;
   std::string target;       // empty: proposed in the output folder
   TConvertRequest convert;  // profile, filters, span, tracks, options
+  bool overwrite = false;   // -y: the task may replace what is under its target
 };
 
-// The targets of the unfinished tasks: a proposed target takes none of them.
-std::vector<std::string> UnfinishedTargets(TQueueSession& session) {
+// The unfinished tasks: a new target is none of theirs.
+std::vector<const TAVTask*> UnfinishedTasks(TQueueSession& session) {
+  std::vector<const TAVTask*> tasks;
+  for (const auto& task : session.Model().ConvertingNode().Tasks()) tasks.push_back(task.get());
+  return tasks;
+}
+
+std::vector<std::string> TargetsOf(const std::vector<const TAVTask*>& tasks) {
   std::vector<std::string> targets;
-  for (const auto& task : session.Model().ConvertingNode().Tasks()) {
-    targets.push_back(task->Settings().TargetFile());
-  }
+  for (const TAVTask* task : tasks) targets.push_back(task->Settings().TargetFile());
   return targets;
+}
+
+// Refuses a target that is the source, another unfinished task's target, or
+// an existing file the user did not allow to replace (-y); with -y the task
+// may replace it.
+void CheckAddedTarget(TConversionSettings& settings, const std::vector<const TAVTask*>& unfinished,
+                      bool overwrite) {
+  const std::string& target = settings.TargetFile();
+  const std::string source =
+      settings.SourceType() == TAVSourceType::stDvd ? settings.DvdDriver() : settings.SourceFile();
+  const TTargetCheck check = CheckNewTarget(target, {source}, TargetsOf(unfinished));
+  switch (check.problem) {
+    case TTargetCheck::IsSource:
+      throw std::runtime_error("输出文件与源文件相同: " + target);
+    case TTargetCheck::Reserved:
+      throw std::runtime_error(fmt::format("{} is the target of unfinished task {} already", target,
+                                           unfinished[check.index]->ID()));
+    case TTargetCheck::Exists:
+      if (!overwrite) {
+        throw std::runtime_error("目标文件已存在: " + target + " (-y replaces it)");
+      }
+      settings.SetOverwrite(true);
+      break;
+    case TTargetCheck::None:
+      break;
+  }
 }
 
 void RunAdd(const TAddRequest& request) {
@@ -120,8 +152,10 @@ void RunAdd(const TAddRequest& request) {
   if (convert.dvd.path.empty() && request.source.empty()) {
     throw EUsageError("a SOURCE file or --dvd is required");
   }
+  const std::vector<const TAVTask*> unfinished = UnfinishedTasks(session);
   std::unique_ptr<TConversionSettings> settings =
-      BuildSettings(convert, AVConfiguration(), UnfinishedTargets(session));
+      BuildSettings(convert, AVConfiguration(), TargetsOf(unfinished));
+  CheckAddedTarget(*settings, unfinished, request.overwrite);
   TConvertingTask task(std::move(settings), nullptr, &session.Ui());
   task.SetStatus(stError);
   TPersistentManager::NewDbTask(task);
@@ -286,6 +320,25 @@ TAVTask* FindTask(TNodeTree& model, int id) {
   return nullptr;
 }
 
+// Says on stderr which files asked for were kept, and why.
+void PrintKept(const std::vector<TKeptFile>& kept) {
+  for (const TKeptFile& file : kept) {
+    switch (file.reason) {
+      case TKeptFile::NotWritten:
+        std::fprintf(stderr, "Kept %s: task %d did not write it\n", file.path.c_str(), file.task);
+        break;
+      case TKeptFile::ChangedSince:
+        std::fprintf(stderr, "Kept %s: it has changed since task %d wrote it\n", file.path.c_str(),
+                     file.task);
+        break;
+      case TKeptFile::TargetOfTask:
+        std::fprintf(stderr, "Kept %s: it is the target of task %d\n", file.path.c_str(),
+                     file.task);
+        break;
+    }
+  }
+}
+
 int RunDelete(const std::vector<int>& ids, bool source, bool target) {
   TQueueSession session;
   int status = 0;
@@ -298,7 +351,7 @@ int RunDelete(const std::vector<int>& ids, bool source, bool target) {
       std::fprintf(stderr, "task %d is being converted by another program\n", id);
       status = kExitFailed;
     } else {
-      task->Delete(source, target);
+      PrintKept(task->Delete(source, target));
       std::printf("Deleted task %d\n", id);
     }
   }
@@ -333,6 +386,8 @@ void AddQueueCommand(CLI::App& app) {
   add->add_option("--target", add_request->target,
                   "File or folder to write to (default: the configured output folder)");
   AddConversionOptions(*add, add_request->convert);
+  add->add_flag("--overwrite,-y", add_request->overwrite,
+                "Let the task replace the target when it exists (refused otherwise)");
   add->get_option("--profile")->required();
   add->footer(FilterExamples());
   add->callback([add_request] {
@@ -359,8 +414,10 @@ void AddQueueCommand(CLI::App& app) {
   auto delete_target = std::make_shared<bool>(false);
   CLI::App* remove = queue->add_subcommand("delete", "Delete tasks");
   remove->add_option("IDS", *delete_ids, "The tasks' IDs (see `queue list`)")->required();
-  remove->add_flag("--source", *delete_source, "Delete the source files as well");
-  remove->add_flag("--target", *delete_target, "Delete the converted files as well");
+  remove->add_flag("--source", *delete_source,
+                   "Delete the source files as well (not one that is another task's target)");
+  remove->add_flag("--target", *delete_target,
+                   "Delete the converted files as well (only those the task wrote, unchanged)");
   remove->callback([delete_ids, delete_source, delete_target] {
     Guarded([&] { return RunDelete(*delete_ids, *delete_source, *delete_target); });
   });

@@ -12,14 +12,17 @@ extern "C" {
 #include "cli/UsageError.h"
 #include "common/TargetNames.h"
 #include "converter/Persistent.h"
+#include "converter/SafeOutputs.h"
 
 namespace veltrano::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
+// The absolute path of the file the system opens for `path` (".." through
+// links as the kernel resolves it).
 fs::path Absolute(const std::string& path) {
-  return fs::absolute(fs::path(path)).lexically_normal();
+  return fs::path(ResolvedPath(path));
 }
 
 // Muxers that write the same kind of file under different names: an .m4a

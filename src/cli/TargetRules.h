@@ -13,7 +13,7 @@
 //                       profile's container;
 //   image sequences     the name gets the profile's numbered pattern
 //                       ("shot.jpg" → "shot%1d.jpg").
-// Paths come back absolute.
+// Paths come back absolute, ".." resolved through links as the system does.
 #pragma once
 
 #include <string>

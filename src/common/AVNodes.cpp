@@ -360,17 +360,20 @@ void TNodeTree::RemoveSubtree(TRowId row) {
   });
 }
 
-void TNodeTree::DeleteTasks(const std::vector<TAVTask*>& tasks, bool DeleteSource,
-                            bool DeleteTarget) {
+std::vector<TKeptFile> TNodeTree::DeleteTasks(const std::vector<TAVTask*>& tasks, bool DeleteSource,
+                                              bool DeleteTarget) {
+  std::vector<TKeptFile> kept;
   for (TAVTask* task : tasks) {
     if (task->Status() == stRunning || task->Status() == stPaused) {
       task->Stop();
     } else if (task->ClaimedElsewhere()) {
       task->RefreshClaim();  // another program's run: its row and store entry stay
     } else {
-      task->Delete(DeleteSource, DeleteTarget);
+      std::vector<TKeptFile> files = task->Delete(DeleteSource, DeleteTarget);
+      kept.insert(kept.end(), files.begin(), files.end());
     }
   }
+  return kept;
 }
 
 // View operations -------------------------------------------------------------

@@ -21,6 +21,12 @@
 // A failed run (ErrorMsg set) is not a completion: the task becomes stError,
 // keeps the message in its log and stays unfiled, so it can be started again.
 //
+// A task owns only the files it wrote: its work file while it converts and
+// its output once published, both recorded in the store by identity before
+// they can matter (converter/OutputRecord.h). A restart replaces only its
+// own output (or any file, with the settings' Overwrite), and deleting a
+// task removes only what it owns (see TAVTask::Delete).
+//
 // One owner per task: a stored task claims itself in the store when it
 // starts converting and releases the claim when its run has ended
 // (completed, failed, or stopped and closed) and when it is destroyed; a
@@ -39,10 +45,11 @@
 #include <vector>
 
 #include "common/ConversionSettings.h"
-#include "common/FileIdentity.h"
 #include "common/TaskView.h"
 #include "converter/AVConverter.h"
 #include "converter/Dispatcher.h"
+#include "converter/FileIdentity.h"
+#include "converter/OutputRecord.h"
 
 namespace veltrano {
 
@@ -57,6 +64,21 @@ using TTaskList = std::vector<std::unique_ptr<TAVTask>>;
 
 // The log keeps at most this many lines.
 inline constexpr size_t kMaxLogLines = 51;
+
+// A file that deleting a task with its files left in place, and why.
+struct TKeptFile {
+  enum TReason {
+    NotWritten,    // the target holds a file the task did not write
+    ChangedSince,  // the task's own output has changed since it was written
+    TargetOfTask   // the source is the target of another task (`task`)
+  };
+  std::string path;
+  TReason reason = NotWritten;
+  int32_t task = 0;
+};
+
+// Whose the file under a task's target name is.
+enum class TTargetOwnership { Absent, Own, Changed, Foreign };
 
 // The image of a task that is stopped because its last run failed; the other
 // images are the status ordinals.
@@ -245,9 +267,15 @@ class TAVTask : public TNodeObject {
   // task fresh from the wizard); otherwise a DVD task opens a new one on start.
   void SetSourceIsFresh(bool value) { FSourceIsFresh = value; }
 
-  // Deletes the stored row and, when asked and present, the source and
-  // target files; removes the row and destroys the task (through its node).
-  void Delete(bool DeleteSource, bool DeleteTarget);
+  // Deletes the task with its work file and, when asked, its target (only
+  // the output it wrote, unchanged) and its source (unless another task has
+  // it as its target); then the stored row; removes the row and destroys
+  // the task (through its node). Returns the files asked for and kept.
+  std::vector<TKeptFile> Delete(bool DeleteSource, bool DeleteTarget);
+  // Whose the file under the target name is: the task's own output (by the
+  // identity recorded when it was published), its own output changed since,
+  // or another file.
+  TTargetOwnership TargetOwnership() const;
   int GetImageIndex() const override;
   // Sets the information columns and shows the log in `ALogList`.
   void LoadTaskInfo(ITaskView* AList, ILogView* ALogList) override;
@@ -296,6 +324,7 @@ class TAVTask : public TNodeObject {
   void ConverterComplete();
   void ConverterLog(int Level, const std::string& Msg);
   void ConverterStopped();
+  void ConverterOutput(const TOutputRecord& record);
 
  private:
   friend class TConvertingNode;  // claims a new task as it stores it
@@ -308,8 +337,14 @@ class TAVTask : public TNodeObject {
   bool TakeClaim();
   void ReleaseClaim();
   void ReleaseClaimWhenIdle();
-  void RememberOwnOutput();
-  bool MayReplaceTarget();
+  // The task's files (TaskFiles.cpp).
+  void RecordOutput(const TOutputRecord& record);
+  bool StoresFiles() const;
+  std::optional<TFileIdentity> OwnOutput() const;
+  std::optional<TWorkFile> WorkFile() const;
+  void RemoveLeftoverWork();
+  bool MayReplaceTarget() const;
+  std::vector<TKeptFile> DeleteFiles(bool DeleteSource, bool DeleteTarget);
 
   std::unique_ptr<TAVConverter> FConverter;
   std::unique_ptr<TConversionSettings> FSettings;
@@ -328,10 +363,10 @@ class TAVTask : public TNodeObject {
   bool FStartRefused = false;
   bool FHeldElsewhere = false;
   bool FReleasePosted = false;
-  // The target as this task's last stopped run left it (kept in the store
-  // too, for a restart after the program has ended): a restart may replace
-  // that file, and no other.
+  // The task's files while it is not stored yet (a stored task keeps them
+  // in the store only, which other programs converting it update).
   std::optional<TFileIdentity> FOwnOutput;
+  std::optional<TWorkFile> FWorkFile;
   std::atomic<bool> FDestroying{false};
   std::atomic<bool> FLogShowPosted{false};
 };
@@ -380,7 +415,9 @@ class TNodeTree {
   // The delete command on tasks: stopped and converted tasks are deleted
   // (with their files when asked); running and paused ones are stopped; a
   // task that another program converts is left alone.
-  void DeleteTasks(const std::vector<TAVTask*>& tasks, bool DeleteSource, bool DeleteTarget);
+  // Returns the files asked for and kept (see TAVTask::Delete).
+  std::vector<TKeptFile> DeleteTasks(const std::vector<TAVTask*>& tasks, bool DeleteSource,
+                                     bool DeleteTarget);
 
  private:
   TNodeObject& AddNode(std::unique_ptr<TNodeObject> node, TRowId parent);

@@ -41,11 +41,6 @@ bool IsFile(const std::string& path) {
   return !path.empty() && fs::is_regular_file(fs::path(path), error);
 }
 
-void RemoveFile(const std::string& path) {
-  std::error_code error;  // a file that cannot be removed stays, as in the file manager
-  if (IsFile(path)) fs::remove(fs::path(path), error);
-}
-
 }  // namespace
 
 TAVTask::TAVTask(std::unique_ptr<TConversionSettings> ASettings, ITaskView* AListView,
@@ -60,6 +55,8 @@ TAVTask::TAVTask(std::unique_ptr<TConversionSettings> ASettings, ITaskView* ALis
   FConverter->SetOnLog(
       [this](TAVConverter&, int level, const std::string& text) { ConverterLog(level, text); });
   FConverter->SetOnStopped([this](TAVConverter&) { ConverterStopped(); });
+  FConverter->SetOnOutput(
+      [this](TAVConverter&, const TOutputRecord& record) { ConverterOutput(record); });
 }
 
 TAVTask::~TAVTask() {
@@ -132,30 +129,6 @@ void TAVTask::StopAndWait() {
   FConverter->WaitFor();
 }
 
-// A stopped run leaves its output (with its trailer) under the target name.
-void TAVTask::RememberOwnOutput() {
-  FOwnOutput = IdentityOf(FSettings->TargetFile());
-  if (FOwnOutput && FID != 0 && TPersistentManager::Connected()) {
-    // A store that cannot take it only costs the restart after a new start.
-    try {
-      TPersistentManager::SaveOwnOutput(FID, *FOwnOutput);
-    } catch (const std::exception& e) {
-      AppendLog(e.what());
-    }
-  }
-}
-
-// Only the output this task's own earlier run left may be replaced; after the
-// program has started anew the store remembers which file that was.
-bool TAVTask::MayReplaceTarget() {
-  const std::optional<TFileIdentity> existing = IdentityOf(FSettings->TargetFile());
-  if (!existing) return false;
-  if (!FOwnOutput && FID != 0 && TPersistentManager::Connected()) {
-    FOwnOutput = TPersistentManager::OwnOutput(FID);
-  }
-  return existing == FOwnOutput;
-}
-
 std::string TAVTask::StartSource() {
   if (FSettings->SourceType() != TAVSourceType::stDvd || FSourceIsFresh) {
     return FSettings->SourceFile();
@@ -188,8 +161,11 @@ bool TAVTask::Start() {
     return false;
   }
   std::string source;
+  bool overwrite = false;
   try {
     source = StartSource();
+    RemoveLeftoverWork();  // of a run that was killed
+    overwrite = MayReplaceTarget();
   } catch (const std::exception& e) {
     ReleaseClaim();
     EndFailed(e.what());
@@ -213,7 +189,7 @@ bool TAVTask::Start() {
   FConverter->SetInputFiles({source});
   FConverter->SetOutputFiles({FSettings->TargetFile()});
   FConverter->SetConvertOptions(FSettings->ConvertOptions());
-  FConverter->SetOverwrite(MayReplaceTarget());
+  FConverter->SetOverwrite(overwrite);
   FConverter->Convert();
   InvalidateRow();
   return true;
@@ -277,9 +253,7 @@ void TAVTask::RefreshClaim() {
 }
 
 void TAVTask::ConverterStopped() {
-  // The stopped run's output is closed and named: it is this task's own to
-  // replace on a restart. The claim goes once the worker has ended.
-  RememberOwnOutput();
+  // The claim goes once the worker has ended.
   if (!FDestroying) ReleaseClaimWhenIdle();
 }
 
@@ -417,15 +391,12 @@ void TAVTask::FileConverted(TConvertingNode& node) {
 
 // Deleting and the log --------------------------------------------------------
 
-void TAVTask::Delete(bool DeleteSource, bool DeleteTarget) {
+std::vector<TKeptFile> TAVTask::Delete(bool DeleteSource, bool DeleteTarget) {
   StopAndWait();  // a stopped run may still be writing the target
+  // The files first: the store's records tell which are the task's own.
+  std::vector<TKeptFile> kept = DeleteFiles(DeleteSource, DeleteTarget);
   TPersistentManager::DeleteTask(*this);  // its claim goes with it
   FClaimed = false;
-  // A DVD source is a stream name, never a file.
-  if (DeleteSource && FSettings->SourceType() == TAVSourceType::stFile) {
-    RemoveFile(FSettings->SourceFile());
-  }
-  if (DeleteTarget) RemoveFile(FSettings->TargetFile());
   if (FListView != nullptr && FNode != kNoRow && FListView->RowObject(FNode) == this) {
     FListView->DeleteRow(FNode);
   }
@@ -434,6 +405,7 @@ void TAVTask::Delete(bool DeleteSource, bool DeleteTarget) {
     std::unique_ptr<TAVTask> self = FCategory->TakeTask(this);
     self.reset();  // destroys this task
   }
+  return kept;
 }
 
 void TAVTask::ClearLog() {

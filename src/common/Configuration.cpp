@@ -39,6 +39,8 @@ const TPropList& TAVConfiguration::Properties() const {
       MakeProperty<C>("OutputFolder", K::String, &C::OutputFolder, &C::SetOutputFolder),
       MakeProperty<C>("ShowAlert", K::Boolean, &C::ShowAlert, &C::SetShowAlert, 1),
       MakeProperty<C>("Language", K::String, &C::Language, &C::SetLanguage),
+      MakeProperty<C>("CopyFittingStreams", K::Boolean, &C::CopyFittingStreams,
+                      &C::SetCopyFittingStreams, 1),
   };
   return list;
 }

@@ -1,5 +1,6 @@
 // The application configuration: encoder threads, process priority, output
-// folder, completion alert, shutdown-when-done and the interface language. Stored as Config.Xml in
+// folder, completion alert, shutdown-when-done, the interface language and
+// whether streams that already fit are copied. Stored as Config.Xml in
 // the application-data folder in the form of common/ObjectXml.h, indented.
 #pragma once
 
@@ -46,6 +47,9 @@ class TAVConfiguration : public TPersistent {
   // The interface language the user chose: "" (automatic, from the locale),
   // "zh" or "en". Written to the file only when not automatic.
   const std::string& Language() const { return FLanguage; }
+  // Whether source streams that already fit a device profile are copied
+  // instead of re-encoded (true unless the user turned it off).
+  bool CopyFittingStreams() const { return FCopyFittingStreams; }
 
   // Setters only store; nothing is written until Save.
   void SetPerformanceOptions(const TPerformanceOptions& value) {
@@ -55,6 +59,7 @@ class TAVConfiguration : public TPersistent {
   void SetOutputFolder(const std::string& value) { FOutputFolder = value; }
   void SetShowAlert(bool value) { FShowAlert = value; }
   void SetLanguage(const std::string& value) { FLanguage = value; }
+  void SetCopyFittingStreams(bool value) { FCopyFittingStreams = value; }
 
   // Saves first when the configuration file does not exist yet, then reads it.
   // Malformed values raise EPersistError; malformed XML reads nothing.
@@ -75,6 +80,7 @@ class TAVConfiguration : public TPersistent {
   std::string FOutputFolder;
   bool FShowAlert = true;
   std::string FLanguage;
+  bool FCopyFittingStreams = true;
 };
 
 // The process-wide configuration (created on first use, not loaded).

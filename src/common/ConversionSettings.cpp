@@ -27,6 +27,7 @@ void TConversionSettings::Assign(const TPersistent& source) {
   SetConvertOptions(o->ConvertOptions());
   SetDuration(o->Duration());
   SetSourceFileSize(o->SourceFileSize());
+  SetOverwrite(o->Overwrite());
 }
 
 const TPropList& TConversionSettings::Properties() const {
@@ -48,6 +49,8 @@ const TPropList& TConversionSettings::Properties() const {
       MakeObjectProperty<C, TAVConvertOptions>("ConvertOptions", &C::ConvertOptions),
       MakeProperty<C>("Duration", K::Double, &C::Duration, &C::SetDuration),
       MakeProperty<C>("SourceFileSize", K::Int64, &C::SourceFileSize, &C::SetSourceFileSize),
+      // Written only when set, so settings without it read as before.
+      MakeProperty<C>("Overwrite", K::Boolean, &C::Overwrite, &C::SetOverwrite, 0),
   };
   return list;
 }

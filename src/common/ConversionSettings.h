@@ -42,6 +42,10 @@ class TConversionSettings : public TPersistent {
   const TAVConvertOptions& ConvertOptions() const { return FConvertOptions; }
   double Duration() const { return FDuration; }               // seconds
   int64_t SourceFileSize() const { return FSourceFileSize; }  // bytes
+  // The user allowed the task to replace a file that is under the target
+  // name (asked when the task was created); without it a run replaces only
+  // the task's own earlier output.
+  bool Overwrite() const { return FOverwrite; }
 
   void SetSourceFile(const std::string& value) { FSourceFile = value; }
   void SetSourceType(TAVSourceType value) { FSourceType = value; }
@@ -58,6 +62,7 @@ class TConversionSettings : public TPersistent {
   void SetConvertOptions(const TAVConvertOptions& value) { FConvertOptions.Assign(value); }
   void SetDuration(double value) { FDuration = value; }
   void SetSourceFileSize(int64_t value) { FSourceFileSize = value; }
+  void SetOverwrite(bool value) { FOverwrite = value; }
 
  private:
   std::string FSourceFile;
@@ -74,6 +79,7 @@ class TConversionSettings : public TPersistent {
   TAVConvertOptions FConvertOptions;
   double FDuration = 0.0;
   int64_t FSourceFileSize = 0;
+  bool FOverwrite = false;
 };
 
 // The stored form of `settings`.

@@ -48,6 +48,10 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
   impl_->ini.SetValue(section.c_str(), key.c_str(), line.c_str());
 }
 
+void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
+  impl_->ini.Delete(section.c_str(), key.c_str());
+}
+
 int TIniFile::KeyCount(const std::string& section) const {
   return std::max(0, impl_->ini.GetSectionSize(section.c_str()));
 }

@@ -28,6 +28,7 @@ class TIniFile : public TCustomIniFile {
   // Surrounding blanks are not kept.
   void WriteString(const std::string& section, const std::string& key,
                    const std::string& value) override;
+  void DeleteKey(const std::string& section, const std::string& key) override;
 
   // The number of keys in `section`.
   int KeyCount(const std::string& section) const;

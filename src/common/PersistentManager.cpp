@@ -121,22 +121,37 @@ void CreateTables(SQLite::Database& db, const std::string& root_name,
   transaction.commit();
 }
 
-// Added to files of any age when missing: programs that predate claims never
-// look at this table, and the two tables they use stay as they are.
+bool HasColumn(SQLite::Database& db, const char* table, const char* column) {
+  SQLite::Statement query(db, "select count(*) from pragma_table_info(?) where name=?");
+  query.bind(1, table);
+  query.bind(2, column);
+  return query.executeStep() && query.getColumn(0).getInt() > 0;
+}
+
+// Added to files of any age when missing: programs that predate claims and
+// task files never look at these tables (nor at the column Published), and
+// the two tables they use stay as they are.
 void CreateClaimTable(SQLite::Database& db) {
   db.exec(
       "create table if not exists task_claims (TaskId integer primary key, Pid integer, "
       "ProcessStart text, Boot text, Host text, ClaimedDate text)");
   db.exec(
       "create table if not exists task_outputs (TaskId integer primary key, Device integer, "
-      "Inode integer, Size integer, ModifiedNs integer)");
+      "Inode integer, Size integer, ModifiedNs integer, Published integer)");
+  if (!HasColumn(db, "task_outputs", "Published")) {
+    db.exec("alter table task_outputs add column Published integer");
+  }
+  db.exec(
+      "create table if not exists task_work_files (TaskId integer primary key, Path text, "
+      "Device integer, Inode integer)");
   db.exec("create table if not exists task_failures (TaskId integer primary key)");
 }
 
-// Forgets the claims and stopped outputs of the tasks that `where` selects.
+// Forgets the claims and files of the tasks that `where` selects.
 void DeleteTaskRows(const std::string& where) {
   Execute(Prepare("delete from task_claims where TaskId" + where, -1));
   Execute(Prepare("delete from task_outputs where TaskId" + where, -1));
+  Execute(Prepare("delete from task_work_files where TaskId" + where, -1));
   Execute(Prepare("delete from task_failures where TaskId" + where, -1));
 }
 
@@ -461,15 +476,20 @@ TTaskClaimState TPersistentManager::ClaimState(int32_t task_id) {
   return ProcessIsAlive(*holder) ? TTaskClaimState::Elsewhere : TTaskClaimState::Released;
 }
 
-void TPersistentManager::SaveOwnOutput(int32_t task_id, const TFileIdentity& output) {
+// Files of a task ----------------------------------------------------------------
+
+void TPersistentManager::SaveOwnOutput(int32_t task_id, const TFileIdentity& output,
+                                       bool published) {
   SQLite::Statement& query = Prepare(
-      "insert or replace into task_outputs(TaskId, Device, Inode, Size, ModifiedNs) values(" +
-          std::to_string(task_id) + ", ?, ?, ?, ?)",
-      4);
+      "insert or replace into task_outputs(TaskId, Device, Inode, Size, ModifiedNs, "
+      "Published) values(" +
+          std::to_string(task_id) + ", ?, ?, ?, ?, ?)",
+      5);
   query.bind(1, static_cast<int64_t>(output.device));
   query.bind(2, static_cast<int64_t>(output.inode));
   query.bind(3, output.size);
   query.bind(4, output.modified_ns);
+  query.bind(5, published ? 1 : 0);
   Execute(query);
 }
 
@@ -486,6 +506,63 @@ std::optional<TFileIdentity> TPersistentManager::OwnOutput(int32_t task_id) {
   }
   CloseQuery();
   return output;
+}
+
+void TPersistentManager::ConfirmOwnOutput(int32_t task_id) {
+  const std::string id = std::to_string(task_id);
+  SQLite::Transaction transaction(Db());
+  Execute(Prepare("update task_outputs set Published=1 where TaskId=" + id, 0));
+  Execute(Prepare("delete from task_work_files where TaskId=" + id, 0));
+  transaction.commit();
+}
+
+void TPersistentManager::SaveWorkFile(int32_t task_id, const TWorkFile& work) {
+  SQLite::Statement& query =
+      Prepare("insert or replace into task_work_files(TaskId, Path, Device, Inode) values(" +
+                  std::to_string(task_id) + ", ?, ?, ?)",
+              3);
+  query.bind(1, work.path);
+  if (work.created) {
+    query.bind(2, static_cast<int64_t>(work.created->device));
+    query.bind(3, static_cast<int64_t>(work.created->inode));
+  }
+  Execute(query);
+}
+
+std::optional<TWorkFile> TPersistentManager::WorkFile(int32_t task_id) {
+  SQLite::Statement& query = Prepare(
+      "select Path, Device, Inode from task_work_files where TaskId=" + std::to_string(task_id),
+      -1);
+  std::optional<TWorkFile> work;
+  if (query.executeStep()) {
+    work = TWorkFile{Text(query, "Path"), std::nullopt};
+    if (!query.getColumn(1).isNull()) {
+      work->created = TFileIdentity{static_cast<uint64_t>(query.getColumn(1).getInt64()),
+                                    static_cast<uint64_t>(query.getColumn(2).getInt64())};
+    }
+  }
+  CloseQuery();
+  return work;
+}
+
+void TPersistentManager::ForgetWorkFile(int32_t task_id) {
+  Execute(Prepare("delete from task_work_files where TaskId=" + std::to_string(task_id), 0));
+}
+
+std::vector<std::pair<int32_t, std::string>> TPersistentManager::TaskTargets() {
+  SQLite::Statement& query = Prepare("select ID, ConvertSettings from conversions", -1);
+  std::vector<std::pair<int32_t, std::string>> targets;
+  while (query.executeStep()) {
+    TConversionSettings settings;
+    try {
+      SettingsFromXml(settings, Text(query, "ConvertSettings"));
+    } catch (const std::exception&) {
+      // A malformed value after the target: what was read stays read.
+    }
+    targets.emplace_back(query.getColumn("ID").getInt(), settings.TargetFile());
+  }
+  CloseQuery();
+  return targets;
 }
 
 }  // namespace veltrano

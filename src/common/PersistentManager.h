@@ -12,6 +12,10 @@
 //     one row per category; Parent -1 at the top.
 //   task_claims(TaskId, Pid, ProcessStart, Boot, Host, ClaimedDate)
 //     who converts an unfinished task now (see the claims below).
+//   task_outputs(TaskId, Device, Inode, Size, ModifiedNs, Published)
+//     the output a task wrote, by identity (see the files of a task below).
+//   task_work_files(TaskId, Path, Device, Inode)
+//     the work file of a task's run, until it is published or removed.
 //   task_failures(TaskId)
 //     the unfinished tasks whose last run failed.
 //
@@ -29,9 +33,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "common/FileIdentity.h"
+#include "converter/FileIdentity.h"
+#include "converter/OutputRecord.h"
 
 namespace veltrano {
 
@@ -123,11 +129,23 @@ class TPersistentManager {
   static void ReleaseTask(const TAVTask& ATask);
   static TTaskClaimState ClaimState(int32_t task_id);
 
-  // The output a stopped run of task `task_id` left under its target name,
-  // which a restart of that task may replace (table task_outputs, kept like
-  // the claims: created when missing, rows deleted with their task).
-  static void SaveOwnOutput(int32_t task_id, const TFileIdentity& output);
+  // The files of a task (tables task_outputs and task_work_files, kept like
+  // the claims: created when missing, rows deleted with their task). The
+  // output is recorded by its identity before the rename that publishes it
+  // (`published` false) and marked published after; a restart may replace
+  // the file that has this identity, and deleting the task removes it.
+  static void SaveOwnOutput(int32_t task_id, const TFileIdentity& output, bool published = true);
   static std::optional<TFileIdentity> OwnOutput(int32_t task_id);
+  // The output is under its name: marks it published and forgets the work
+  // file, in one transaction.
+  static void ConfirmOwnOutput(int32_t task_id);
+  // The work file of the task's current (or killed) run.
+  static void SaveWorkFile(int32_t task_id, const TWorkFile& work);
+  static std::optional<TWorkFile> WorkFile(int32_t task_id);
+  static void ForgetWorkFile(int32_t task_id);
+
+  // The target of every stored task, unfinished or converted, by task ID.
+  static std::vector<std::pair<int32_t, std::string>> TaskTargets();
 
   // A failed run of an unfinished task: its log (the failure's message last)
   // and the mark that it failed are stored, so the task shows as failed

@@ -18,6 +18,7 @@ void PrepareProfileOptions(TAVConvertOptions& options, const TAVProfile& profile
   options.SetInputFormat("");
   options.SetThreadCount(ConversionThreadCount(configuration));
   profile.ApplyProfile(options);
+  if (!configuration.CopyFittingStreams()) options.SetCopyFittingStreams(false);
 }
 
 void PrepareProfileOptions(TAVConverter& converter, const TAVProfile& profile,

@@ -19,7 +19,8 @@ class TAVConverter;
 int32_t ConversionThreadCount(const TAVConfiguration& configuration);
 
 // Clears InputFormat, sets ThreadCount, then applies `profile` (which may
-// raise EAVError for an unknown encoder or format ordinal).
+// raise EAVError for an unknown encoder or format ordinal); streams that fit
+// are not copied when the configuration says so.
 void PrepareProfileOptions(TAVConvertOptions& options, const TAVProfile& profile,
                            const TAVConfiguration& configuration);
 void PrepareProfileOptions(TAVConverter& converter, const TAVProfile& profile,

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "common/IniFile.h"
+#include "converter/DeviceCatalogue.h"
 #include "converter/ProfileCatalogue.h"
 #include "platform/AppFolders.h"
 
@@ -23,6 +25,7 @@ void SaveProfiles(const TAVProfileList& list, const std::string& file_name) {
     ++count;
   }
   ini.WriteInteger(kProfileSection, "ProfileCount", count);
+  ini.WriteInteger(kProfileSection, kCatalogueVersionKey, kCatalogueVersion);
   ini.UpdateFile();
 }
 
@@ -55,6 +58,11 @@ bool LoadProfiles(TAVProfileList& list, const std::string& file_name) {
   return true;
 }
 
+int StoredCatalogueVersion(const std::string& file_name) {
+  const TIniFile ini(file_name);
+  return ini.ReadInteger(kProfileSection, kCatalogueVersionKey, 1);
+}
+
 bool LoadProfiles(TAVProfileList& list) {
   return LoadProfiles(list, GetProfilesFile());
 }
@@ -62,7 +70,25 @@ bool LoadProfiles(TAVProfileList& list) {
 std::unique_ptr<TAVProfileList> CreateProfileList() {
   auto list = std::make_unique<TAVProfileList>();
   BuildCatalogue(*list);
-  LoadProfiles(*list);
+  BuildDeviceCatalogue(*list);
+  // A store written before today's category existed holds none of its
+  // profiles; they join the user's own until the next save records them.
+  if (LoadProfiles(*list) && StoredCatalogueVersion(GetProfilesFile()) < kCatalogueVersion) {
+    for (std::unique_ptr<TAVProfile>& profile : DeviceCatalogueProfiles()) {
+      if (dynamic_cast<TAVCustomAudioProfile*>(profile.get()) != nullptr) {
+        list->AddProfile(std::move(profile));
+      }
+    }
+  }
+  // The stored profiles come after the catalogue's fixed ones: the remux
+  // profiles go back to the end of their category.
+  std::vector<TAVProfile*> remux;
+  for (int i = 0; i < list->ProfileCount(); ++i) {
+    if (dynamic_cast<TAVRemuxProfile*>(list->Profiles(i)) != nullptr) {
+      remux.push_back(list->Profiles(i));
+    }
+  }
+  for (TAVProfile* profile : remux) profile->SetIndex(list->ProfileCount());
   return list;
 }
 

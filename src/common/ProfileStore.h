@@ -9,6 +9,14 @@
 // OptionsN (comma text) and, for video profiles, FrameWidthN, FrameHeightN,
 // VideoEncoderN, FrameRateN, VideoBitrateN; "ProfileCount" once. Pass and
 // aspect ratio are not stored.
+//
+// Later keys, which older readers ignore: AudioQualityN, DeviceN,
+// KeepAllTracksN, VideoQualityN, MaxFrameWidthN, MaxFrameHeightN,
+// MaxFrameRateN (each written only when not at its default), the encoder or
+// channel choice of values older readers do not know by name
+// (AudioEncoderNameN, VideoEncoderNameN, AudioChannelsNameN, beside a value
+// they know in the old key), and "CatalogueVersion" once: a store without it
+// predates today's category, whose profiles then join the stored ones.
 #pragma once
 
 #include <memory>
@@ -17,6 +25,9 @@
 #include "converter/AVProfile.h"
 
 namespace veltrano {
+
+inline constexpr const char* kCatalogueVersionKey = "CatalogueVersion";
+inline constexpr int kCatalogueVersion = 2;
 
 // Writes every parametric profile of `list`, in list order, numbered from 0,
 // then "ProfileCount". Other keys of the file stay (numbers left over from a
@@ -32,8 +43,14 @@ void SaveProfiles(const TAVProfileList& list);  // GetProfilesFile()
 bool LoadProfiles(TAVProfileList& list, const std::string& file_name);
 bool LoadProfiles(TAVProfileList& list);  // GetProfilesFile()
 
-// The program's profile list: the catalogue, with the user's stored profiles
-// in place of its parametric ones when the store exists.
+// The catalogue generation a store was written by: kCatalogueVersion since
+// today's category exists, 1 for older stores (and missing files).
+int StoredCatalogueVersion(const std::string& file_name);
+
+// The program's profile list: the catalogue and today's category, with the
+// user's stored profiles in place of their parametric ones when the store
+// exists (today's are added to a store that predates them); the remux
+// profiles last.
 std::unique_ptr<TAVProfileList> CreateProfileList();
 
 }  // namespace veltrano

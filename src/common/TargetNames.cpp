@@ -4,13 +4,23 @@
 #include <filesystem>
 #include <system_error>
 
+#include "converter/SafeOutputs.h"
+
 namespace veltrano {
 namespace {
 
-bool IsTaken(const std::string& name, const std::vector<std::string>& reserved) {
+bool IsReserved(const std::string& name, const std::vector<std::string>& reserved) {
+  return std::any_of(reserved.begin(), reserved.end(),
+                     [&](const std::string& other) { return NamesSameFile(name, other); });
+}
+
+bool Exists(const std::string& name) {
   std::error_code error;
-  if (std::filesystem::exists(std::filesystem::u8path(name), error)) return true;
-  return std::find(reserved.begin(), reserved.end(), name) != reserved.end();
+  return std::filesystem::exists(std::filesystem::symlink_status(name, error));
+}
+
+bool IsTaken(const std::string& name, const std::vector<std::string>& reserved) {
+  return Exists(name) || IsReserved(name, reserved);
 }
 
 }  // namespace
@@ -27,6 +37,18 @@ std::string FreeTargetName(const std::string& wanted, const std::vector<std::str
     std::string candidate = stem + " (" + std::to_string(number) + ")" + extension;
     if (!IsTaken(candidate, reserved)) return candidate;
   }
+}
+
+TTargetCheck CheckNewTarget(const std::string& target, const std::vector<std::string>& sources,
+                            const std::vector<std::string>& reserved) {
+  for (const std::string& source : sources) {
+    if (OutputTouchesSource(target, source)) return {TTargetCheck::IsSource, 0};
+  }
+  for (size_t index = 0; index < reserved.size(); ++index) {
+    if (NamesSameFile(target, reserved[index])) return {TTargetCheck::Reserved, index};
+  }
+  if (Exists(target)) return {TTargetCheck::Exists, 0};
+  return {};
 }
 
 }  // namespace veltrano

@@ -227,6 +227,7 @@ void TAVConverter::OpenInputsAndOutputs() {
     OpenInputFile(n);
     ThrowIfStopped();
   }
+  AddSilentTracks();
   CopyTimestampScales();
   for (int n = 0; n < static_cast<int>(FOutputFiles.size()); ++n) OpenOutputFile(n);
   ThrowIfStopped();
@@ -257,13 +258,43 @@ void TAVConverter::Transcode() {
   // A run that was not stopped and wrote nothing at all did not convert
   // anything (an unreadable source, a start beyond its end): not a success.
   bool wrote = false;
-  for (const auto& ost : run_->transcode->output_streams) wrote |= ost->muxed_packets > 0;
+  for (const auto& ost : run_->transcode->output_streams) {
+    wrote |= ost->muxed_packets > 0;
+    std::vector<int64_t>& written = run_->output_files[ost->file_index].packets_written;
+    written.resize(std::max<size_t>(written.size(), ost->index + 1), 0);
+    written[ost->index] = ost->muxed_packets;
+  }
   if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
   RemoveTwoPassFolders();
 }
 
+// A failure message that names none of the job's files gets them added, so
+// that every message says which conversion failed.
+std::string TAVConverter::NamedFailure(const std::string& message) const {
+  auto joined = [&message](const TStrings& names, bool& named) {
+    std::string text;
+    for (const std::string& name : names) {
+      named |= message.find(name) != std::string::npos;
+      text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+  };
+  bool named = false;
+  const std::string inputs = joined(FInputFiles, named);
+  const std::string outputs = joined(FOutputFiles, named);
+  if (named || (inputs.empty() && outputs.empty())) return message;
+  return message + " (" + inputs + " → " + outputs + ")";
+}
+
+void TAVConverter::EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                  int error) const {
+  throw EAVError(WithReason(std::string(kind) + " encoding failed for",
+                            FOutputFiles[ost.file_index], AvErrorText(error)));
+}
+
 // The message is shown after the run has ended (QueueEndEvent).
-void TAVConverter::ReportFailure(const std::string& message) {
+void TAVConverter::ReportFailure(const std::string& raw_message) {
+  const std::string message = NamedFailure(raw_message);
   SetError(message);
 }
 
@@ -296,7 +327,9 @@ void TAVConverter::ReleaseRun(bool failed) {
   // A "stream:" input is handed to one run; one that failed before opening it
   // must not keep its source (a disc) open.
   for (const std::string& input : FInputFiles) ReleaseUnopenedStream(input);
-  const bool stopped = FState == csStopped;
+  // A run that failed is a failure even when a stop came meanwhile (while its
+  // error was shown, say): its owner hears of it as of any failed run.
+  const bool stopped = !failed && FState == csStopped;
   FState = csNone;
   QueueEndEvent(stopped);
 }

@@ -17,13 +17,16 @@
 //   5. open every input (InputOpening.cpp): the demuxers, and the source's
 //      parameters (TStreamParameters) in the run state;
 //   6. copy InputTSScale into the timestamp scale table;
-//   7. open every output under its work name "<name>.part" and create its
-//      streams (OutputSetup.cpp), derived from the source's parameters;
+//   7. open every output under a work name of its own, "<name>.<tag>.part",
+//      created exclusively (SafeOutputs.cpp), and create its streams
+//      (OutputSetup.cpp), derived from the source's parameters;
 //   8. Transcode: stream mapping and codec setup (TranscodeSetup.cpp), the
 //      main loop (MainLoop.cpp), the flush and the trailers;
 //   9. close the outputs and give them their names (completed or stopped) or
 //      remove them (failed), release the run, return to csNone and raise
-//      OnComplete, or OnStopped for a stopped run.
+//      OnComplete, or OnStopped for a run that was stopped and did not fail.
+// Every file a run creates and publishes is announced through OnOutput before
+// the step can matter (converter/OutputRecord.h).
 // A failure of any step ends the run the same way: its message is kept
 // (ErrorMsg), the run is released, OnComplete follows on the user-interface
 // thread and then the error box; the owner tells failure from success by
@@ -79,6 +82,7 @@
 
 #include "converter/AVOptions.h"
 #include "converter/Dispatcher.h"
+#include "converter/OutputRecord.h"
 
 struct AVCodec;
 struct AVCodecContext;
@@ -101,6 +105,7 @@ struct TOutputFile;
 struct TStreamParameters;
 struct TInputStreamState;
 struct TOutputStreamState;
+struct TStreamRequest;
 class Dictionary;
 enum class TMediaKind : int;
 
@@ -112,6 +117,7 @@ class TAVConverter {
   using TAVLogEvent = std::function<void(TAVConverter& sender, int level, const std::string& log)>;
   using TAVProgressEvent = std::function<void(TAVConverter& sender)>;
   using TNotifyEvent = std::function<void(TAVConverter& sender)>;
+  using TOutputEvent = std::function<void(TAVConverter& sender, const TOutputRecord& record)>;
 
   // `dispatcher` reaches the user-interface thread; nullptr uses the default.
   explicit TAVConverter(IDispatcher* dispatcher = nullptr);
@@ -137,6 +143,8 @@ class TAVConverter {
   void SetOnProgress(TAVProgressEvent handler) { FOnProgress = std::move(handler); }
   void SetOnComplete(TNotifyEvent handler) { FOnComplete = std::move(handler); }
   void SetOnStopped(TNotifyEvent handler) { FOnStopped = std::move(handler); }
+  // Raised on the worker, which waits for it (see converter/OutputRecord.h).
+  void SetOnOutput(TOutputEvent handler) { FOnOutput = std::move(handler); }
 
   // Figures (seconds unless said otherwise).
   double ConvertedDuration() const { return FConvertedDuration; }
@@ -204,6 +212,9 @@ class TAVConverter {
   void CopyTimestampScales();
   void ReleaseRun(bool failed);
   void ReportFailure(const std::string& message);
+  std::string NamedFailure(const std::string& message) const;
+  [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                   int error) const;
   void QueueEndEvent(bool stopped);
   bool StopRequested();
   void ThrowIfStopped();
@@ -225,6 +236,12 @@ class TAVConverter {
 
   // Outputs that never destroy anything (SafeOutputs.cpp).
   void CheckOutputTargets() const;
+  void OpenWorkFile(TOutputFile& file, const AVOutputFormat* format);
+  void PublishWorkFile(TOutputFile& file);
+  void DiscardWorkFile(TOutputFile& file);
+  void Announce(TOutputRecord::TStep step, const TOutputFile& file, const TFileIdentity& identity);
+  void AnnounceQuietly(TOutputRecord::TStep step, const TOutputFile& file,
+                       const TFileIdentity& identity);
   void CloseOutputs(bool failed);
   void CheckCompletedOutputs();
 
@@ -235,15 +252,20 @@ class TAVConverter {
   void ReadVideoParameters(AVStream* st, AVCodecContext* dec);
   std::vector<int64_t> CountAnalysisFrames(int n) const;
 
+  // Silent tracks for containers that need audio the source lacks (SilentTrack.cpp).
+  void AddSilentTracks();
+  void EndGeneratedInputs();
+
   // Output setup (OutputSetup.cpp).
   void OpenOutputFile(int n);
   TStreamParameters OutputParameters(const TStreamParameters& source) const;
-  std::vector<const AVCodecContext*> MappedAudioTracks(size_t first_map) const;
+  std::vector<const AVCodecContext*> MappedTracks(int type) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
                             const AVCodec* encoder);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void CreateSubtitleStreams(TOutputFile& file, int n);
   void CreateSubtitleStream(TOutputFile& file, int n);
   void ApplyMuxerSettings(TOutputFile& file);
   const AVCodec* FindEncoder(const std::string& name, int kind);
@@ -262,9 +284,18 @@ class TAVConverter {
   int OutputStreamNumber(const TOutputStreamState& ost) const;
   Dictionary EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const;
   void OpenEncoders();
+  int OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options);
   void ReconcileRateLimits(AVCodecContext& enc);
   void OpenDecoders();
   void CopyChapters(size_t input, size_t output);
+
+  // Copying what already fits, and keeping every track (CopyDecision.cpp).
+  bool CopiesFittingStream(const TOutputStreamState& ost, const TInputStreamState& ist);
+  TStreamRequest FitRequest(const TOutputStreamState& ost) const;
+  int64_t MeasuredBitRate(const TInputStreamState& ist);
+  void AddKeptTrackMaps(const AVOutputFormat* format);
+  // What the output's device may not play (PlaybackCheck.cpp).
+  void CheckDevicePlayback();
 
   // Main loop (MainLoop.cpp).
   void MainLoop();
@@ -332,6 +363,7 @@ class TAVConverter {
   TAVProgressEvent FOnProgress;
   TNotifyEvent FOnComplete;
   TNotifyEvent FOnStopped;
+  TOutputEvent FOnOutput;
 
   std::atomic<TAVConvertState> FState{csNone};
   std::mutex state_mutex_;             // pairs with state_changed_

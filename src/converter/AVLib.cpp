@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <csignal>
 #include <mutex>
 
 #include <fmt/format.h>
@@ -26,6 +27,10 @@ void LoadMediaLibraries() {
   if (registered) return;
   avdevice_register_all();
   av_log_set_callback(&EngineLogRouter);
+  // A write beyond the file-size limit (ulimit -f) would end the process by
+  // this signal, leaving the work file and no word of it; ignored, it becomes
+  // the write's "File too large" error, which fails only that conversion.
+  std::signal(SIGXFSZ, SIG_IGN);
   registered = true;
 }
 

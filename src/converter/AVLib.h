@@ -2,8 +2,9 @@
 //
 // FFmpeg is linked at build time; "loading" installs the engine's log router
 // as the library's log callback and registers the capture devices, once per
-// process. Every engine or preview object calls LoadMediaLibraries when it is
-// created; it is idempotent.
+// process, and makes the process ignore SIGXFSZ, so that a file-size limit
+// fails the write that meets it instead of ending the process. Every engine or preview object calls
+// LoadMediaLibraries when it is created; it is idempotent.
 #pragma once
 
 #include <cstdint>

@@ -201,6 +201,10 @@ void TVideoOptions::Assign(const TPersistent& source) {
   SetForceFPS(o->ForceFPS());
   SetFrameRate(o->FrameRate());
   SetCustomFrameRate(o->CustomFrameRate());
+  SetMaxFrameWidth(o->MaxFrameWidth());
+  SetMaxFrameHeight(o->MaxFrameHeight());
+  SetMaxFrameRate(o->MaxFrameRate());
+  SetVideoQuality(o->VideoQuality());
 }
 
 const TPropList& TVideoOptions::Properties() const {
@@ -228,16 +232,15 @@ const TPropList& TVideoOptions::Properties() const {
       MakeProperty<C>("SameQuality", K::Boolean, &C::SameQuality, &C::SetSameQuality),
       MakeProperty<C>("VideoRcOverrideString", K::String, &C::VideoRcOverrideString,
                       &C::SetVideoRcOverrideString),
-      MakeProperty<C>("IntraDcPrecision", K::Integer, &C::IntraDcPrecision,
-                      &C::SetIntraDcPrecision, 8),
+      MakeProperty<C>("IntraDcPrecision", K::Integer, &C::IntraDcPrecision, &C::SetIntraDcPrecision,
+                      8),
       MakeProperty<C>("VideoSyncMethod", K::Integer, &C::VideoSyncMethod, &C::SetVideoSyncMethod),
       MakeProperty<C>("TopFieldFirst", K::Integer, &C::TopFieldFirst, &C::SetTopFieldFirst),
       MakeProperty<C>("ForceFPS", K::Boolean, &C::ForceFPS, &C::SetForceFPS),
       MakeProperty<C>("IntraMatrix", K::StringList, &C::IntraMatrix, &C::SetIntraMatrix),
       MakeProperty<C>("InterMatrix", K::StringList, &C::InterMatrix, &C::SetInterMatrix),
       MakeObjectProperty<C, TRational>("FrameRate", &C::FrameRate),
-      MakeProperty<C>("FrameAspectRatio", K::Single, &C::FrameAspectRatio,
-                      &C::SetFrameAspectRatio),
+      MakeProperty<C>("FrameAspectRatio", K::Single, &C::FrameAspectRatio, &C::SetFrameAspectRatio),
       MakeProperty<C>("MeThreshold", K::Integer, &C::MeThreshold, &C::SetMeThreshold),
       MakeProperty<C>("Deinterlace", K::Boolean, &C::Deinterlace, &C::SetDeinterlace),
       MakeProperty<C>("Pass", K::Integer, &C::Pass, &C::SetPass),
@@ -245,6 +248,10 @@ const TPropList& TVideoOptions::Properties() const {
       MakeProperty<C>("Bitrate", K::Integer, &C::Bitrate, &C::SetBitrate),
       MakeProperty<C>("CustomFrameRate", K::Boolean, &C::CustomFrameRate, &C::SetCustomFrameRate,
                       0),
+      MakeProperty<C>("MaxFrameWidth", K::Integer, &C::MaxFrameWidth, &C::SetMaxFrameWidth, 0),
+      MakeProperty<C>("MaxFrameHeight", K::Integer, &C::MaxFrameHeight, &C::SetMaxFrameHeight, 0),
+      MakeProperty<C>("MaxFrameRate", K::Integer, &C::MaxFrameRate, &C::SetMaxFrameRate, 0),
+      MakeProperty<C>("VideoQuality", K::Single, &C::VideoQuality, &C::SetVideoQuality),
   };
   return list;
 }
@@ -357,6 +364,9 @@ void TAVConvertOptions::Assign(const TPersistent& source) {
   SetRecordingTime(o->RecordingTime());
   SetThreadCount(o->ThreadCount());
   SetStreamMaps(o->StreamMaps());
+  SetDevice(o->Device());
+  SetCopyFittingStreams(o->CopyFittingStreams());
+  SetKeepAllTracks(o->KeepAllTracks());
 }
 
 void TAVConvertOptions::SetAdvancedOption(const std::string& key, const std::string& value) {
@@ -390,6 +400,10 @@ const TPropList& TAVConvertOptions::Properties() const {
       MakeProperty<C>("RecordingTime", K::Int64, &C::RecordingTime, &C::SetRecordingTime),
       MakeProperty<C>("ThreadCount", K::Integer, &C::ThreadCount, &C::SetThreadCount, 1),
       MakeProperty<C>("StreamMaps", K::StringList, &C::StreamMaps, &C::SetStreamMaps),
+      MakeProperty<C>("Device", K::String, &C::Device, &C::SetDevice),
+      MakeProperty<C>("CopyFittingStreams", K::Boolean, &C::CopyFittingStreams,
+                      &C::SetCopyFittingStreams, 0),
+      MakeProperty<C>("KeepAllTracks", K::Boolean, &C::KeepAllTracks, &C::SetKeepAllTracks, 0),
   };
   return list;
 }

@@ -151,6 +151,18 @@ class TVideoOptions : public TPersistent {
   // True when FrameRate was chosen by the caller (a profile's rate): input
   // opening then keeps it instead of taking the source's rate.
   bool CustomFrameRate() const { return FCustomFrameRate; }
+  // A box the picture must fit in when FrameWidth/FrameHeight leave the size
+  // to the source (0: unbounded). The source's picture is scaled down, keeping
+  // its aspect ratio, until it fits the box either way round (a portrait
+  // picture fits the box turned); a smaller picture keeps its size.
+  int32_t MaxFrameWidth() const { return FMaxFrameWidth; }
+  int32_t MaxFrameHeight() const { return FMaxFrameHeight; }
+  // The source's frame rate, but at most this many frames per second (0: no
+  // limit). A rate chosen by the caller (CustomFrameRate) is kept as it is.
+  int32_t MaxFrameRate() const { return FMaxFrameRate; }
+  // Constant quality instead of a bit rate: the CRF/CQ value of encoders that
+  // have one (x264, x265, VP9, AV1), else a fixed quantiser; 0: none.
+  float VideoQuality() const { return FVideoQuality; }
   // The 16-bit matrices behind IntraMatrix/InterMatrix; meaningful only when
   // the list has lines.
   const TQuantMatrix& Intra_Matrix() const { return FIntra_Matrix; }
@@ -192,6 +204,10 @@ class TVideoOptions : public TPersistent {
   void SetMaxFrames(int32_t value) { FMaxFrames = value; }
   void SetBitrate(int32_t value) { FBitrate = value; }
   void SetCustomFrameRate(bool value) { FCustomFrameRate = value; }
+  void SetMaxFrameWidth(int32_t value) { FMaxFrameWidth = value; }
+  void SetMaxFrameHeight(int32_t value) { FMaxFrameHeight = value; }
+  void SetMaxFrameRate(int32_t value) { FMaxFrameRate = value; }
+  void SetVideoQuality(float value) { FVideoQuality = value; }
 
  private:
   void SetBand(int32_t& band, int32_t value, const char* message);
@@ -228,6 +244,10 @@ class TVideoOptions : public TPersistent {
   int32_t FBitrate = 0;
   TRational FFrameRate;
   bool FCustomFrameRate = false;
+  int32_t FMaxFrameWidth = 0;
+  int32_t FMaxFrameHeight = 0;
+  int32_t FMaxFrameRate = 0;
+  float FVideoQuality = 0.0f;
   std::string FDecoderVideoCodecName;
   std::string FVideoLanguage;
   TQuantMatrix FInter_Matrix{};
@@ -362,6 +382,17 @@ class TAVConvertOptions : public TPersistent {
   int64_t RecordingTime() const { return FRecordingTime; }
   int32_t ThreadCount() const { return FThreadCount; }
   const TStrings& StreamMaps() const { return FStreamMaps; }
+  // The device the output is meant for (an id of converter/DeviceProfiles.h);
+  // empty for none. Its table says what "already fits" and what the
+  // completion check compares the output with.
+  const std::string& Device() const { return FDevice; }
+  // Source streams that already fit the device and the options are copied
+  // instead of re-encoded (only with a Device, and only where no filter,
+  // crop or volume change needs their frames).
+  bool CopyFittingStreams() const { return FCopyFittingStreams; }
+  // Every audio and subtitle stream of the source goes out (with the one
+  // video stream), unless StreamMaps name the streams.
+  bool KeepAllTracks() const { return FKeepAllTracks; }
 
   void SetAudioOptions(const TAudioOptions& value) { FAudioOptions.Assign(value); }
   void SetSubtitleOptions(const TSubtitleOptions& value) { FSubtitleOptions.Assign(value); }
@@ -377,6 +408,9 @@ class TAVConvertOptions : public TPersistent {
   void SetRecordingTime(int64_t value) { FRecordingTime = value; }
   void SetThreadCount(int32_t value) { FThreadCount = value; }
   void SetStreamMaps(const TStrings& value) { FStreamMaps = value; }
+  void SetDevice(const std::string& value) { FDevice = value; }
+  void SetCopyFittingStreams(bool value) { FCopyFittingStreams = value; }
+  void SetKeepAllTracks(bool value) { FKeepAllTracks = value; }
 
   // Run-time properties: neither stored nor copied by Assign.
   bool PGMYUVCompatibilityHack() const { return FPGMYUVCompatibilityHack; }
@@ -450,6 +484,9 @@ class TAVConvertOptions : public TPersistent {
   std::string FInputFormat;
   TFilterOptions FFilterOptions;
   TStrings FStreamMaps;
+  std::string FDevice;
+  bool FCopyFittingStreams = false;
+  bool FKeepAllTracks = false;
 };
 
 // Splits "name=value" at the first '='; a line without '=' is all name.

@@ -55,19 +55,103 @@ const std::vector<TFrameDimensions>& FrameSizeTable() {
   return table;
 }
 
+// How the store keeps an enumeration that gained values older readers do
+// not know: such a value goes into the old key as `fallback`, something
+// they can apply, and by name into a key of its own. The name counts only
+// while the old key still holds the fallback, so a change made by an older
+// reader is not undone.
+struct TExtendedEnum {
+  const char* key;
+  const char* name_key;
+  int32_t legacy_count;  // the values older readers know: 0 to legacy_count - 1
+  const std::vector<std::string>& names;
+  int32_t (*fallback)(int32_t value);  // what older readers get for a newer value
+};
+
+void WriteExtended(TCustomIniFile& ini, int index, const TExtendedEnum& e, int32_t value) {
+  const bool newer = value >= e.legacy_count && value < static_cast<int32_t>(e.names.size());
+  ini.WriteInteger(kProfileSection, ProfileKey(e.key, index), newer ? e.fallback(value) : value);
+  if (newer) {
+    ini.WriteString(kProfileSection, ProfileKey(e.name_key, index), e.names[value]);
+  } else {
+    ini.DeleteKey(kProfileSection, ProfileKey(e.name_key, index));
+  }
+}
+
+int32_t ReadExtended(const TCustomIniFile& ini, int index, const TExtendedEnum& e,
+                     int32_t current) {
+  const int32_t value = ini.ReadInteger(kProfileSection, ProfileKey(e.key, index), current);
+  const std::string name = ini.ReadString(kProfileSection, ProfileKey(e.name_key, index), "");
+  for (int32_t i = e.legacy_count; i < static_cast<int32_t>(e.names.size()); ++i) {
+    if (e.names[i] == name && e.fallback(i) == value) return i;
+  }
+  return value;
+}
+
+// What older readers make instead of the values they do not know.
+int32_t LegacyAudioEncoder(int32_t encoder) {
+  switch (static_cast<TCustomAudioEncoder>(encoder)) {
+    case TCustomAudioEncoder::FLAC:
+      return static_cast<int32_t>(TCustomAudioEncoder::PCM_S16LE);
+    case TCustomAudioEncoder::EAC3:
+      return static_cast<int32_t>(TCustomAudioEncoder::AC3);
+    default:
+      return static_cast<int32_t>(TCustomAudioEncoder::AAC);
+  }
+}
+int32_t LegacyVideoEncoder(int32_t) {
+  return static_cast<int32_t>(TCustomVideoEncoder::H264);
+}
+int32_t LegacyChannels(int32_t) {
+  return static_cast<int32_t>(TCustomAudioChannels::stereo2);
+}
+
+const TExtendedEnum& AudioEncoderKeys() {
+  static const TExtendedEnum keys{"AudioEncoder", "AudioEncoderName", 8, AudioEncoderNames(),
+                                  &LegacyAudioEncoder};
+  return keys;
+}
+const TExtendedEnum& AudioChannelKeys() {
+  static const TExtendedEnum keys{"AudioChannels", "AudioChannelsName", 2, AudioChannelNames(),
+                                  &LegacyChannels};
+  return keys;
+}
+const TExtendedEnum& VideoEncoderKeys() {
+  static const TExtendedEnum keys{"VideoEncoder", "VideoEncoderName", 9, VideoEncoderNames(),
+                                  &LegacyVideoEncoder};
+  return keys;
+}
+
+// New keys hold a value only when it is not the default; otherwise they go,
+// so that a value cleared in the editor does not come back from the file.
+void WriteOrDelete(TCustomIniFile& ini, const std::string& key, bool present,
+                   const std::string& value) {
+  if (present) {
+    ini.WriteString(kProfileSection, key, value);
+  } else {
+    ini.DeleteKey(kProfileSection, key);
+  }
+}
+
 }  // namespace
 
 // Enumerations ---------------------------------------------------------------------
 
 const std::vector<std::string>& AudioEncoderNames() {
-  static const std::vector<std::string> names{"AAC", "WMAV2",     "AC3", "MP2",
-                                              "MP3", "PCM_S16LE", "RA1", "AMR_NB"};
+  static const std::vector<std::string> names{"AAC", "WMAV2",  "AC3",  "MP2",  "MP3",  "PCM_S16LE",
+                                              "RA1", "AMR_NB", "OPUS", "FLAC", "ALAC", "EAC3"};
   return names;
 }
 
 const std::vector<std::string>& VideoEncoderNames() {
-  static const std::vector<std::string> names{"H263",     "H264", "MPEG4", "WMV2", "MPEG2VIDEO",
-                                              "MSMPEGV3", "RV20", "XVID",  "FLV"};
+  static const std::vector<std::string> names{"H263",       "H264",     "MPEG4", "WMV2",
+                                              "MPEG2VIDEO", "MSMPEGV3", "RV20",  "XVID",
+                                              "FLV",        "H265",     "VP9",   "AV1"};
+  return names;
+}
+
+const std::vector<std::string>& AudioChannelNames() {
+  static const std::vector<std::string> names{"mono1", "stereo2", "chOriginal"};
   return names;
 }
 
@@ -103,15 +187,17 @@ const std::vector<std::string>& PresetNames() {
 
 std::optional<std::string> AudioCodecName(TCustomAudioEncoder encoder) {
   static const std::vector<std::string> codecs{
-      "libfaac", "wmav2", "ac3", "mp2", "libmp3lame", "pcm_s16le", "real_144", "libopencore_amrnb"};
+      "libfaac",           "wmav2",   "ac3",  "mp2",  "libmp3lame", "pcm_s16le", "real_144",
+      "libopencore_amrnb", "libopus", "flac", "alac", "eac3"};
   const std::optional<size_t> ordinal = OrdinalIn(encoder, codecs.size());
   if (!ordinal) return std::nullopt;
   return codecs[*ordinal];
 }
 
 std::optional<std::string> VideoCodecName(TCustomVideoEncoder encoder) {
-  static const std::vector<std::string> codecs{
-      "h263", "libx264", "mpeg4", "wmv2", "mpeg2video", "msmpeg4", "rv20", "libxvid", "flv"};
+  static const std::vector<std::string> codecs{"h263",       "libx264", "mpeg4",      "wmv2",
+                                               "mpeg2video", "msmpeg4", "rv20",       "libxvid",
+                                               "flv",        "libx265", "libvpx-vp9", "libsvtav1"};
   const std::optional<size_t> ordinal = OrdinalIn(encoder, codecs.size());
   if (!ordinal) return std::nullopt;
   return codecs[*ordinal];
@@ -224,11 +310,15 @@ void TAVCustomAudioProfile::WriteToIni(TCustomIniFile& AIni, int Index) const {
   const auto key = [Index](const char* name) { return ProfileKey(name, Index); };
   AIni.WriteInteger(kProfileSection, key("IsVideo"), 0);
   AIni.WriteInteger(kProfileSection, key("SampleRate"), FSampleRate);
-  AIni.WriteInteger(kProfileSection, key("AudioEncoder"), static_cast<int32_t>(FAudioEncoder));
-  AIni.WriteInteger(kProfileSection, key("AudioChannels"), static_cast<int32_t>(FAudioChannels));
+  WriteExtended(AIni, Index, AudioEncoderKeys(), static_cast<int32_t>(FAudioEncoder));
+  WriteExtended(AIni, Index, AudioChannelKeys(), static_cast<int32_t>(FAudioChannels));
   AIni.WriteFloat(kProfileSection, key("AudioBitrate"), FAudioBitrate);
   AIni.WriteInteger(kProfileSection, key("Format"), static_cast<int32_t>(FFormat));
   AIni.WriteString(kProfileSection, key("Options"), CommaText(FOptions));
+  // Keys older readers do not know, and ignore.
+  WriteOrDelete(AIni, key("AudioQuality"), FAudioQuality >= 0, FloatToText(FAudioQuality));
+  WriteOrDelete(AIni, key("Device"), !FDevice.empty(), FDevice);
+  WriteOrDelete(AIni, key("KeepAllTracks"), FKeepAllTracks, "1");
 }
 
 void TAVCustomAudioProfile::ReadFromIni(const TCustomIniFile& AIni, int Index) {
@@ -236,18 +326,28 @@ void TAVCustomAudioProfile::ReadFromIni(const TCustomIniFile& AIni, int Index) {
   const auto key = [Index](const char* name) { return ProfileKey(name, Index); };
   FSampleRate = AIni.ReadInteger(kProfileSection, key("SampleRate"), FSampleRate);
   FAudioEncoder = static_cast<TCustomAudioEncoder>(
-      AIni.ReadInteger(kProfileSection, key("AudioEncoder"), static_cast<int32_t>(FAudioEncoder)));
-  FAudioChannels = static_cast<TCustomAudioChannels>(AIni.ReadInteger(
-      kProfileSection, key("AudioChannels"), static_cast<int32_t>(FAudioChannels)));
+      ReadExtended(AIni, Index, AudioEncoderKeys(), static_cast<int32_t>(FAudioEncoder)));
+  FAudioChannels = static_cast<TCustomAudioChannels>(
+      ReadExtended(AIni, Index, AudioChannelKeys(), static_cast<int32_t>(FAudioChannels)));
   FAudioBitrate = AIni.ReadFloat(kProfileSection, key("AudioBitrate"), FAudioBitrate);
   FFormat = static_cast<TCustomAVFormat>(
       AIni.ReadInteger(kProfileSection, key("Format"), static_cast<int32_t>(FFormat)));
   FOptions = ParseCommaText(AIni.ReadString(kProfileSection, key("Options"), CommaText(FOptions)));
+  FAudioQuality = AIni.ReadFloat(kProfileSection, key("AudioQuality"), FAudioQuality);
+  FDevice = AIni.ReadString(kProfileSection, key("Device"), FDevice);
+  FKeepAllTracks = AIni.ReadBool(kProfileSection, key("KeepAllTracks"), FKeepAllTracks);
 }
 
 void TAVCustomAudioProfile::ApplyAudioSettings(TAVConvertOptions& O) const {
   O.VideoOptions().SetVideoDisable(true);
-  O.SubtitleOptions().SetSubtitleDisable(true);
+  O.SubtitleOptions().SetSubtitleDisable(!FKeepAllTracks);
+  // Set only by profiles that ask for them, so that older profiles leave
+  // these options as they found them.
+  if (!FDevice.empty()) {
+    O.SetDevice(FDevice);
+    O.SetCopyFittingStreams(true);
+  }
+  if (FKeepAllTracks) O.SetKeepAllTracks(true);
   TAudioOptions& audio = O.AudioOptions();
   if (audio.AudioStreamCopy()) return;
 
@@ -264,11 +364,16 @@ void TAVCustomAudioProfile::ApplyAudioSettings(TAVConvertOptions& O) const {
   }
   audio.SetBitrate(KilobitsToBits(FAudioBitrate));
   audio.SetAudioSampleRate(FSampleRate);
+  if (FAudioQuality >= 0) audio.SetAudioQScale(static_cast<float>(FAudioQuality));
   if (FAudioChannels == TCustomAudioChannels::mono1) {
     audio.SetAudioChannels(1);
   } else if (FAudioChannels == TCustomAudioChannels::stereo2) {
     audio.SetAudioChannels(2);
   }
+  ApplyOptionLines(O);
+}
+
+void TAVCustomAudioProfile::ApplyOptionLines(TAVConvertOptions& O) const {
   for (const std::string& line : FOptions) {
     const auto [name, value] = SplitNameValue(line);
     O.SetAdvancedOption(name, value);
@@ -298,9 +403,15 @@ void TAVCustomVideoProfile::WriteToIni(TCustomIniFile& AIni, int Index) const {
   AIni.WriteInteger(kProfileSection, key("IsVideo"), 1);
   AIni.WriteInteger(kProfileSection, key("FrameWidth"), FFrameWidth);
   AIni.WriteInteger(kProfileSection, key("FrameHeight"), FFrameHeight);
-  AIni.WriteInteger(kProfileSection, key("VideoEncoder"), static_cast<int32_t>(FVideoEncoder));
+  WriteExtended(AIni, Index, VideoEncoderKeys(), static_cast<int32_t>(FVideoEncoder));
   AIni.WriteInteger(kProfileSection, key("FrameRate"), static_cast<int32_t>(FFrameRate));
   AIni.WriteInteger(kProfileSection, key("VideoBitrate"), FVideoBitrate);
+  // Keys older readers do not know: they keep the source's size and rate and
+  // the encoder's own rate control.
+  WriteOrDelete(AIni, key("VideoQuality"), FVideoQuality > 0, FloatToText(FVideoQuality));
+  WriteOrDelete(AIni, key("MaxFrameWidth"), FMaxFrameWidth > 0, std::to_string(FMaxFrameWidth));
+  WriteOrDelete(AIni, key("MaxFrameHeight"), FMaxFrameHeight > 0, std::to_string(FMaxFrameHeight));
+  WriteOrDelete(AIni, key("MaxFrameRate"), FMaxFrameRate > 0, std::to_string(FMaxFrameRate));
 }
 
 void TAVCustomVideoProfile::ReadFromIni(const TCustomIniFile& AIni, int Index) {
@@ -309,10 +420,14 @@ void TAVCustomVideoProfile::ReadFromIni(const TCustomIniFile& AIni, int Index) {
   FFrameWidth = AIni.ReadInteger(kProfileSection, key("FrameWidth"), FFrameWidth);
   FFrameHeight = AIni.ReadInteger(kProfileSection, key("FrameHeight"), FFrameHeight);
   FVideoEncoder = static_cast<TCustomVideoEncoder>(
-      AIni.ReadInteger(kProfileSection, key("VideoEncoder"), static_cast<int32_t>(FVideoEncoder)));
+      ReadExtended(AIni, Index, VideoEncoderKeys(), static_cast<int32_t>(FVideoEncoder)));
   FFrameRate = static_cast<TCustomFrameRate>(
       AIni.ReadInteger(kProfileSection, key("FrameRate"), static_cast<int32_t>(FFrameRate)));
   FVideoBitrate = AIni.ReadInteger(kProfileSection, key("VideoBitrate"), FVideoBitrate);
+  FVideoQuality = AIni.ReadFloat(kProfileSection, key("VideoQuality"), FVideoQuality);
+  FMaxFrameWidth = AIni.ReadInteger(kProfileSection, key("MaxFrameWidth"), FMaxFrameWidth);
+  FMaxFrameHeight = AIni.ReadInteger(kProfileSection, key("MaxFrameHeight"), FMaxFrameHeight);
+  FMaxFrameRate = AIni.ReadInteger(kProfileSection, key("MaxFrameRate"), FMaxFrameRate);
 }
 
 void TAVCustomVideoProfile::ApplyX264Defaults(TAVConvertOptions& O) {
@@ -342,8 +457,12 @@ bool TAVCustomVideoProfile::DoApplyProfile(TAVConvertOptions& O) const {
       ApplyX264Defaults(O);
       break;
     default:
+      ApplyEncoderDefaults(FVideoEncoder, O);
       break;
   }
+  // A device profile's own lines win over the encoder's defaults (its level
+  // would otherwise be overwritten); older profiles keep the defaults' values.
+  if (!Device().empty() && !O.AudioOptions().AudioStreamCopy()) ApplyOptionLines(O);
 
   if (FFrameWidth > 0) video.SetFrameWidth(FFrameWidth);
   if (FFrameHeight > 0) video.SetFrameHeight(FFrameHeight);
@@ -355,7 +474,32 @@ bool TAVCustomVideoProfile::DoApplyProfile(TAVConvertOptions& O) const {
   const std::optional<TRational> rate = CustomFrameRateValue(FFrameRate);
   if (rate) video.SetFrameRate(*rate);
   video.SetCustomFrameRate(rate.has_value());
+  if (FVideoQuality > 0) video.SetVideoQuality(static_cast<float>(FVideoQuality));
+  if (FMaxFrameWidth > 0) video.SetMaxFrameWidth(FMaxFrameWidth);
+  if (FMaxFrameHeight > 0) video.SetMaxFrameHeight(FMaxFrameHeight);
+  if (FMaxFrameRate > 0) video.SetMaxFrameRate(FMaxFrameRate);
   return true;
+}
+
+void TAVCustomVideoProfile::ApplyEncoderDefaults(TCustomVideoEncoder encoder,
+                                                 TAVConvertOptions& O) {
+  switch (encoder) {
+    case TCustomVideoEncoder::H265:
+      O.SetAdvancedOption("preset", "medium");
+      break;
+    case TCustomVideoEncoder::VP9:
+      // Good quality at a speed a desktop bears (about a tenth of the slowest
+      // setting's time), on every core.
+      O.SetAdvancedOption("deadline", "good");
+      O.SetAdvancedOption("cpu-used", "4");
+      O.SetAdvancedOption("row-mt", "1");
+      break;
+    case TCustomVideoEncoder::AV1:
+      O.SetAdvancedOption("preset", "8");
+      break;
+    default:
+      break;
+  }
 }
 
 // TAVProfileList ---------------------------------------------------------------------

@@ -38,18 +38,28 @@ class TAVProfileList;
 // Enumerations. Their ordinals are stored in the user profile store, so the
 // order is fixed. A value read from a hand-edited store may lie outside the
 // enumerators; the profile keeps it and only applying it fails.
+//
+// The encoders and the channel choice gained values later (from OPUS, H265
+// and chOriginal on). Older readers of the store do not know them: the store
+// gives them a value they know in the old key and the new one by name in a
+// key of its own (see TAVCustomAudioProfile::WriteToIni).
 
 // clang-format off
-enum class TCustomAudioEncoder : int32_t { AAC, WMAV2, AC3, MP2, MP3, PCM_S16LE, RA1, AMR_NB };
+enum class TCustomAudioEncoder : int32_t {
+  AAC, WMAV2, AC3, MP2, MP3, PCM_S16LE, RA1, AMR_NB,
+  OPUS, FLAC, ALAC, EAC3
+};
 enum class TCustomVideoEncoder : int32_t {
-  H263, H264, MPEG4, WMV2, MPEG2VIDEO, MSMPEGV3, RV20, XVID, FLV
+  H263, H264, MPEG4, WMV2, MPEG2VIDEO, MSMPEGV3, RV20, XVID, FLV,
+  H265, VP9, AV1
 };
 enum class TCustomAVFormat : int32_t {
   F_NONE, F_RM, F_MP4, F_ASF, F_AVI, F_3GP, F_3GP2, F_FLV, F_MOV,
   F_PSP, F_IPOD, F_SVCD, F_VCD, F_VOB, F_DVD, F_WEBM, F_AC3
 };
 enum class TCustomFrameRate : int32_t { rOriginal, r1499, r20, r2397, r24, r25, r2997, r30 };
-enum class TCustomAudioChannels : int32_t { mono1, stereo2 };
+// chOriginal keeps the source's channels.
+enum class TCustomAudioChannels : int32_t { mono1, stereo2, chOriginal };
 enum class TAVAspectRatio : int32_t { AR_NONE, AR4_3 };
 enum class TAVTarget : int32_t { pal, ntsc, film };
 enum class TAVImageType : int32_t { bitmap, jpeg, png, gif, tiff };
@@ -78,6 +88,7 @@ const std::vector<std::string>& PresetNames();
 // The library names a profile writes; none for an ordinal outside the enumeration.
 std::optional<std::string> AudioCodecName(TCustomAudioEncoder encoder);  // "libfaac" …
 std::optional<std::string> VideoCodecName(TCustomVideoEncoder encoder);  // "h263" …
+const std::vector<std::string>& AudioChannelNames();  // "mono1", "stereo2", "chOriginal"
 // "" for F_NONE (the output format is left as it is), "rm", "mp4", …
 std::optional<std::string> OutputFormatName(TCustomAVFormat format);
 // The rate a frame-rate choice sets; none for rOriginal and unknown ordinals.
@@ -179,6 +190,14 @@ class TAVCustomAudioProfile : public TAVProfile {
   const TStrings& Options() const { return FOptions; }  // name=value lines
   // The encoder's enumerator name ("AAC" …); the ordinal in decimal when unknown.
   std::string AudioEncoderName() const;
+  // VBR quality instead of the bit rate (the encoder's scale: MP3 0 best to
+  // 9); negative: none, the bit rate counts.
+  double AudioQuality() const { return FAudioQuality; }
+  // The device the profile is made for (converter/DeviceProfiles.h); empty
+  // for none. With a device, source streams that already fit are copied.
+  const std::string& Device() const { return FDevice; }
+  // Every audio and subtitle track of the source goes out, not only one.
+  bool KeepAllTracks() const { return FKeepAllTracks; }
 
   void SetSampleRate(int32_t value) { FSampleRate = value; }
   void SetAudioEncoder(TCustomAudioEncoder value) { FAudioEncoder = value; }
@@ -186,14 +205,20 @@ class TAVCustomAudioProfile : public TAVProfile {
   void SetAudioChannels(TCustomAudioChannels value) { FAudioChannels = value; }
   void SetFormat(TCustomAVFormat value) { FFormat = value; }
   void SetOptions(const TStrings& value) { FOptions = value; }
+  void SetAudioQuality(double value) { FAudioQuality = value; }
+  void SetDevice(const std::string& value) { FDevice = value; }
+  void SetKeepAllTracks(bool value) { FKeepAllTracks = value; }
 
  protected:
   void WriteToIni(TCustomIniFile& AIni, int Index) const override;
   void ReadFromIni(const TCustomIniFile& AIni, int Index) override;
   bool DoApplyProfile(TAVConvertOptions& O) const override;
-  // The audio steps: switch video and subtitles off, then, unless audio is
-  // copied, codec, format, bitrate, rate, channels and options.
+  // The audio steps: switch video and subtitles off (subtitles stay when all
+  // tracks are kept), the device and track choice, then, unless audio is
+  // copied, codec, format, bitrate or quality, rate, channels and options.
   void ApplyAudioSettings(TAVConvertOptions& O) const;
+  // The Options lines, through SetAdvancedOption.
+  void ApplyOptionLines(TAVConvertOptions& O) const;
 
  private:
   int32_t FSampleRate = 0;
@@ -202,6 +227,9 @@ class TAVCustomAudioProfile : public TAVProfile {
   TCustomAudioChannels FAudioChannels = TCustomAudioChannels::mono1;
   TCustomAVFormat FFormat = TCustomAVFormat::F_NONE;
   TStrings FOptions;
+  double FAudioQuality = -1.0;
+  std::string FDevice;
+  bool FKeepAllTracks = false;
 };
 
 class TAVCustomVideoProfile : public TAVCustomAudioProfile {
@@ -220,6 +248,14 @@ class TAVCustomVideoProfile : public TAVCustomAudioProfile {
   std::string VideoEncoderName() const;
   // 0 for rOriginal, else the nominal rate of the label (14.99, 20, … 30).
   double VideoFrameRate() const;
+  // Constant quality (CRF/CQ) instead of the bit rate; 0: none.
+  double VideoQuality() const { return FVideoQuality; }
+  // A box the source's picture is scaled down to fit, keeping its aspect
+  // ratio, when FrameWidth and FrameHeight leave the size to the source; 0: none.
+  int32_t MaxFrameWidth() const { return FMaxFrameWidth; }
+  int32_t MaxFrameHeight() const { return FMaxFrameHeight; }
+  // With FrameRate rOriginal: the source's rate, but at most this; 0: no limit.
+  int32_t MaxFrameRate() const { return FMaxFrameRate; }
 
   void SetFrameWidth(int32_t value) { FFrameWidth = value; }
   void SetFrameHeight(int32_t value) { FFrameHeight = value; }
@@ -228,6 +264,10 @@ class TAVCustomVideoProfile : public TAVCustomAudioProfile {
   void SetVideoBitrate(int32_t value) { FVideoBitrate = value; }
   void SetPass(int32_t value) { FPass = value; }
   void SetFrameAspectRatio(TAVAspectRatio value) { FFrameAspectRatio = value; }
+  void SetVideoQuality(double value) { FVideoQuality = value; }
+  void SetMaxFrameWidth(int32_t value) { FMaxFrameWidth = value; }
+  void SetMaxFrameHeight(int32_t value) { FMaxFrameHeight = value; }
+  void SetMaxFrameRate(int32_t value) { FMaxFrameRate = value; }
 
  protected:
   void WriteToIni(TCustomIniFile& AIni, int Index) const override;
@@ -237,6 +277,8 @@ class TAVCustomVideoProfile : public TAVCustomAudioProfile {
  private:
   // The basic x264 preset, then "mbd"="rd" and "level"="41".
   static void ApplyX264Defaults(TAVConvertOptions& O);
+  // The speed settings of the encoders added later (x265, VP9, SVT-AV1).
+  static void ApplyEncoderDefaults(TCustomVideoEncoder encoder, TAVConvertOptions& O);
 
   int32_t FFrameWidth = 0;
   int32_t FFrameHeight = 0;
@@ -245,6 +287,10 @@ class TAVCustomVideoProfile : public TAVCustomAudioProfile {
   int32_t FVideoBitrate = 0;
   int32_t FPass = 0;
   TAVAspectRatio FFrameAspectRatio = TAVAspectRatio::AR_NONE;
+  double FVideoQuality = 0.0;
+  int32_t FMaxFrameWidth = 0;
+  int32_t FMaxFrameHeight = 0;
+  int32_t FMaxFrameRate = 0;
 };
 
 // Disc-standard profiles -------------------------------------------------------------
@@ -324,6 +370,25 @@ class TAVImageProfile : public TAVProfile {
 
  private:
   TAVImageType FImageType = TAVImageType::bitmap;
+};
+
+// Changing the container only: every video, audio and subtitle stream of
+// the source is copied into `Format` ("mp4", "matroska"); a stream the
+// container cannot hold fails the conversion with a message naming it.
+class TAVRemuxProfile : public TAVProfile {
+ public:
+  TAVRemuxProfile() = default;
+  const char* ClassName() const override { return "TAVRemuxProfile"; }
+
+  // The muxer's name.
+  const std::string& Format() const { return FFormat; }
+  void SetFormat(const std::string& value) { FFormat = value; }
+
+ protected:
+  bool DoApplyProfile(TAVConvertOptions& O) const override;
+
+ private:
+  std::string FFormat;
 };
 
 class TAVX264Profile : public TAVProfile {

@@ -337,6 +337,17 @@ bool TAVImageProfile::DoApplyProfile(TAVConvertOptions& O) const {
   return true;
 }
 
+bool TAVRemuxProfile::DoApplyProfile(TAVConvertOptions& O) const {
+  O.VideoOptions().SetVideoDisable(false);
+  O.VideoOptions().SetVideoStreamCopy(true);
+  O.AudioOptions().SetAudioStreamCopy(true);
+  O.SubtitleOptions().SetSubtitleDisable(false);
+  O.SubtitleOptions().SetSubtitleStreamCopy(true);
+  O.SetKeepAllTracks(true);
+  O.SetOutputFormat(FFormat);
+  return true;
+}
+
 TAVX264Profile::TAVX264Profile() {
   SetDescription("H264 Profile");
   SetExtension(".mp4");

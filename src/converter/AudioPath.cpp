@@ -277,18 +277,19 @@ void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   av_audio_fifo_read(ost.fifo.get(), reinterpret_cast<void**>(frame->data), count);
   frame->pts = ost.sync_opts;
   ost.sync_opts += count;
-  const int sent = avcodec_send_frame(enc, frame);
+  const int sent = EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(enc, frame); });
   av_frame_unref(frame);
-  if (sent < 0) throw EAVError("Audio encoding failed");
+  if (sent < 0) EncodingFailed(ost, "Audio", sent);
   ReceiveAudioPackets(ost);
 }
 
 void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
   AVPacket* pkt = run_->transcode->out_packet.get();
   while (true) {
-    const int ret = avcodec_receive_packet(ost.enc, pkt);
+    const int ret =
+        EncodeCall(ost.encode_lock, [&] { return avcodec_receive_packet(ost.enc, pkt); });
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-    if (ret < 0) throw EAVError("Audio encoding failed");
+    if (ret < 0) EncodingFailed(ost, "Audio", ret);
     FAudioSize += pkt->size;
     pkt->flags |= AV_PKT_FLAG_KEY;
     WritePacket(ost, pkt);
@@ -303,7 +304,7 @@ void TAVConverter::FlushAudio(TOutputStreamState& ost) {
     if (ost.resample) QueueAudio(ost, nullptr, 0);
     EncodeQueuedAudio(ost, true);
   }
-  if (avcodec_send_frame(ost.enc, nullptr) < 0) return;
+  if (EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(ost.enc, nullptr); }) < 0) return;
   ReceiveAudioPackets(ost);
 }
 

@@ -8,8 +8,12 @@ const AVCodec* FindCodecByName(const std::string& name, AVMediaType kind, bool e
   if (name.empty()) return nullptr;
   const AVCodec* codec = encoder ? avcodec_find_encoder_by_name(name.c_str())
                                  : avcodec_find_decoder_by_name(name.c_str());
-  if (codec == nullptr) throw EAVError("Unknown Codec Name");
-  if (codec->type != kind) throw EAVError("Invalid codec type");
+  if (codec == nullptr) throw EAVError("Unknown Codec Name: " + name);
+  if (codec->type != kind) {
+    const char* wanted = av_get_media_type_string(kind);
+    throw EAVError("Invalid codec type: " + name + " is no " + (wanted != nullptr ? wanted : "") +
+                   (encoder ? " encoder" : " decoder"));
+  }
   return codec;
 }
 

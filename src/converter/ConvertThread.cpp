@@ -14,6 +14,7 @@ namespace veltrano {
 namespace {
 
 std::mutex registry_mutex;
+thread_local TLogCapture* current_capture = nullptr;
 std::map<std::thread::id, TAVConvertThread*>& Registry() {
   static std::map<std::thread::id, TAVConvertThread*> registry;
   return registry;
@@ -62,6 +63,15 @@ void TAVConvertThread::Execute() {
   FConverter.Dispatcher().Post([] {});
 }
 
+TLogCapture::TLogCapture(std::function<void(int, const std::string&)> take)
+    : take_(std::move(take)), previous_(current_capture) {
+  current_capture = this;
+}
+
+TLogCapture::~TLogCapture() {
+  current_capture = previous_;
+}
+
 TAVConvertThread* FindConvertThread(std::thread::id id) {
   std::lock_guard lock(registry_mutex);
   auto it = Registry().find(id);
@@ -81,6 +91,10 @@ void EngineLogRouter(void* /*avcl*/, int level, const char* format, va_list args
     // At most 1024 bytes of text (plus the terminating zero).
     std::vsnprintf(buffer, 1025, format, copy);
     va_end(copy);
+    if (current_capture != nullptr) {
+      current_capture->take_(level, std::string(buffer, std::strlen(buffer)));
+      return;
+    }
     // The converter stays alive while its worker is registered, and only the
     // worker itself raises messages under its id, so the lookup's result is
     // safe to use after the registry lock is released.

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <cstdarg>
+#include <functional>
+#include <string>
 #include <thread>
 
 namespace veltrano {
@@ -39,6 +41,23 @@ class TAVConvertThread {
 // Registry lookups (for tests and diagnostics).
 TAVConvertThread* FindConvertThread(std::thread::id id);
 int RegisteredConvertThreadCount();
+
+// While it lives, the library's messages raised on the thread that created
+// it go to `take` (level and text) instead of the thread's converter: a
+// stage that expects messages of its own (the completion check's decoders)
+// reads them and reports in its own words.
+class TLogCapture {
+ public:
+  explicit TLogCapture(std::function<void(int level, const std::string& text)> take);
+  ~TLogCapture();
+  TLogCapture(const TLogCapture&) = delete;
+  TLogCapture& operator=(const TLogCapture&) = delete;
+
+ private:
+  friend void EngineLogRouter(void*, int, const char*, va_list);
+  std::function<void(int, const std::string&)> take_;
+  TLogCapture* previous_;
+};
 
 // The library log callback: formats the message (at most 1024 bytes), finds
 // the converter of the calling thread and hands it the text when the level is

@@ -22,6 +22,8 @@ class TCustomIniFile {
   // Sets the value of `key` (replacing any earlier value).
   virtual void WriteString(const std::string& section, const std::string& key,
                            const std::string& value) = 0;
+  // Removes `key` from `section`; nothing happens when it is not there.
+  virtual void DeleteKey(const std::string& section, const std::string& key) = 0;
 
   std::string ReadString(const std::string& section, const std::string& key,
                          const std::string& default_value) const;

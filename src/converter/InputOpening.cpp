@@ -16,6 +16,7 @@ extern "C" {
 #include "converter/AVError.h"
 #include "converter/CodecLookup.h"
 #include "converter/RunState.h"
+#include "converter/SourceAccess.h"
 
 namespace veltrano {
 namespace {
@@ -100,8 +101,15 @@ void TAVConverter::OpenInputFile(int n) {
   ctx->interrupt_callback = {&InterruptWhenStopped, this};
 
   // A "stream:N" name is read from the system's own stream object.
+  // A source that can be read only once (a FIFO, a device, standard input)
+  // is read through a stream that waits for data in slices, so that a stop
+  // ends the wait: the open of a FIFO without a writer never returns.
   if (IsStreamName(FInputFiles[n])) {
     stream_io = OpenStreamIO(FInputFiles[n]);
+  } else if (ReadOnlyOnce(FInputFiles[n])) {
+    stream_io = OpenOnceReadSource(FInputFiles[n], [this] { return State() == csStopped; });
+  }
+  if (stream_io) {
     ctx->pb = stream_io->Context();
     ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
   }
@@ -111,8 +119,10 @@ void TAVConverter::OpenInputFile(int n) {
   const int opened =
       avformat_open_input(&raw, FInputFiles[n].c_str(), run_->input_format, params.get());
   if (opened < 0) {
-    throw EAVError(
-        WithReason(fmt::sprintf("打不开:%d!", opened), FInputFiles[n], AvErrorText(opened)));
+    // A folder on the way that cannot be entered, or a file without
+    // permission, is said as such rather than as a missing file.
+    throw EAVError(WithReason(fmt::sprintf("打不开:%d!", opened), FInputFiles[n],
+                              OpenFailureReason(opened, FInputFiles[n])));
   }
   ctx.reset(raw);
 
@@ -170,7 +180,8 @@ std::vector<int64_t> TAVConverter::CountAnalysisFrames(int n) const {
     const int type = opened->streams[i]->codecpar->codec_type;
     if (type >= 0 && type < AVMEDIA_TYPE_NB) competing |= ++per_kind[type] > 1;
   }
-  if (!competing || IsStreamName(FInputFiles[n]) || (opened->iformat->flags & AVFMT_NOFILE)) {
+  if (!competing || (opened->flags & AVFMT_FLAG_CUSTOM_IO) ||
+      (opened->iformat->flags & AVFMT_NOFILE)) {
     return counts;
   }
   AVFormatContext* raw = nullptr;

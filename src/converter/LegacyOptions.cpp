@@ -128,7 +128,9 @@ namespace {
 bool NamesAFile(std::string key) {
   for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   while (!key.empty() && (key.front() == '-' || key.front() == '_')) key.erase(0, 1);
-  return key.find("file") != std::string::npos || key.find("path") != std::string::npos ||
+  // An encoder's "profile" (High, Main) names none.
+  const bool names_file = key.find("file") != std::string::npos && key != "profile";
+  return names_file || key.find("path") != std::string::npos ||
          key.find("dump") != std::string::npos || key.find("stats") != std::string::npos ||
          key.find("passlog") != std::string::npos || key == "csv" || key == "qpfile" ||
          key == "tcfile-in" || key == "tcfile-out";

@@ -56,6 +56,7 @@ void TAVConverter::WaitWhilePaused() {
 // come again, do not keep the loop going once the others are).
 int TAVConverter::ChooseInputFile(double& opts_min) {
   TTranscodeState& t = *run_->transcode;
+  EndGeneratedInputs();
   double ipts_min = 1e100;
   opts_min = 1e100;
   int file = -1;

@@ -78,7 +78,9 @@ int TAVConverter::SetOption(const std::string& name, const std::string& value) {
     if (found != nullptr) ret = av_opt_set(target, key + 1, text, 0);
   }
   if (found != nullptr && ret < 0) {
-    ShowErrorBoxLater("Invalid value for Option!");
+    const std::string target = FOutputFiles.empty() ? std::string() : FOutputFiles[0];
+    ShowErrorBoxLater(WithReason(
+        "Invalid value for Option! " + name + "=" + value + " (" + target + ")", "", AvErrorText(ret)));
     return -1;
   }
   if (found == nullptr) {

@@ -4,10 +4,10 @@
 // encoders are only described here; transcode setup opens them.
 #include <fmt/printf.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <ctime>
-#include <filesystem>
 
 extern "C" {
 #include <libavutil/avstring.h>
@@ -18,11 +18,13 @@ extern "C" {
 #include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/CodecLookup.h"
+#include "converter/DeviceProfiles.h"
 #include "converter/LegacyOptions.h"
 #include "converter/MessageBoxes.h"
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
 #include "converter/SafeOutputs.h"
+#include "converter/SourceAccess.h"
 #include "converter/StreamPlan.h"
 
 namespace veltrano {
@@ -36,16 +38,6 @@ bool IsBlank(const std::string& text) {
 AVRational PixelAspect(float display_aspect, int width, int height) {
   if (width <= 0 || height <= 0) return AVRational{0, 1};
   return av_d2q(static_cast<double>(display_aspect) * height / width, 255);
-}
-
-// Creates the folders of `file_name` that do not exist yet. Names that are
-// addresses (protocol://...) have no folder.
-void CreateOutputFolder(const std::string& file_name) {
-  if (file_name.find("://") != std::string::npos) return;
-  const std::filesystem::path folder = std::filesystem::path(file_name).parent_path();
-  if (folder.empty()) return;
-  std::error_code ignored;  // a failure shows up when the file is opened
-  std::filesystem::create_directories(folder, ignored);
 }
 
 std::string IsoTimeUtc(int64_t microseconds) {
@@ -62,7 +54,8 @@ const AVCodec* DefaultSubtitleEncoder(const AVOutputFormat* format, const std::s
   return id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
 }
 
-// The kinds of streams the opened inputs hold, as the stream plan reads them.
+}  // namespace
+
 TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
   TSourceStreams streams;
   for (const TInputFile& input : inputs) {
@@ -76,8 +69,6 @@ TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
   }
   return streams;
 }
-
-}  // namespace
 
 // The sizes and formats of an output: the source's, with what the options
 // ask for instead. The run's record of the source stays as it is.
@@ -105,6 +96,13 @@ TStreamParameters TAVConverter::OutputParameters(const TStreamParameters& source
   }
   if (video.FrameWidth() != 0) out.frame_width = video.FrameWidth();
   if (video.FrameHeight() != 0) out.frame_height = video.FrameHeight();
+  if (video.FrameWidth() == 0 && video.FrameHeight() == 0) {
+    BoundFrameSize(out.frame_width, out.frame_height, video.MaxFrameWidth(),
+                   video.MaxFrameHeight());
+  }
+  if (!video.CustomFrameRate()) {
+    out.frame_rate = CappedFrameRate(out.frame_rate, video.MaxFrameRate());
+  }
   return out;
 }
 
@@ -124,7 +122,7 @@ void TAVConverter::OpenOutputFile(int n) {
   TOutputFile& file = run_->output_files.back();
   file.name = name;
   file.sequence = IsPictureSequence(name, format);
-  file.work_name = WorkName(name, file.sequence);
+  file.work_name = WorkName(name, file.sequence, NewWorkTag());
   {
     AVFormatContext* raw = nullptr;
     const int allocated =
@@ -134,11 +132,20 @@ void TAVConverter::OpenOutputFile(int n) {
   }
   AVFormatContext* ctx = file.ctx.get();
 
-  const TOutputStreamPlan plan =
-      PlanOutputStreams(FConvertOptions, format, SourceStreamsOf(run_->input_files));
+  AddKeptTrackMaps(format);
+  const TSourceStreams source = SourceStreamsOf(run_->input_files);
+  const TOutputStreamPlan plan = PlanOutputStreams(FConvertOptions, format, source);
+  const std::string missing = MissingStreamReason(format, plan, FConvertOptions, source,
+                                                  FInputFiles.empty() ? "" : FInputFiles[0], false);
+  if (!missing.empty()) {
+    const bool nothing = !plan.video && !plan.audio && !plan.subtitle;
+    throw EAVError(WithReason(nothing ? "Output file does not contain any stream"
+                                      : "The output format needs a stream the source lacks",
+                              name, missing));
+  }
   if (plan.video) CreateVideoStream(file, n, parameters);
   if (plan.audio) CreateAudioStreams(file, n, parameters);
-  if (plan.subtitle) CreateSubtitleStream(file, n);
+  if (plan.subtitle) CreateSubtitleStreams(file, n);
 
   if (FConvertOptions.RecTimestamp() != 0) {
     av_dict_set(&ctx->metadata, "creation_time",
@@ -153,11 +160,7 @@ void TAVConverter::OpenOutputFile(int n) {
   if ((format->flags & AVFMT_NEEDNUMBER) && !av_filename_number_test(name.c_str())) {
     throw EAVError("unexpected error");
   }
-  CreateOutputFolder(file.work_name);
-  if (!(format->flags & AVFMT_NOFILE)) {
-    const int opened = avio_open(&ctx->pb, file.work_name.c_str(), AVIO_FLAG_WRITE);
-    if (opened < 0) throw EAVError(WithReason("打不开文件", name, AvErrorText(opened)));
-  }
+  OpenWorkFile(file, format);
   ApplyMuxerSettings(file);
 }
 
@@ -241,6 +244,13 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
     if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
     c->codec_id = codec_id;
     CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    const bool bit_rate_asked = std::count(run_->opt_names.begin(), run_->opt_names.end(), "b") > 0;
+    const float quality = ApplyVideoQuality(c, v.VideoQuality(), bit_rate_asked);
+    if (quality < 0) {
+      throw EAVError(fmt::format("Invalid quality {} for the encoder {}", v.VideoQuality(),
+                                 encoder != nullptr ? encoder->name : "?"));
+    }
+    file.quality.back() = quality;
     if (encoder != nullptr && encoder->supported_framerates != nullptr && !v.ForceFPS()) {
       fps = encoder->supported_framerates[av_find_nearest_q_idx(fps, encoder->supported_framerates)];
     }
@@ -251,6 +261,11 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
     c->sample_aspect_ratio = PixelAspect(out.frame_aspect_ratio, c->width, c->height);
     st->sample_aspect_ratio = c->sample_aspect_ratio;
     c->pix_fmt = static_cast<AVPixelFormat>(out.pix_fmt);
+    // A device that plays only some pixel formats gets one of them.
+    const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
+    if (device != nullptr && v.FramePixFormat() < 0) {
+      c->pix_fmt = static_cast<AVPixelFormat>(DevicePixelFormat(*device, codec_id, c->pix_fmt));
+    }
     c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
 
     if (v.IntraOnly()) c->gop_size = 0;
@@ -280,9 +295,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
 // each with its own track's channels and rate unless the options set them;
 // else one, from the source's record.
 void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out) {
-  size_t streams_so_far = 0;  // the current output's included
-  for (const TOutputFile& earlier : run_->output_files) streams_so_far += earlier.ctx->nb_streams;
-  const std::vector<const AVCodecContext*> tracks = MappedAudioTracks(streams_so_far);
+  const std::vector<const AVCodecContext*> tracks = MappedTracks(AVMEDIA_TYPE_AUDIO);
   if (tracks.empty()) {
     CreateAudioStream(file, n, out);
     return;
@@ -294,9 +307,11 @@ void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamPar
   }
 }
 
-// The decoders of the audio streams that the stream maps from `first_map`
-// on name, up to the first map that names something else.
-std::vector<const AVCodecContext*> TAVConverter::MappedAudioTracks(size_t first_map) const {
+// The decoders of the streams of `type` that the stream maps name from the
+// next output stream on, up to the first map that names something else.
+std::vector<const AVCodecContext*> TAVConverter::MappedTracks(int type) const {
+  size_t first_map = 0;  // the streams created so far, the current output's included
+  for (const TOutputFile& earlier : run_->output_files) first_map += earlier.ctx->nb_streams;
   std::vector<const AVCodecContext*> tracks;
   const std::vector<TStreamMap>& maps = run_->stream_maps;
   for (size_t i = first_map; i < maps.size(); ++i) {
@@ -305,7 +320,7 @@ std::vector<const AVCodecContext*> TAVConverter::MappedAudioTracks(size_t first_
     const TInputFile& input = run_->input_files[map.file_index];
     if (map.stream_index < 0 || map.stream_index >= static_cast<int>(input.ctx->nb_streams)) break;
     const AVCodecContext* decoder = input.decoders[map.stream_index].get();
-    if (decoder == nullptr || decoder->codec_type != AVMEDIA_TYPE_AUDIO) break;
+    if (decoder == nullptr || decoder->codec_type != type) break;
     tracks.push_back(decoder);
   }
   return tracks;
@@ -373,6 +388,13 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamPara
   // The time base counts samples at the rate the encoder really runs at.
   c->time_base = AVRational{1, c->sample_rate > 0 ? c->sample_rate : 1};
   if (!IsBlank(a.AudioLanguage())) av_dict_set(&st->metadata, "language", a.AudioLanguage().c_str(), 0);
+}
+
+// The subtitle streams of output n: one per map at the subtitle place of the
+// output that names a subtitle stream, else one.
+void TAVConverter::CreateSubtitleStreams(TOutputFile& file, int n) {
+  const size_t count = std::max<size_t>(MappedTracks(AVMEDIA_TYPE_SUBTITLE).size(), 1);
+  for (size_t i = 0; i < count; ++i) CreateSubtitleStream(file, n);
 }
 
 void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {

@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "converter/DeviceCatalogue.h"
 #include "converter/ProfileCatalogue.h"
 #include "converter/Utf8.h"
 
@@ -86,6 +87,23 @@ const std::map<std::string, std::string, std::less<>>& CatalogueIds() {
       {"pfdFLVNormal", "flv"},
       {"pfdF4V", "f4v"},
       {"pfdSWFNormal", "swf"},
+      // Today's devices and formats.
+      {"pfPhone1080", "phone-1080p"},
+      {"pfPhone720", "phone-720p"},
+      {"pfTv4kHevc", "tv-4k-hevc"},
+      {"pfTv4kHevcMkv", "tv-4k-hevc-mkv"},
+      {"pfWebVp9", "web-vp9"},
+      {"pfWebAv1", "web-av1"},
+      {"pfWebAv1Mkv", "web-av1-mkv"},
+      {"pfArchiveHevc", "archive-hevc"},
+      {"pfArchiveAv1", "archive-av1"},
+      {"pfOpus", "opus"},
+      {"pfAacLc", "aac-lc"},
+      {"pfFlac", "flac"},
+      {"pfAlac", "alac"},
+      {"pfMp3Vbr", "mp3-vbr"},
+      {"pfRemuxMp4", "remux-mp4"},
+      {"pfRemuxMkv", "remux-mkv"},
   };
   return ids;
 }
@@ -97,6 +115,7 @@ const std::map<std::string, std::string, std::less<>>& CatalogueIdsByDescription
     std::map<std::string, std::string, std::less<>> by_description;
     TAVProfileList catalogue;
     BuildCatalogue(catalogue);
+    BuildDeviceCatalogue(catalogue);
     for (int i = 0; i < catalogue.ProfileCount(); ++i) {
       const TAVProfile& profile = *catalogue.Profiles(i);
       by_description.emplace(profile.Description(), CatalogueProfileId(profile.Name()));

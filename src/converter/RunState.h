@@ -10,7 +10,10 @@
 #include <utility>
 #include <vector>
 
+#include "converter/CodecLock.h"
 #include "converter/FFmpegPtr.h"
+#include "converter/FileIdentity.h"
+#include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
 
 namespace veltrano {
@@ -73,21 +76,37 @@ struct TInputFile {
   // Bytes the input had when it was opened (-1: unknown); a file that has
   // fewer at its end was cut short while it was read.
   int64_t size_at_open = -1;
+  // Made by the run (a silent track a container needs), not one of the job's
+  // inputs: it has no name of its own and ends when the job's inputs end.
+  bool generated = false;
 };
+
+// The kinds of streams the opened inputs hold, as the stream plan reads them.
+TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs);
 
 // An opened output: the muxer and, per stream, its encoder context (for a
 // copied stream, the description of the copy).
 struct TOutputFile {
   std::string name;       // the target as the caller named it
-  std::string work_name;  // what the muxer writes until the run ends ("<name>.part")
-  bool sequence = false;  // numbered pictures, written into the folder work_name
+  std::string work_name;  // what the muxer writes until the run ends ("<name>.<tag>.part")
+  bool sequence = false;  // numbered pictures, written into the folder work_file
   bool header_written = false;
+  // What the run created for the output: the work file (or folder of
+  // pictures), its device and inode, and the folders made for it.
+  std::string work_file;
+  bool work_created = false;
+  TFileIdentity work_identity;
+  std::vector<std::string> created_folders;
   OutputFormatPtr ctx;
+  // Holds on the libraries of encoders that need one (CodecLock.h); declared
+  // before the encoders so that they are released after them.
+  std::vector<TEncoderLease> encoder_leases;
   std::vector<CodecContextPtr> encoders;
   std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
   std::vector<bool> stream_copy;
   std::vector<float> quality;   // fixed-quality scale per stream (lambda units)
   Dictionary muxer_options;     // private muxer options handed over with the header
+  std::vector<int64_t> packets_written;  // per stream, once the trailer is written
 };
 
 struct TTranscodeState;

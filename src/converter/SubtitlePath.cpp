@@ -64,7 +64,7 @@ void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& is
     const int size =
         avcodec_encode_subtitle(ost.enc, buffer.data(), static_cast<int>(buffer.size()), &subtitle);
     subtitle.num_rects = rects;
-    if (size < 0) throw EAVError("Subtitle encoding failed");
+    if (size < 0) EncodingFailed(ost, "Subtitle", size);
     if (av_new_packet(pkt, size) < 0) throw EAVError("Out of memory");
     std::memcpy(pkt->data, buffer.data(), static_cast<size_t>(size));
     int64_t packet_pts = subtitle.pts;

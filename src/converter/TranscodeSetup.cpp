@@ -4,9 +4,9 @@
 //
 // Decoders and encoders of different conversions run in parallel: today's
 // library is thread-safe across separate contexts and serialises the
-// initialisation of codecs that need it itself. CodecLock only keeps codec
-// opening and closing of all conversions in one queue, which costs nothing
-// per packet.
+// initialisation of codecs that need it itself. The few external encoder
+// libraries whose opening rewrites state that running encoders read are
+// opened under their CodecLock (CodecLock.h).
 #include <fmt/printf.h>
 
 #include <cerrno>
@@ -22,6 +22,7 @@
 
 extern "C" {
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/time.h>
 }
 
@@ -35,9 +36,12 @@ extern "C" {
 
 namespace veltrano {
 
-std::mutex CodecLock;
-
 namespace {
+
+const char* PixelFormatName(int format) {
+  const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(format));
+  return name != nullptr ? name : "unknown";
+}
 
 // The statistics folder of one output file: the two passes of one target
 // meet there, conversions of different targets never share it.
@@ -46,6 +50,22 @@ std::filesystem::path TwoPassFolder(const std::string& output_file) {
   const size_t hash = std::hash<std::string>{}(std::filesystem::absolute(output_file).string());
   return std::filesystem::temp_directory_path() /
          fmt::format("veltrano-2pass-{}-{:016x}", name, hash);
+}
+
+// Why a stream cannot be copied into `format`: the output, the container,
+// the source stream and its codec.
+std::string CannotHoldText(const std::string& output, const AVOutputFormat* format,
+                           const TInputStreamState& ist) {
+  const AVMediaType type = ist.st->codecpar->codec_type;
+  const char* kind = type == AVMEDIA_TYPE_VIDEO      ? "视频流"
+                     : type == AVMEDIA_TYPE_AUDIO    ? "音频流"
+                     : type == AVMEDIA_TYPE_SUBTITLE ? "字幕流"
+                                                     : "数据流";
+  std::string text =
+      fmt::format("{}: {} 容器不能容纳源的{} #{}:{} ({}), 无法直接复制", output, format->name, kind,
+                  ist.file_index, ist.index, avcodec_get_name(ist.st->codecpar->codec_id));
+  if (std::string_view(format->name) != "matroska") text += "; 可改用 MKV";
+  return text;
 }
 
 }  // namespace
@@ -224,7 +244,9 @@ void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
   c->bits_per_raw_sample = ist.dec->bits_per_raw_sample;
   c->chroma_sample_location = ist.dec->chroma_sample_location;
 
-  if (run_->output_files[ost.file_index].stream_copy[ost.index]) {
+  std::vector<bool>& stream_copy = run_->output_files[ost.file_index].stream_copy;
+  if (stream_copy[ost.index] || CopiesFittingStream(ost, ist)) {
+    stream_copy[ost.index] = true;
     PrepareStreamCopy(ost, ist);
   } else {
     PrepareEncoding(ost, ist);
@@ -236,6 +258,9 @@ void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState&
   AVCodecParameters* par = ost.st->codecpar;
   const AVOutputFormat* format = run_->output_files[ost.file_index].ctx->oformat;
   const unsigned requested_tag = ost.enc->codec_tag;
+  if (avformat_query_codec(format, in->codec_id, FF_COMPLIANCE_NORMAL) == 0) {
+    throw EAVError(CannotHoldText(FOutputFiles[ost.file_index], format, ist));
+  }
   if (avcodec_parameters_copy(par, in) < 0) throw EAVError("Out of memory");
   par->codec_tag = requested_tag;
   if (requested_tag == 0) {
@@ -300,14 +325,21 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
                              d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
       if (ost.video_resample) {
         if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
-          throw EAVError("Cannot get resampling context");
+          throw EAVError(
+              WithReason("Cannot get resampling context for", FOutputFiles[ost.file_index],
+                         fmt::format("the scaler cannot turn {} pictures of {} into {}",
+                                     PixelFormatName(d->pix_fmt), FInputFiles[ist.file_index],
+                                     PixelFormatName(c->pix_fmt))));
         }
         c->bits_per_raw_sample = 0;
       }
       ost.resample_height = d->height - top - bottom;
       ost.resample_width = d->width - left - right;
       ost.resample_pix_fmt = d->pix_fmt;
-      if (ConfigureVideoFilters(ist, ost) != 0) throw EAVError("Error opening filters!");
+      if (const int configured = ConfigureVideoFilters(ist, ost); configured != 0) {
+        throw EAVError(WithReason("Error opening filters! for", FOutputFiles[ost.file_index],
+                                  AvErrorText(configured)));
+      }
       break;
     }
     case AVMEDIA_TYPE_SUBTITLE: {
@@ -381,15 +413,16 @@ void TAVConverter::OpenEncoders() {
   for (auto& ost : t.output_streams) {
     if (!ost->encoding_needed) continue;
     const AVCodec* codec = ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
-    if (codec == nullptr) throw EAVError("Unsupported codec for output stream ");
+    if (codec == nullptr) {
+      throw EAVError(WithReason(
+          fmt::format("Unsupported codec for output stream #{}:{} of", ost->file_index, ost->index),
+          FOutputFiles[ost->file_index],
+          fmt::format("no encoder for {}", avcodec_get_name(ost->enc->codec_id))));
+    }
     ReconcileRateLimits(*ost->enc);
     Dictionary options = EncoderOptions(*ost, codec);
     const Dictionary offered = options;
-    int opened = 0;
-    {
-      std::lock_guard lock(CodecLock);
-      opened = avcodec_open2(ost->enc, codec, options.get());
-    }
+    const int opened = OpenEncoder(*ost, codec, options);
     if (opened < 0) {
       throw EAVError(fmt::format(
           "Error while opening codec for output stream #{}:{} - maybe incorrect parameters such as "
@@ -423,12 +456,33 @@ void TAVConverter::OpenEncoders() {
     }
     return false;
   };
+  // Options of an encoder left out for a copy of what fits were not wrong.
   for (const auto& [name, value] : run_->private_codec_options) {
-    if (taken.count(name) == 0 && !MuxerTakes(name)) {
+    if (taken.count(name) == 0 && !MuxerTakes(name) && !t.fit_copies) {
       DoLog(AV_LOG_WARNING, fmt::format("Option {}={} was not taken by any encoder and is ignored\n",
                                         name, value));
     }
   }
+}
+
+// Opens the encoder of `ost` under its library's lock, when the library
+// needs one; a conversion waiting for a library that another one holds can
+// be stopped meanwhile.
+int TAVConverter::OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options) {
+  TCodecLock* lock = CodecLock(codec);
+  TOutputFile& file = run_->output_files[ost.file_index];
+  file.encoder_leases.resize(file.encoders.size());
+  TEncoderLease& lease = file.encoder_leases[ost.index];
+  if (lock != nullptr && lock->Use() == TLibraryUse::OneEncoder && lock->Busy()) {
+    DoLog(AV_LOG_WARNING, fmt::format("Encoder {} is in use by another conversion, and the library "
+                                      "allows one at a time; waiting for it\n",
+                                      codec->name));
+  }
+  if (!lease.Acquire(lock, this, [this] { return !StopRequested(); })) ThrowIfStopped();
+  const int opened = avcodec_open2(ost.enc, codec, options.get());
+  lease.Opened();
+  if (lock != nullptr && lock->Use() == TLibraryUse::OpeningAlone) ost.encode_lock = lock;
+  return opened;
 }
 
 Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const {
@@ -465,12 +519,14 @@ void TAVConverter::OpenDecoders() {
     if (!ist->decoding_needed) continue;
     const AVCodec* codec = ist->dec->codec != nullptr ? ist->dec->codec
                                                       : avcodec_find_decoder(ist->dec->codec_id);
-    if (codec == nullptr) throw EAVError("Unsupported codec for input stream ");
-    int opened = 0;
-    {
-      std::lock_guard lock(CodecLock);
-      opened = avcodec_open2(ist->dec, codec, nullptr);
+    if (codec == nullptr) {
+      throw EAVError(WithReason(
+          fmt::format("Unsupported codec for input stream #{}:{} of", ist->file_index, ist->index),
+          FInputFiles[ist->file_index],
+          fmt::format("no decoder for {} (codec tag {:#x})", avcodec_get_name(ist->dec->codec_id),
+                      ist->st->codecpar->codec_tag)));
     }
+    const int opened = avcodec_open2(ist->dec, codec, nullptr);
     if (opened < 0) {
       throw EAVError(WithReason("Error while opening codec for input stream ",
                                 fmt::format("#{}:{}", ist->file_index, ist->index),

@@ -72,6 +72,7 @@ struct TOutputStreamState {
   AVStream* st = nullptr;
   AVCodecContext* enc = nullptr;   // encoder, or the description of a copy
   const AVCodec* codec = nullptr;  // the encoder chosen by output setup
+  TCodecLock* encode_lock = nullptr;  // held shared by each encode call, when the library needs it
   bool encoding_needed = false;
   int frame_number = 0;            // frames or packets written
   // Nothing more goes to this stream: the span asked for is written and its
@@ -155,6 +156,9 @@ struct TTranscodeState {
   FramePtr audio_frame;            // encoder input frames
   std::vector<uint8_t> subtitle_out;
   int64_t last_progress_handover = 0;  // wall clock (µs) of the last OnProgress
+  // Bit rates measured per input file and stream (for copies of what fits).
+  std::vector<std::vector<int64_t>> measured_bit_rates;
+  bool fit_copies = false;  // some stream is copied because it fits
 };
 
 }  // namespace veltrano

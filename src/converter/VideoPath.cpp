@@ -274,13 +274,13 @@ void TAVConverter::WriteVideoCopies(TOutputStreamState& ost, const TInputStreamS
 
 void TAVConverter::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture) {
   AVCodecContext* enc = ost.enc;
-  const int sent = avcodec_send_frame(enc, picture);
-  if (sent < 0 && !(picture == nullptr && sent == AVERROR_EOF)) throw EAVError("Video encoding failed");
+  const int sent = EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(enc, picture); });
+  if (sent < 0 && !(picture == nullptr && sent == AVERROR_EOF)) EncodingFailed(ost, "Video", sent);
   AVPacket* pkt = run_->transcode->out_packet.get();
   while (true) {
-    const int ret = avcodec_receive_packet(enc, pkt);
+    const int ret = EncodeCall(ost.encode_lock, [&] { return avcodec_receive_packet(enc, pkt); });
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-    if (ret < 0) throw EAVError("Video encoding failed");
+    if (ret < 0) EncodingFailed(ost, "Video", ret);
     FVideoSize += pkt->size;
     if (ost.logfile && enc->stats_out != nullptr) std::fputs(enc->stats_out, ost.logfile.get());
     WritePacket(ost, pkt);

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMessageBox>
+#include <QStringList>
 #include <QWidget>
 
 #include "common/AVNodes.h"
@@ -16,6 +18,20 @@ namespace {
 
 QAction* NewAction(QObject* parent, TIcon icon, const QString& text) {
   return new QAction(Icon(icon), text, parent);
+}
+
+// Why a file that deleting tasks was asked to remove is still there.
+QString KeptText(const TKeptFile& file) {
+  const QString path = QString::fromStdString(file.path);
+  switch (file.reason) {
+    case TKeptFile::NotWritten:
+      return TCategoryCommands::tr("%1: 不是这个任务写的文件").arg(path);
+    case TKeptFile::ChangedSince:
+      return TCategoryCommands::tr("%1: 任务写完之后被改过").arg(path);
+    case TKeptFile::TargetOfTask:
+      return TCategoryCommands::tr("%1: 是另一个任务的目标文件").arg(path);
+  }
+  return path;
 }
 
 }  // namespace
@@ -134,8 +150,17 @@ void TCategoryCommands::DeleteTasks() {
   if (!ConfirmDelete(window_, delete_source, delete_target)) return;
   // The selection is read after the dialog: a task may have completed and
   // left the list while it was open.
-  model_.DeleteTasks(SelectedTasks(list_), delete_source, delete_target);
+  const std::vector<TKeptFile> kept =
+      model_.DeleteTasks(SelectedTasks(list_), delete_source, delete_target);
   UpdateActions();
+  if (kept.empty()) return;
+  QStringList lines;
+  for (const TKeptFile& file : kept) lines << KeptText(file);
+  QMessageBox box(QMessageBox::Information, tr("删除任务"),
+                  tr("下列文件没有删除:") + QLatin1Char('\n') + lines.join(QLatin1Char('\n')),
+                  QMessageBox::Ok, window_);
+  box.setObjectName(QStringLiteral("boxKeptFiles"));
+  box.exec();
 }
 
 void TCategoryCommands::OpenSource() {

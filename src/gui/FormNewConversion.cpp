@@ -28,6 +28,7 @@
 #include "converter/AVLib.h"
 #include "converter/AVProfile.h"
 #include "converter/MessageBoxes.h"
+#include "converter/SafeOutputs.h"
 #include "gui/AVPreviewWidget.h"
 #include "gui/BackgroundWork.h"
 #include "gui/DialogParts.h"
@@ -406,6 +407,40 @@ void TFormNewConversion::SelectProfile(TAVProfile* profile) {
 
 // Finishing ---------------------------------------------------------------------------
 
+// The typed target becomes the first task's: refused when it is a source or
+// another unfinished task's target; an existing file only when the user says
+// to replace it (`overwrite`). A refusal returns to the target field.
+bool TFormNewConversion::TargetAccepted(bool& overwrite) {
+  const std::string target = ResolvedPath(edtSavePath->FileName().toStdString());
+  std::vector<std::string> sources;
+  if (DvdTabShown()) {
+    sources.push_back(CurrentTitle().dvd);
+  } else {
+    for (const QString& source : sources_) sources.push_back(source.toStdString());
+  }
+  const QString name = QString::fromStdString(target);
+  bool accepted = false;
+  switch (CheckNewTarget(target, sources, reserved_targets_).problem) {
+    case TTargetCheck::IsSource:
+      ShowErrorBox(tr("输出文件与源文件相同: %1").arg(name).toStdString());
+      break;
+    case TTargetCheck::Reserved:
+      ShowErrorBox(tr("另一个未完成的任务已在写这个目标文件: %1").arg(name).toStdString());
+      break;
+    case TTargetCheck::Exists:
+      accepted = overwrite = AskWarning(tr("目标文件已存在，是否替换？").toStdString());
+      break;
+    case TTargetCheck::None:
+      accepted = true;
+      break;
+  }
+  if (!accepted) {
+    if (currentId() != kSourcePage) back();
+    edtSavePath->setFocus();
+  }
+  return accepted;
+}
+
 bool TFormNewConversion::Busy() const {
   return work_->Busy();
 }
@@ -428,11 +463,15 @@ void TFormNewConversion::BusyChanged() {
 
 void TFormNewConversion::accept() {
   if (scanning_ || Busy() || SelectedProfile() == nullptr) return;
+  bool overwrite = false;
+  if (!TargetAccepted(overwrite)) return;
   // Finishing on page 1 does not apply the filters, even when page 2 holds some.
   options_.FilterOptions().SetVideoFilters(currentId() == kFilterPage ? FilterText() : "");
   try {
     PrepareProfileOptions(options_, *CurrentProfile(), AVConfiguration());
     settings_ = BuildConversionSettings();
+    // The user allowed the first task to replace the file under its target.
+    if (!settings_.empty()) settings_.front()->SetOverwrite(overwrite);
   } catch (const std::exception& error) {
     settings_.clear();
     ShowErrorBox(error.what());
@@ -477,7 +516,7 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::NewSettings(
 std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings() {
   AVPreview->Close();
   std::vector<std::unique_ptr<TConversionSettings>> result;
-  const std::string first_target = edtSavePath->FileName().toStdString();
+  const std::string first_target = ResolvedPath(edtSavePath->FileName().toStdString());
   if (DvdTabShown()) {
     auto settings = NewSettings(SourceName(), first_target);
     settings->SetSourceType(TAVSourceType::stDvd);
@@ -494,9 +533,7 @@ std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConve
   for (const QString& source : sources_) {
     std::string target;
     if (result.empty()) {
-      // The target field is the user's word; only another task's target is avoided.
-      const bool reserved = std::find(taken.begin(), taken.end(), first_target) != taken.end();
-      target = reserved ? FreeTargetName(first_target, taken) : first_target;
+      target = first_target;  // the user's word, checked by TargetAccepted
     } else {
       target = ProposedFileTarget(source.toStdString(), taken);
     }

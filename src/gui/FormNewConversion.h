@@ -86,6 +86,11 @@ class TFormNewConversion : public QWizard {
 
   // Finishing: refused (the wizard stays open) when the options or a DVD
   // title stream cannot be prepared; the reason is shown in the error box.
+  // The typed target is checked first: one that is a source or another
+  // unfinished task's target is refused with an error box, and an existing
+  // file is replaced only when the user answers "目标文件已存在，是否替换？"
+  // with Yes (the first task then has Overwrite). A refusal returns to the
+  // target field.
   void accept() override;
   // Refused while a DVD title's details are being loaded.
   void reject() override;
@@ -148,6 +153,7 @@ class TFormNewConversion : public QWizard {
   std::string FilterText() const;
 
   // Finishing (FormNewConversion.cpp).
+  bool TargetAccepted(bool& overwrite);
   std::vector<std::unique_ptr<TConversionSettings>> BuildConversionSettings();
   std::unique_ptr<TConversionSettings> NewSettings(const std::string& source,
                                                    const std::string& target) const;

@@ -77,6 +77,11 @@ QWidget* TFormOptions::CreateGeneralPage() {
   layout->addWidget(edtOutputFolder);
   layout->addSpacing(8);
   layout->addWidget(chkAlert, 0, Qt::AlignAbsolute | Qt::AlignLeft);
+  chkCopyFitting = new QCheckBox(tr("直接复制已符合设备要求的音视频流 (不重新编码)"), page);
+  chkCopyFitting->setObjectName(QStringLiteral("chkCopyFitting"));
+  chkCopyFitting->setToolTip(
+      tr("用为设备制作的输出配置转换时, 已经符合设备要求的流原样复制, 快且无损"));
+  layout->addWidget(chkCopyFitting);
   layout->addSpacing(8);
   AddLanguageChoice(*page, *layout);
   layout->addStretch(1);
@@ -137,6 +142,7 @@ void TFormOptions::Fill(const TAVConfiguration& configuration) {
   tbPriority->setValue(configuration.PerformanceOptions().ThreadPrority());
   edtOutputFolder->SetText(QString::fromStdString(configuration.OutputFolder()));
   chkAlert->setChecked(configuration.ShowAlert());
+  chkCopyFitting->setChecked(configuration.CopyFittingStreams());
   // A choice this version does not know shows as automatic, as it acts.
   const int language = cbbLanguage->findData(QString::fromStdString(configuration.Language()));
   cbbLanguage->setCurrentIndex(std::max(language, 0));
@@ -147,6 +153,7 @@ void TFormOptions::Store(TAVConfiguration& configuration) const {
   configuration.PerformanceOptions().SetThreadPrority(tbPriority->value());
   configuration.SetOutputFolder(edtOutputFolder->Text().toStdString());
   configuration.SetShowAlert(chkAlert->isChecked());
+  configuration.SetCopyFittingStreams(chkCopyFitting->isChecked());
   configuration.SetLanguage(cbbLanguage->currentData().toString().toStdString());
 }
 

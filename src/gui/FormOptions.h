@@ -1,5 +1,6 @@
-// The options window (general: output folder, completion alert and the
-// interface language; performance: process priority and encoder threads)
+// The options window (general: output folder, completion alert, copying
+// streams that already fit and the interface language; performance: process
+// priority and encoder threads)
 // and the about window.
 #pragma once
 
@@ -37,6 +38,8 @@ class TFormOptions final : public QDialog {
   QStackedWidget* pages;
   TDirectoryEdit* edtOutputFolder;
   QCheckBox* chkAlert;
+  // Copy the source's streams that already fit a device profile.
+  QCheckBox* chkCopyFitting;
   // Automatic, Chinese, English; the entries carry the stored choice.
   QComboBox* cbbLanguage;
   QSlider* tbPriority;

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
@@ -37,6 +38,15 @@ class TFrameProfile : public QWidget {
   QComboBox* cbbVideoEncoder;
   QComboBox* cbbFrameRate;
   QComboBox* cbbVideoBitrate;
+  // Settings of today's profiles: the device, every track, quality instead
+  // of the bit rate, the largest size and frame rate. The first entry of
+  // each list means "none" (the device) or "not limited" / "by bit rate".
+  QComboBox* cbbDevice;
+  QCheckBox* chkKeepAllTracks;
+  QComboBox* cbbAudioQuality;
+  QComboBox* cbbVideoQuality;
+  QComboBox* cbbMaxSize;
+  QComboBox* cbbMaxFrameRate;
 
  signals:
   // The description field changed while a profile is shown (text as typed).
@@ -44,8 +54,10 @@ class TFrameProfile : public QWidget {
 
  private:
   void ShowAudio(const TAVCustomAudioProfile& profile);
+  void ShowModern(const TAVCustomAudioProfile& profile);
   // Writes every control back into the shown profile.
   void ControlChanged();
+  void StoreModern(TAVCustomAudioProfile& profile) const;
 
   TAVCustomAudioProfile* profile_ = nullptr;
   bool suppress_changes_ = false;

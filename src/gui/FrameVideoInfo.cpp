@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
+#include <algorithm>
 #include <vector>
 
 #include <fmt/format.h>
@@ -29,7 +30,10 @@ QGroupBox* ValueGroup(const QString& title, const std::vector<TValueRow>& rows,
   for (const TValueRow& row : rows) {
     auto* value = new QLabel(group);
     value->setObjectName(QLatin1String(row.name));
-    value->setMinimumWidth(80);
+    // Wide enough for the longest value shown, a bounded size ("最大 3840x2160").
+    value->setMinimumWidth(
+        std::max(80, value->fontMetrics().horizontalAdvance(
+                         TFrameVideoInfo::tr("最大 %1x%2").arg(3840).arg(2160))));
     form->addRow(row.caption, value);
     values.push_back(value);
   }
@@ -72,25 +76,57 @@ void TFrameVideoInfo::ShowProfile(const TAVProfile& profile) {
   for (QLabel* label : {lblFrameSize, lblVideoEncoder, lblFrameRate, lblVideoBitrate}) {
     label->clear();
   }
+  const QString same = tr("与源相同");
+  if (dynamic_cast<const TAVRemuxProfile*>(&profile) != nullptr) {
+    // Every stream is copied: nothing changes but the container.
+    for (QLabel* label : {lblVideoEncoder, lblAudioEncoder}) label->setText(tr("直接复制"));
+    for (QLabel* label : {lblFrameSize, lblFrameRate, lblVideoBitrate, lblSampleRate, lblChannels,
+                          lblAudioBitrate}) {
+      label->setText(same);
+    }
+    return;
+  }
   if (const auto* audio = dynamic_cast<const TAVCustomAudioProfile*>(&profile)) {
     lblAudioEncoder->setText(QString::fromStdString(audio->AudioEncoderName()));
-    lblChannels->setText(audio->AudioChannels() == TCustomAudioChannels::mono1
-                             ? QStringLiteral("mono")
-                             : QStringLiteral("stereo"));
-    lblSampleRate->setText(QString::number(audio->SampleRate()));
-    lblAudioBitrate->setText(QString::fromStdString(FloatToText(audio->AudioBitrate())));
+    switch (audio->AudioChannels()) {
+      case TCustomAudioChannels::mono1:
+        lblChannels->setText(QStringLiteral("mono"));
+        break;
+      case TCustomAudioChannels::chOriginal:
+        lblChannels->setText(same);
+        break;
+      default:
+        lblChannels->setText(QStringLiteral("stereo"));
+        break;
+    }
+    lblSampleRate->setText(audio->SampleRate() == 0 ? same : QString::number(audio->SampleRate()));
+    lblAudioBitrate->setText(
+        audio->AudioQuality() >= 0
+            ? tr("质量 %1").arg(QString::fromStdString(FloatToText(audio->AudioQuality())))
+            : QString::fromStdString(FloatToText(audio->AudioBitrate())));
   }
   if (const auto* video = dynamic_cast<const TAVCustomVideoProfile*>(&profile)) {
     lblVideoEncoder->setText(QString::fromStdString(video->VideoEncoderName()));
-    // A profile without a size or rate keeps the source's.
-    lblFrameSize->setText(video->FrameWidth() == 0 || video->FrameHeight() == 0
-                              ? tr("与源相同")
-                              : QString::fromStdString(fmt::format("{}x{}", video->FrameWidth(),
-                                                                   video->FrameHeight())));
-    lblFrameRate->setText(video->VideoFrameRate() <= 0 ? tr("与源相同")
-                                                       : QString::fromStdString(fmt::format(
-                                                             "{:.2f}", video->VideoFrameRate())));
-    lblVideoBitrate->setText(QString::number(video->VideoBitrate()));
+    // A profile without a size or rate keeps the source's, within its bounds.
+    if (video->FrameWidth() != 0 && video->FrameHeight() != 0) {
+      lblFrameSize->setText(
+          QString::fromStdString(fmt::format("{}x{}", video->FrameWidth(), video->FrameHeight())));
+    } else if (video->MaxFrameWidth() > 0 && video->MaxFrameHeight() > 0) {
+      lblFrameSize->setText(
+          tr("最大 %1x%2").arg(video->MaxFrameWidth()).arg(video->MaxFrameHeight()));
+    } else {
+      lblFrameSize->setText(same);
+    }
+    if (video->VideoFrameRate() > 0) {
+      lblFrameRate->setText(QString::fromStdString(fmt::format("{:.2f}", video->VideoFrameRate())));
+    } else if (video->MaxFrameRate() > 0) {
+      lblFrameRate->setText(tr("最高 %1").arg(video->MaxFrameRate()));
+    } else {
+      lblFrameRate->setText(same);
+    }
+    lblVideoBitrate->setText(video->VideoQuality() > 0 ? tr("质量 %1").arg(QString::fromStdString(
+                                                             FloatToText(video->VideoQuality())))
+                                                       : QString::number(video->VideoBitrate()));
   }
 }
 

@@ -19,8 +19,10 @@ class TFrameVideoInfo : public QWidget {
   explicit TFrameVideoInfo(QWidget* parent = nullptr);
 
   // Clears the video values, then shows the audio values of a parametric
-  // profile and the video values of a video profile. The audio values of a
-  // profile without sound settings stay as they were.
+  // profile and the video values of a video profile ("质量 23" for constant
+  // quality, "最大 1920x1080" for a bounded size). The audio values of a
+  // profile without sound settings stay as they were; a remux profile shows
+  // its streams as copied.
   void ShowProfile(const TAVProfile& profile);
 
   QLabel* lblFrameSize;

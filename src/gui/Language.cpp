@@ -60,6 +60,8 @@ const char* const kCatalogueCategories[] = {
     QT_TRANSLATE_NOOP("ProfileCategory", "音频"),
     QT_TRANSLATE_NOOP("ProfileCategory", "手机和3gp"),
     QT_TRANSLATE_NOOP("ProfileCategory", "Flash视频"),
+    // Today's devices and formats (converter/DeviceCatalogue.h).
+    QT_TRANSLATE_NOOP("ProfileCategory", "现代设备与格式"),
 };
 
 // Translates `text` in `context` when it is one of `known`.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "gui/Application.h"
 #include "gui/EventLoopDelay.h"
@@ -24,7 +25,7 @@ namespace {
 
 using veltrano::gui::TFormMain;
 
-QStringList FileArguments(const QApplication& app) {
+QStringList FileArguments(const QCoreApplication& app) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QApplication::translate("main", "Tellurix软件: 视频转换"));
   parser.addHelpOption();
@@ -41,6 +42,43 @@ QStringList FileArguments(const QApplication& app) {
     files.push_back(QDir::current().absoluteFilePath(file));
   }
   return files;
+}
+
+// Whether the arguments ask only for the help or the version, which are
+// printed without a window system (in a terminal without a display, for
+// manual page generators), so that no display needs to be opened.
+bool AsksOnlyForText(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--") break;
+    if (argument == "-h" || argument == "--help" || argument == "-?" || argument == "--help-all" ||
+        argument == "-v" || argument == "--version") {
+      return true;
+    }
+  }
+  return false;
+}
+
+void SetIdentity() {
+  QCoreApplication::setOrganizationName(QStringLiteral("Tellurix"));
+  QCoreApplication::setApplicationName(QStringLiteral("Veltrano"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
+}
+
+bool InstallLanguage() {
+  if (veltrano::gui::InstallStartLanguage(QCoreApplication::arguments())) return true;
+  std::fprintf(stderr, "veltrano: --lang takes en or zh\n");
+  return false;
+}
+
+// Prints the help or the version asked for (in the language of the run)
+// and ends the program, with a core application instead of the window's.
+int PrintText(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  SetIdentity();
+  if (!InstallLanguage()) return 1;
+  FileArguments(app);  // ends the program after printing
+  return 0;
 }
 
 // The hook that tests of the whole program use instead of the wizard: the
@@ -62,16 +100,12 @@ void UseRecordingWizardWhenAsked(TFormMain& window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AsksOnlyForText(argc, argv)) return PrintText(argc, argv);
   QApplication app(argc, argv);
-  QApplication::setOrganizationName(QStringLiteral("Tellurix"));
-  QApplication::setApplicationName(QStringLiteral("Veltrano"));
-  QApplication::setApplicationVersion(QStringLiteral(VELTRANO_VERSION));
+  SetIdentity();
   QApplication::setDesktopFileName(QStringLiteral("veltrano"));
   QApplication::setWindowIcon(veltrano::gui::Icon(veltrano::gui::TIcon::Application));
-  if (!veltrano::gui::InstallStartLanguage(QApplication::arguments())) {
-    std::fprintf(stderr, "veltrano: --lang takes en or zh\n");
-    return 1;
-  }
+  if (!InstallLanguage()) return 1;
   const QStringList files = FileArguments(app);
 
   veltrano::gui::TSingleInstance instance(QString::fromStdString(veltrano::GetAppDataFolder()));

@@ -74,6 +74,31 @@ TEST_F(ConvertCommand, ExitStatusSaysWhetherTheConversionCompleted) {
   EXPECT_FALSE(fs::exists(Out("d.mkv")));
 }
 
+TEST_F(ConvertCommand, StreamsThatFitTheProfilesDeviceAreCopiedUnlessNoCopyIsGiven) {
+  const std::string source = ShellQuote(Source());
+  const auto copied =
+      RunCli("convert " + source + " " + ShellQuote(Out("phone")) + " --profile phone-1080p");
+  ASSERT_EQ(copied.exit_code, 0) << copied.output;
+  EXPECT_NE(copied.output.find("视频: 直接复制 (已符合)\n"), std::string::npos) << copied.output;
+  EXPECT_NE(copied.output.find("音频: 直接复制 (已符合)\n"), std::string::npos) << copied.output;
+  const std::string source_video = ProbeMedia(Source()).Stream("video").data_md5;
+  EXPECT_EQ(ProbeMedia(Out("phone.mp4")).Stream("video").data_md5, source_video);
+
+  const auto encoded = RunCli("convert " + source + " " + ShellQuote(Out("again")) +
+                              " --profile phone-1080p --no-copy");
+  ASSERT_EQ(encoded.exit_code, 0) << encoded.output;
+  EXPECT_EQ(encoded.output.find("直接复制"), std::string::npos) << encoded.output;
+  EXPECT_NE(ProbeMedia(Out("again.mp4")).Stream("video").data_md5, source_video);
+
+  // The stored form keeps the device and the choice (off is the default, left out).
+  const auto on = RunCli("settings " + source + " " + ShellQuote(Out("s")) + " -p phone-1080p");
+  EXPECT_NE(on.output.find("<Device>phone-1080p</Device>"), std::string::npos) << on.output;
+  EXPECT_NE(on.output.find("<CopyFittingStreams>1</CopyFittingStreams>"), std::string::npos);
+  const auto off =
+      RunCli("settings " + source + " " + ShellQuote(Out("s")) + " -p phone-1080p --no-copy");
+  EXPECT_EQ(off.output.find("<CopyFittingStreams>"), std::string::npos) << off.output;
+}
+
 TEST_F(ConvertCommand, ListOptionsAndCodecOptionsReachTheEncoder) {
   const auto result = RunCli("convert -q " + ShellQuote(Source()) + " " + ShellQuote(Out("gop.avi")) +
                              " --option VideoOptions.EncoderVideoCodecName=mpeg4"

@@ -36,7 +36,8 @@ TEST(MediaCommands, ProbeShowsTheStreams) {
 
   const test::TCommandResult missing = RunCli("probe /nonexistent/clip.wav");
   EXPECT_EQ(missing.exit_code, 1);
-  EXPECT_NE(missing.output.find("/nonexistent/clip.wav: No such file or directory"),
+  // The folder on the way is what is missing, and the message says so.
+  EXPECT_NE(missing.output.find("/nonexistent/clip.wav: 文件夹 /nonexistent 不存在"),
             std::string::npos)
       << missing.output;
   const auto text = test::MakeTempFolder("cli-probe") / "notes.txt";

@@ -1,8 +1,7 @@
 // `veltrano-cli queue`, run as separate processes on an application-data
 // folder of their own: a round trip through add, run, list and delete, a
 // failing task, and a program killed in the middle of a conversion (which
-// leaves only its ".part" work file).
-#include <fcntl.h>
+// leaves only its work file).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -16,8 +15,8 @@
 
 #include "platform/ProcessIdentity.h"
 #include "support/MediaFixture.h"
-
-extern char** environ;
+#include "support/QueueRun.h"
+#include "support/WorkFiles.h"
 
 namespace veltrano::test {
 namespace {
@@ -48,19 +47,6 @@ class QueueCommand : public ::testing::Test {
   }
   static bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-  }
-  // This process's environment with HOME and the configuration in `home`.
-  std::vector<std::string> RunEnvironment() const {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string text = *entry;
-      if (text.rfind("HOME=", 0) != 0 && text.rfind("XDG_CONFIG_HOME=", 0) != 0) {
-        env.push_back(text);
-      }
-    }
-    env.push_back("HOME=" + home.string());
-    env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
-    return env;
   }
 
   fs::path home;
@@ -164,27 +150,6 @@ TEST_F(QueueCommand, AFailedTaskMakesRunFailAndStaysListedAsStopped) {
   EXPECT_EQ(Sql("select Converting, CategoryId is null from conversions"), "1|1\n");
 }
 
-// Starts `program queue run` with `env` and its output in `log`.
-pid_t SpawnRun(const std::string& program, const std::vector<std::string>& env,
-               const fs::path& log) {
-  std::vector<char*> envp;
-  for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
-  envp.push_back(nullptr);
-  const std::string log_name = log.string();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int fd = open(log_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-      dup2(fd, STDOUT_FILENO);
-      dup2(fd, STDERR_FILENO);
-    }
-    execle(program.c_str(), program.c_str(), "queue", "run", static_cast<char*>(nullptr),
-           envp.data());
-    _exit(127);
-  }
-  return pid;
-}
-
 TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) {
   ASSERT_EQ(Queue("add " + ShellQuote(clip.string()) + " --profile 'AAC Audio' --target " +
                   ShellQuote((home / "done.m4a").string()))
@@ -200,11 +165,11 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
                 .exit_code,
             0);
 
-  const pid_t pid = SpawnRun(QueueProgram(), RunEnvironment(), home / "run.log");
+  const pid_t pid = SpawnQueueRun(QueueProgram(), home, home / "run.log");
   ASSERT_GT(pid, 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  const fs::path part = big.string() + ".part";  // what the run writes until it completes
-  while (!fs::exists(part) && std::chrono::steady_clock::now() < deadline) {
+  // What the run writes until it completes: a work file of its own.
+  while (WorkFilesOf(big).empty() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -215,7 +180,7 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   EXPECT_EQ(WTERMSIG(status), SIGKILL);
 
   // Only the work file is left: nothing under the final name looks like a result.
-  EXPECT_TRUE(fs::exists(part));
+  EXPECT_EQ(WorkFilesOf(big).size(), 1u);
   EXPECT_FALSE(fs::exists(big));
   EXPECT_EQ(Sql("pragma integrity_check"), "ok\n");
   EXPECT_EQ(Sql("select ID, Converting, CategoryId, ConvertedDate is null from conversions "
@@ -229,7 +194,7 @@ TEST_F(QueueCommand, AKilledRunLosesNothingCommittedAndItsTaskComesBackStopped) 
   const TCommandResult again = Queue("run");
   EXPECT_EQ(again.exit_code, 0) << again.output;
   EXPECT_EQ(ProbeMedia(big).Stream("video").height, 1080);
-  EXPECT_FALSE(fs::exists(part));
+  EXPECT_TRUE(WorkFilesOf(big).empty()) << "the killed run's work file went before the new run";
   EXPECT_EQ(Sql("select Converting from conversions where ID=2"), "0\n");
 }
 
@@ -258,8 +223,8 @@ TEST_F(QueueCommand, TwoRunsStartedTogetherConvertEachTaskExactlyOnce) {
                   .exit_code,
               0);
   }
-  const pid_t first = SpawnRun(QueueProgram(), RunEnvironment(), home / "first.log");
-  const pid_t second = SpawnRun(QueueProgram(), RunEnvironment(), home / "second.log");
+  const pid_t first = SpawnQueueRun(QueueProgram(), home, home / "first.log");
+  const pid_t second = SpawnQueueRun(QueueProgram(), home, home / "second.log");
   ASSERT_GT(first, 0);
   ASSERT_GT(second, 0);
   for (const pid_t pid : {first, second}) {

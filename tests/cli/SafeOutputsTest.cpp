@@ -14,6 +14,7 @@
 
 #include "support/DvdFixture.h"
 #include "support/MediaFixture.h"
+#include "support/WorkFiles.h"
 
 namespace veltrano {
 namespace {
@@ -132,8 +133,7 @@ TEST_F(SafeOutputs, NoFileOfADiscIsTheTargetOfItsTitle) {
   EXPECT_TRUE(FilesUnder(disc) == disc_before) << "a file of the disc changed or appeared";
   EXPECT_TRUE(Contents(folder_ / "disc.iso") == image_before) << "the image changed";
   EXPECT_TRUE(fs::is_symlink(folder_ / "title.vob"));
-  EXPECT_FALSE(fs::exists(folder_ / "title.vob.part"));
-  EXPECT_FALSE(fs::exists(folder_ / "image.vob.part"));
+  EXPECT_TRUE(test::WorkFilesUnder(folder_).empty());
 }
 
 TEST_F(SafeOutputs, AnExistingTargetIsReplacedOnlyWhenAllowed) {
@@ -144,12 +144,12 @@ TEST_F(SafeOutputs, AnExistingTargetIsReplacedOnlyWhenAllowed) {
     EXPECT_EQ(refused.exit_code, 1) << refused.output;
     EXPECT_TRUE(Has(refused.output, "目标文件已存在: " + In("out.mp3"))) << refused.output;
     EXPECT_EQ(Contents(target), "keep me");
-    EXPECT_FALSE(fs::exists(folder_ / "out.mp3.part"));
+    EXPECT_TRUE(test::WorkFilesOf(target).empty());
   }
   const auto replaced = Convert("song.mp3 out.mp3 --profile 'MP3 Audio' --overwrite");
   ASSERT_EQ(replaced.exit_code, 0) << replaced.output;
   EXPECT_NEAR(ProbeMedia(target).Stream("audio").duration, 3.0, 0.1);
-  EXPECT_FALSE(fs::exists(folder_ / "out.mp3.part"));
+  EXPECT_TRUE(test::WorkFilesOf(target).empty());
   EXPECT_NE(Convert("song.mp3 out.mp3 -y -n").exit_code, 0);  // one or the other
 }
 
@@ -185,7 +185,7 @@ TEST_F(SafeOutputs, AFailedRunLeavesNoFileAndSaysWhy) {
                   "parameters such as bit_rate, rate, width or height ("))
       << odd.output;
   EXPECT_FALSE(fs::exists(folder_ / "odd.mp4"));
-  EXPECT_FALSE(fs::exists(folder_ / "odd.mp4.part"));
+  EXPECT_TRUE(test::WorkFilesOf(folder_ / "odd.mp4").empty());
 
   const auto missing = Convert("nothing.mp3 x.mp3");
   EXPECT_TRUE(Has(missing.output, "nothing.mp3: No such file or directory")) << missing.output;
@@ -217,7 +217,7 @@ TEST_F(SafeOutputs, EncoderOptionsThatNameFilesAreRefused) {
   EXPECT_TRUE(Has(result.output, "x264opts=dump-yuv=")) << result.output;
   EXPECT_FALSE(fs::exists(dump));
   EXPECT_FALSE(fs::exists(folder_ / "b.mp4"));
-  EXPECT_FALSE(fs::exists(folder_ / "b.mp4.part"));
+  EXPECT_TRUE(test::WorkFilesOf(folder_ / "b.mp4").empty());
 }
 
 // A small file system: a tmpfs mounted for the test where it may mount one,
@@ -271,7 +271,7 @@ TEST_F(SafeOutputs, AFullDiskFailsWithTheReasonAndLeavesNothing) {
   EXPECT_EQ(result.exit_code, 1) << result.output;
   EXPECT_TRUE(Has(result.output, "small/out.wav: " + disk.Reason())) << result.output;
   EXPECT_FALSE(fs::exists(small / "out.wav"));
-  EXPECT_FALSE(fs::exists(small / "out.wav.part"));
+  EXPECT_TRUE(test::WorkFilesOf(small / "out.wav").empty());
 }
 
 // Two tasks of one `queue run` convert at once; the one whose disk fills
@@ -298,8 +298,7 @@ TEST_F(SafeOutputs, AFullDiskFailsOnlyItsOwnConversion) {
   EXPECT_TRUE(Has(run.output.substr(failed, converted - failed), disk.Reason())) << run.output;
   EXPECT_TRUE(Has(run.output, "1 converted, 1 failed")) << run.output;
   EXPECT_FALSE(fs::exists(small / "out.wav"));
-  EXPECT_FALSE(fs::exists(small / "out.wav.part"));
-  EXPECT_FALSE(fs::exists(folder_ / "good.mp4.part"));
+  EXPECT_TRUE(test::WorkFilesUnder(folder_).empty());
   const auto played = ProbeMedia(folder_ / "good.mp4");
   EXPECT_EQ(played.Stream("video").codec, "h264");
   EXPECT_NEAR(played.Stream("video").duration, 6.0, 0.1);

@@ -9,6 +9,7 @@
 #include "TestHome.h"
 #include "common/ProfileStore.h"
 #include "converter/AVError.h"
+#include "converter/DeviceCatalogue.h"
 #include "converter/ProfileCatalogue.h"
 #include "platform/AppFolders.h"
 #include "support/MediaFixture.h"
@@ -254,9 +255,86 @@ TEST_F(ProfileStoreTest, KeepsOtherKeysAndReplacesTheFileWhole) {
   }
 }
 
+TEST_F(ProfileStoreTest, TodaysSettingsGoIntoNewKeysThatOlderReadersIgnore) {
+  TAVProfileList list;
+  BuildDeviceCatalogue(list);
+  SaveProfiles(list, file.string());
+  const std::string text = test::ReadWholeFile(file);
+  // Profile 2 is the television's H.265: older readers see H.264 (ordinal 1),
+  // the source's size and rate, and the encoder's own rate control.
+  for (const char* line :
+       {"\nVideoEncoder2=1\n", "\nVideoEncoderName2=H265\n", "\nVideoQuality2=24\n",
+        "\nMaxFrameWidth2=3840\n", "\nMaxFrameHeight2=2160\n", "\nMaxFrameRate2=60\n",
+        "\nDevice2=tv-4k\n", "\nFrameWidth2=0\n", "\nVideoBitrate2=0\n",
+        // FLAC (11) is PCM for them, with the source's channels as stereo.
+        "\nAudioEncoder11=5\n", "\nAudioEncoderName11=FLAC\n", "\nAudioChannels11=1\n",
+        "\nAudioChannelsName11=chOriginal\n", "\nAudioQuality13=2\n", "\nKeepAllTracks7=1\n",
+        "\nProfileCount=14\n", "\nCatalogueVersion=2\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+  // Nothing of the new keys for what older profiles can say themselves.
+  TAVProfileList old;
+  BuildCatalogue(old);
+  SaveProfiles(old, (folder / "old.ini").string());
+  const std::string old_text = test::ReadWholeFile(folder / "old.ini");
+  for (const char* key : {"EncoderName", "ChannelsName", "\nVideoQuality", "\nAudioQuality",
+                          "\nMaxFrame", "\nDevice", "\nKeepAllTracks"}) {
+    EXPECT_EQ(old_text.find(key), std::string::npos) << key;
+  }
+
+  TAVProfileList loaded;
+  ASSERT_TRUE(LoadProfiles(loaded, file.string()));
+  ASSERT_EQ(loaded.ProfileCount(), 14);  // the two remux profiles are never stored
+  for (int i = 0; i < loaded.ProfileCount(); ++i) {
+    const auto& a = dynamic_cast<const TAVCustomAudioProfile&>(*list.Profiles(i));
+    const auto& b = dynamic_cast<const TAVCustomAudioProfile&>(*loaded.Profiles(i));
+    ExpectSameAudio(a, b);
+    EXPECT_EQ(a.AudioQuality(), b.AudioQuality());
+    EXPECT_EQ(a.Device(), b.Device());
+    EXPECT_EQ(a.KeepAllTracks(), b.KeepAllTracks());
+    const auto* va = dynamic_cast<const TAVCustomVideoProfile*>(&a);
+    const auto* vb = dynamic_cast<const TAVCustomVideoProfile*>(&b);
+    ASSERT_EQ(va == nullptr, vb == nullptr);
+    if (va == nullptr) continue;
+    EXPECT_EQ(va->VideoEncoder(), vb->VideoEncoder());
+    EXPECT_EQ(va->VideoQuality(), vb->VideoQuality());
+    EXPECT_EQ(va->MaxFrameWidth(), vb->MaxFrameWidth());
+    EXPECT_EQ(va->MaxFrameHeight(), vb->MaxFrameHeight());
+    EXPECT_EQ(va->MaxFrameRate(), vb->MaxFrameRate());
+  }
+}
+
+TEST_F(ProfileStoreTest, AnOlderReadersChangeWinsAndAClearedValueLeavesTheFile) {
+  TAVProfileList list;
+  auto tv = std::make_unique<TAVCustomVideoProfile>();
+  tv->SetVideoEncoder(TCustomVideoEncoder::H265);
+  tv->SetVideoQuality(24);
+  TAVCustomVideoProfile* profile = list.Add(std::move(tv));
+  SaveProfiles(list, file.string());
+
+  // An older program changed the encoder to MPEG-4 and kept the key it does not know.
+  std::string text = test::ReadWholeFile(file);
+  text.replace(text.find("VideoEncoder0=1"), 15, "VideoEncoder0=2");
+  WriteStore(text);
+  TAVProfileList edited;
+  LoadProfiles(edited, file.string());
+  EXPECT_EQ(dynamic_cast<TAVCustomVideoProfile&>(*edited.Profiles(0)).VideoEncoder(),
+            TCustomVideoEncoder::MPEG4);
+
+  // Back to the bit rate and to an encoder older readers know: the keys go.
+  profile->SetVideoQuality(0);
+  profile->SetVideoEncoder(TCustomVideoEncoder::H264);
+  SaveProfiles(list, file.string());
+  text = test::ReadWholeFile(file);
+  EXPECT_EQ(text.find("VideoQuality0"), std::string::npos);
+  EXPECT_EQ(text.find("VideoEncoderName0"), std::string::npos);
+}
+
 TEST_F(ProfileStoreTest, TheProgramListUsesTheStoreOfTheAppDataFolder) {
   test::UseFreshConfigHome("programlist");
-  EXPECT_EQ(CreateProfileList()->ProfileCount(), 71);
+  const std::unique_ptr<TAVProfileList> fresh = CreateProfileList();
+  EXPECT_EQ(fresh->ProfileCount(), kCatalogueProfileCount + kDeviceCatalogueProfileCount);
+  EXPECT_EQ(fresh->Categories().back(), kDeviceCategory);
 
   TAVProfileList mine;
   auto p = std::make_unique<TAVCustomAudioProfile>();
@@ -266,10 +344,25 @@ TEST_F(ProfileStoreTest, TheProgramListUsesTheStoreOfTheAppDataFolder) {
   SaveProfiles(mine);  // creates the folder chain
   EXPECT_TRUE(fs::exists(GetProfilesFile()));
 
+  // The store knows today's category and holds none of it: only the two
+  // remux profiles, which are never stored, stay (last in the list).
   const std::unique_ptr<TAVProfileList> list = CreateProfileList();
-  ASSERT_EQ(list->ProfileCount(), 12);
+  ASSERT_EQ(list->ProfileCount(), 14);
   EXPECT_EQ(list->ProfilesOfCategory("音频").size(), 1u);
   EXPECT_NE(list->FindProfile("Only mine"), nullptr);
+  EXPECT_EQ(list->Profiles(13)->Name(), "pfRemuxMkv");
+  EXPECT_EQ(list->ProfilesOfCategory(kDeviceCategory).size(), 2u);
+
+  // A store of an older version: today's profiles join the user's, before
+  // the remux profiles.
+  std::ofstream(GetProfilesFile(), std::ios::binary)
+      << "[Profile]\nProfileCount=1\nDescription0=Older\nCategory0=音频\n";
+  const std::unique_ptr<TAVProfileList> older = CreateProfileList();
+  const std::vector<TAVProfile*> today = older->ProfilesOfCategory(kDeviceCategory);
+  ASSERT_EQ(today.size(), static_cast<size_t>(kDeviceCatalogueProfileCount));
+  EXPECT_EQ(today.front()->Name(), "pfPhone1080");
+  EXPECT_EQ(today.back()->Name(), "pfRemuxMkv");
+  EXPECT_NE(older->FindProfile("Older"), nullptr);
 }
 
 }  // namespace

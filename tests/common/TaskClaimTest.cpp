@@ -176,17 +176,8 @@ TEST_F(TaskClaims, ARestoredTaskReplacesItsOwnStoppedOutputAndNoOtherFile) {
 }
 
 TEST(TaskClaimStore, AnOlderFileOpensUnchangedAndGetsTheClaimTable) {
-  const fs::path home = UseFreshConfigHome("claims-old");
-  const std::string folder = GetAppDataFolder();
-  fs::create_directories(folder);
-  const std::string file = TPersistentManager::DatabaseFile(folder);
-  const std::string old_tables =
-      "create table conversions (ID integer primary key, Converting integer, ConvertSettings "
-      "text, ConvertedDate text, CategoryId integer, Log text);"
-      "create table categories (ID integer primary key, Category text, Path text, Parent integer);"
-      "insert into categories values(1, 'root', '/tmp', -1);"
-      "insert into conversions(Converting, ConvertSettings) values(1, '<data/>');";
-  ASSERT_EQ(RunCommand("sqlite3 " + ShellQuote(file) + " " + ShellQuote(old_tables)).exit_code, 0);
+  UseFreshConfigHome("claims-old");
+  const std::string file = CreateOlderStore();
   auto sql = [&file](const std::string& statement) {
     return RunCommand("sqlite3 " + ShellQuote(file) + " " + ShellQuote(statement)).output;
   };

@@ -320,7 +320,8 @@ TEST_F(ConverterSetup, ProgramSelectionKeepsOnlyThatProgramsStreams) {
   TInspectingConverter missing(&ui);
   missing.ConvertOptions().SetProgramID(8);
   Run(missing, {ts.string()}, {(folder / "out2.mkv").string()});
-  EXPECT_EQ(missing.ErrorMsg(), "Specified program id not found");
+  EXPECT_EQ(missing.ErrorMsg().rfind("Specified program id not found (" + ts.string(), 0), 0u)
+      << missing.ErrorMsg();
 }
 
 TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
@@ -350,12 +351,14 @@ TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
     c.setup(converter.ConvertOptions());
     Run(converter, {c.input}, {(folder / "out.mkv").string()});
     EXPECT_FALSE(converter.snapshot.reached) << c.message;
-    EXPECT_EQ(converter.ErrorMsg(), c.message);
+    // The message, followed by the conversion's files when it names none.
+    EXPECT_EQ(converter.ErrorMsg().rfind(c.message, 0), 0u) << converter.ErrorMsg();
+    EXPECT_NE(converter.ErrorMsg().find(c.input), std::string::npos) << converter.ErrorMsg();
   }
   // A job beyond the tables is refused before anything is opened.
   TInspectingConverter crowded(&ui);
   Run(crowded, TStrings(101, AvClip()), {(folder / "out.mkv").string()});
-  EXPECT_EQ(crowded.ErrorMsg(), "Too many input files (at most 100)");
+  EXPECT_EQ(crowded.ErrorMsg().rfind("Too many input files (at most 100) (", 0), 0u);
 
   // Each failure was shown once, and no worker is left registered.
   EXPECT_EQ(messages.Errors().size(), cases.size() + 1);

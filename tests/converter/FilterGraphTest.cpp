@@ -118,7 +118,9 @@ TEST(FilterGraph, AMissingLogoEndsTheConversionWithItsName) {
   const auto result = test::ConvertFiles({Source().string()}, {out.string()}, [](TAVConverter& c) {
     c.ConvertOptions().FilterOptions().SetVideoFilters("logo=1|2|/no/such/logo.png");
   });
-  EXPECT_EQ(result.error, "The logo file \"/no/such/logo.png\" does not exist");
+  // The engine names the conversion's files after a message that names none of them.
+  EXPECT_EQ(result.error, "The logo file \"/no/such/logo.png\" does not exist (" +
+                              Source().string() + " → " + out.string() + ")");
   EXPECT_EQ(result.errors.size(), 1u);
 }
 

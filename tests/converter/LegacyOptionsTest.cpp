@@ -42,6 +42,14 @@ TEST(LegacyOptions, OldSpellingsBecomeTodaysOptions) {
   }
 }
 
+TEST(LegacyOptions, OptionsThatNameFilesAreKnownButAnEncodersProfileIsNotOne) {
+  EXPECT_EQ(FileNamingOption("passlogfile", "x"), "passlogfile=x");
+  EXPECT_EQ(FileNamingOption("x265-params", "level-idc=5.1:csv=log"),
+            "x265-params=level-idc=5.1:csv=log");
+  EXPECT_EQ(FileNamingOption("profile", "high"), "");
+  EXPECT_EQ(FileNamingOption("x264-params", "profile=high"), "");
+}
+
 TEST(LegacyOptions, EncodersTheBuildLacksAreReplaced) {
   EXPECT_EQ(ReplacementEncoder("libfaac"), "aac");
   EXPECT_EQ(ReplacementEncoder("libmp3lame"), "libmp3lame");  // present: kept

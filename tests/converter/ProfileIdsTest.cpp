@@ -4,6 +4,7 @@
 #include <regex>
 #include <set>
 
+#include "converter/DeviceCatalogue.h"
 #include "converter/ProfileCatalogue.h"
 #include "converter/ProfileIds.h"
 
@@ -37,6 +38,28 @@ TEST(ProfileIds, EveryCatalogueProfileHasItsOwnShortStableId) {
   EXPECT_EQ(CatalogueProfileId("pfdAVIXviD"), "xvid-avi");
   EXPECT_EQ(CatalogueProfileId("pfMp3"), "mp3");
   EXPECT_EQ(CatalogueProfileId("pfNoSuch"), "");
+}
+
+TEST(ProfileIds, TodaysProfilesHaveIdsOfTheirOwnThatFindThem) {
+  TAVProfileList list;
+  BuildCatalogue(list);
+  BuildDeviceCatalogue(list);
+  const std::vector<std::string> ids = ProfileIds(list);
+  std::set<std::string> seen(ids.begin(), ids.end());
+  EXPECT_EQ(seen.size(), ids.size());
+  for (int i = kCatalogueProfileCount; i < list.ProfileCount(); ++i) {
+    EXPECT_EQ(CatalogueProfileId(list.Profiles(i)->Name()), ids[i]) << list.Profiles(i)->Name();
+  }
+  EXPECT_EQ(FindProfileByName(list, "phone-1080p").profile->Name(), "pfPhone1080");
+  EXPECT_EQ(FindProfileByName(list, "REMUX-MKV").profile->Name(), "pfRemuxMkv");
+  EXPECT_EQ(FindProfileByName(list, "archive-av1").profile->Description(),
+            "Archive AV1 (MKV, every track)");
+  // Stored without their component names, they keep their ids by description.
+  TAVProfileList stored;
+  auto opus = std::make_unique<TAVCustomAudioProfile>();
+  opus->SetDescription("Opus Audio");
+  stored.AddProfile(std::move(opus));
+  EXPECT_EQ(ProfileIds(stored), std::vector<std::string>{"opus"});
 }
 
 TEST(ProfileIds, UserProfilesGetIdsFromTheirDescriptionThatNeverTakeAnother) {

@@ -303,7 +303,7 @@ TEST(ProfileApplyTest, DiscRecipesFollowTheirNorm) {
 TEST(ProfileApplyTest, UnknownOrdinalsFromAStoreFailAtTheirStep) {
   TAVConvertOptions o;
   TAVCustomAudioProfile bad_encoder;
-  bad_encoder.SetAudioEncoder(static_cast<TCustomAudioEncoder>(8));
+  bad_encoder.SetAudioEncoder(static_cast<TCustomAudioEncoder>(99));
   EXPECT_THROW(bad_encoder.ApplyProfile(o), EAVError);
   EXPECT_TRUE(o.VideoOptions().VideoDisable());  // set before the failing step
   EXPECT_EQ(o.AudioOptions().EncoderAudioCodecName(), "");
@@ -321,7 +321,7 @@ TEST(ProfileApplyTest, UnknownOrdinalsFromAStoreFailAtTheirStep) {
   TAVConvertOptions channels;
   channels.AudioOptions().SetAudioChannels(6);
   TAVCustomAudioProfile odd_channels;
-  odd_channels.SetAudioChannels(static_cast<TCustomAudioChannels>(2));
+  odd_channels.SetAudioChannels(static_cast<TCustomAudioChannels>(3));
   odd_channels.ApplyProfile(channels);
   EXPECT_EQ(channels.AudioOptions().AudioChannels(), 6);
 }
@@ -332,6 +332,85 @@ TEST(ProfileApplyTest, ImageProfileForcesOneThreadAndAppliesThroughTheConverter)
   TAVImageProfile image;
   EXPECT_TRUE(image.ApplyProfile(converter));
   EXPECT_EQ(converter.ConvertOptions().ThreadCount(), 1);
+}
+
+TEST(ProfileApplyTest, DeviceProfilesAskForQualityBoundsAndCopiesAndTheirLinesBeatTheDefaults) {
+  TAVConvertOptions o;
+  o.AudioOptions().SetAudioChannels(6);
+  auto phone = MakeVideoProfile();
+  phone->SetDevice("phone-720p");
+  phone->SetVideoEncoder(TCustomVideoEncoder::H264);
+  phone->SetVideoBitrate(0);
+  phone->SetVideoQuality(23);
+  phone->SetFrameWidth(0);
+  phone->SetFrameHeight(0);
+  phone->SetMaxFrameWidth(1280);
+  phone->SetMaxFrameHeight(720);
+  phone->SetMaxFrameRate(30);
+  phone->SetFrameRate(TCustomFrameRate::rOriginal);
+  phone->SetAudioQuality(2);
+  phone->SetAudioChannels(TCustomAudioChannels::chOriginal);
+  phone->SetOptions({"level=31"});
+  phone->ApplyProfile(o);
+  const TVideoOptions& v = o.VideoOptions();
+  EXPECT_EQ(v.VideoQuality(), 23.0f);
+  EXPECT_EQ(v.Bitrate(), 0);
+  EXPECT_EQ(v.FrameWidth(), 0);
+  EXPECT_EQ(v.MaxFrameWidth(), 1280);
+  EXPECT_EQ(v.MaxFrameHeight(), 720);
+  EXPECT_EQ(v.MaxFrameRate(), 30);
+  EXPECT_FALSE(v.CustomFrameRate());
+  EXPECT_EQ(o.Device(), "phone-720p");
+  EXPECT_TRUE(o.CopyFittingStreams());
+  EXPECT_FALSE(o.KeepAllTracks());
+  EXPECT_TRUE(o.SubtitleOptions().SubtitleDisable());
+  EXPECT_EQ(o.AudioOptions().AudioQScale(), 2.0f);
+  EXPECT_EQ(o.AudioOptions().AudioChannels(), 6);  // the source's channels stay
+  // The x264 defaults say level 41; the device profile's own line wins.
+  const TStrings& lines = o.CodecOptions();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "level=31"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "level=41"), 0);
+
+  // The encoders added later get their codec names and speed settings.
+  auto encoder_of = [](TCustomVideoEncoder encoder) {
+    TAVConvertOptions options;
+    auto p = MakeVideoProfile();
+    p->SetVideoEncoder(encoder);
+    p->ApplyProfile(options);
+    return std::make_pair(options.VideoOptions().EncoderVideoCodecName(), options.CodecOptions());
+  };
+  EXPECT_EQ(encoder_of(TCustomVideoEncoder::H265).first, "libx265");
+  const auto vp9 = encoder_of(TCustomVideoEncoder::VP9);
+  EXPECT_EQ(vp9.first, "libvpx-vp9");
+  EXPECT_EQ(std::count(vp9.second.begin(), vp9.second.end(), "row-mt=1"), 1);
+  EXPECT_EQ(encoder_of(TCustomVideoEncoder::AV1).first, "libsvtav1");
+  TAVConvertOptions sound;
+  TAVCustomAudioProfile flac;
+  flac.SetAudioEncoder(TCustomAudioEncoder::FLAC);
+  flac.SetKeepAllTracks(true);
+  flac.ApplyProfile(sound);
+  EXPECT_EQ(sound.AudioOptions().EncoderAudioCodecName(), "flac");
+  EXPECT_TRUE(sound.KeepAllTracks());
+  EXPECT_FALSE(sound.SubtitleOptions().SubtitleDisable());  // every track goes out
+  EXPECT_EQ(sound.AudioOptions().AudioQScale(), kNoAudioQScale);
+  EXPECT_EQ(sound.Device(), "");
+  EXPECT_FALSE(sound.CopyFittingStreams());
+}
+
+TEST(ProfileApplyTest, RemuxCopiesEveryStreamIntoItsContainer) {
+  TAVConvertOptions o;
+  o.VideoOptions().SetVideoDisable(true);
+  o.SubtitleOptions().SetSubtitleDisable(true);
+  TAVRemuxProfile remux;
+  remux.SetFormat("matroska");
+  EXPECT_TRUE(remux.ApplyProfile(o));
+  EXPECT_FALSE(o.VideoOptions().VideoDisable());
+  EXPECT_TRUE(o.VideoOptions().VideoStreamCopy());
+  EXPECT_TRUE(o.AudioOptions().AudioStreamCopy());
+  EXPECT_FALSE(o.SubtitleOptions().SubtitleDisable());
+  EXPECT_TRUE(o.SubtitleOptions().SubtitleStreamCopy());
+  EXPECT_TRUE(o.KeepAllTracks());
+  EXPECT_EQ(o.OutputFormat(), "matroska");
 }
 
 TEST(ProfileModelTest, FrameSizeTakesTheFirstMatchingEntry) {

@@ -11,6 +11,7 @@
 #include "support/EngineHarness.h"
 #include "support/MediaFixture.h"
 #include "support/SubtitleFixture.h"
+#include "support/WorkFiles.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -257,7 +258,7 @@ TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   EXPECT_NE(orphan.error.find("for pass 2"), std::string::npos) << orphan.error;
   EXPECT_TRUE(TwoPassFolders(orphan_name).empty());
   EXPECT_FALSE(fs::exists(folder / orphan_name));
-  EXPECT_FALSE(fs::exists(folder / (orphan_name + ".part")));
+  EXPECT_TRUE(test::WorkFilesOf(folder / orphan_name).empty());
 
   // A second pass that fails after reading its statistics (the encoder
   // refuses an odd size) frees them: the leak checker of the sanitizer build
@@ -273,7 +274,7 @@ TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
     });
     EXPECT_EQ(result.error.empty(), pass == 1) << result.error;
   }
-  EXPECT_FALSE(fs::exists(failing.string() + ".part"));
+  EXPECT_TRUE(test::WorkFilesOf(failing).empty());
   // A failed second pass keeps the statistics for another try; the test
   // leaves nothing behind.
   const std::vector<fs::path> kept = TwoPassFolders(failing_name);
@@ -347,7 +348,8 @@ TEST(ReEncode, APictureSizeChangeNeedsTheScaler) {
                                     [](TAVConverter& c) {
                                       c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
                                     });
-  EXPECT_EQ(refused.error, "Input Stream #0.0 frame size changed to 320x240, yuv420p");
+  EXPECT_EQ(refused.error, "Input Stream #0.0 frame size changed to 320x240, yuv420p (" +
+                               source.string() + " → " + (folder / "refused.mkv").string() + ")");
 
   const fs::path scaled = folder / "scaled.mkv";
   const auto accepted = ConvertFiles({source.string()}, {scaled.string()}, [](TAVConverter& c) {
@@ -367,7 +369,8 @@ TEST(ReEncode, AStartBeyondTheEndIsAFailureNotAnEmptySuccess) {
     c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
     c.ConvertOptions().SetStartTime(60'000'000);
   });
-  EXPECT_EQ(result.error, "The source gave nothing to convert");
+  EXPECT_EQ(result.error, "The source gave nothing to convert (" + Source().string() + " → " +
+                              out.string() + ")");
   EXPECT_EQ(result.errors.size(), 1u);
 }
 

@@ -16,6 +16,7 @@
 #include "converter/AVConverter.h"
 #include "support/EngineHarness.h"
 #include "support/MediaFixture.h"
+#include "support/WorkFiles.h"
 
 namespace veltrano {
 namespace {
@@ -81,7 +82,7 @@ TEST(RunFaults, AStopRightAfterConvertEndsTheRunAsStopped) {
   EXPECT_TRUE(converter.ErrorMsg().empty()) << converter.ErrorMsg();
   EXPECT_TRUE(messages.Errors().empty());
   EXPECT_LT(converter.ConvertedDuration(), 5.0);
-  EXPECT_FALSE(fs::exists(folder / "out.mkv.part"));
+  EXPECT_TRUE(test::WorkFilesOf(folder / "out.mkv").empty());
 }
 
 // An input that waits for a connection which never comes: opening blocks
@@ -168,7 +169,7 @@ TEST(RunFaults, AReadErrorIsAFailureNotTheEnd) {
   EXPECT_NE(result.error.find("Error while reading input " + source.string()), std::string::npos)
       << result.error;
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(fs::exists(out.string() + ".part"));
+  EXPECT_TRUE(test::WorkFilesOf(out).empty());
 }
 
 // Sets the timestamp of the `nth` video tag of an FLV file to `ms`.

@@ -192,7 +192,8 @@ TEST(StreamCopy, CopiedAudioRefusesAVolumeChange) {
     CopyAll(c);
     c.ConvertOptions().AudioOptions().SetAudioVolume(512);
   });
-  EXPECT_EQ(result.error, "-acodec copy and -vol are incompatible (frames are not decoded)");
+  EXPECT_EQ(result.error, "-acodec copy and -vol are incompatible (frames are not decoded) (" +
+                              H264Clip().string() + " → " + out.string() + ")");
   EXPECT_EQ(result.completed, 1);
   EXPECT_EQ(result.errors.size(), 1u);
 }

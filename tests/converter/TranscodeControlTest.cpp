@@ -63,15 +63,18 @@ TEST(StreamMapping, MapErrorsEndTheRunWithTheirMessages) {
     const auto result = ConvertFiles({ShortClip().string()}, {out}, [&](TAVConverter& conv) {
       conv.ConvertOptions().SetStreamMaps(c.maps);
     });
-    EXPECT_EQ(result.error, c.message);
-    EXPECT_EQ(result.errors, TStrings{c.message});
+    // The engine names the conversion's files after a message that has none.
+    const std::string named = c.message + " (" + ShortClip().string() + " → " + out + ")";
+    EXPECT_EQ(result.error, named);
+    EXPECT_EQ(result.errors, TStrings{named});
     EXPECT_EQ(result.completed, 1);
   }
   const auto empty = ConvertFiles({ShortClip().string()}, {out}, [](TAVConverter& conv) {
     conv.ConvertOptions().VideoOptions().SetVideoDisable(true);
     conv.ConvertOptions().AudioOptions().SetAudioDisable(true);
   });
-  EXPECT_EQ(empty.error, "Output file does not contain any stream");
+  EXPECT_EQ(empty.error,
+            "Output file does not contain any stream " + out + ": 视频和音频都被关掉了");
 }
 
 TEST(StreamMapping, ExplicitMapsChooseTheSources) {

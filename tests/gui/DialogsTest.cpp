@@ -71,6 +71,8 @@ TEST_F(DialogsTest, OptionsOkStoresAndWritesTheValues) {
       [&](gui::TFormOptions& form) {
         form.cbbThreadCnt->setCurrentIndex(form.cbbThreadCnt->findText(QStringLiteral("4")));
         form.chkAlert->setChecked(false);
+        EXPECT_TRUE(form.chkCopyFitting->isChecked());
+        form.chkCopyFitting->setChecked(false);
         form.edtOutputFolder->SetText(QString::fromStdString(output.string()));
       },
       true);
@@ -81,6 +83,8 @@ TEST_F(DialogsTest, OptionsOkStoresAndWritesTheValues) {
   const std::string written = ReadWholeFile(GetConfigFile());
   EXPECT_NE(written.find("<ThreadCount>4</ThreadCount>"), std::string::npos) << written;
   EXPECT_NE(written.find("<ShowAlert>0</ShowAlert>"), std::string::npos);
+  EXPECT_FALSE(AVConfiguration().CopyFittingStreams());
+  EXPECT_NE(written.find("<CopyFittingStreams>0</CopyFittingStreams>"), std::string::npos);
   EXPECT_NE(written.find("<OutputFolder>" + output.string() + "</OutputFolder>"),
             std::string::npos);
 }

@@ -221,5 +221,23 @@ TEST_F(ProgramLanguageTest, ArgumentThenStoredChoiceThenLocaleChooseTheLanguage)
   EXPECT_NE(unknown.output.find("--lang takes en or zh"), std::string::npos) << unknown.output;
 }
 
+// The help and the version are printed without any display (over ssh, by a
+// manual page generator, by a package's checks), in the chosen language.
+TEST_F(ProgramLanguageTest, HelpAndVersionNeedNoDisplay) {
+  const std::string bare =
+      "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + ShellQuote(VELTRANO_GUI);
+  for (const char* option : {" --version", " -v"}) {
+    const TCommandResult version = RunCommand(bare + option + " 2>&1");
+    EXPECT_EQ(version.exit_code, 0) << version.output;
+    EXPECT_EQ(version.output, "Veltrano " VELTRANO_VERSION "\n");
+  }
+  const TCommandResult help = RunCommand(bare + " --lang en -h 2>&1");
+  EXPECT_EQ(help.exit_code, 0) << help.output;
+  EXPECT_NE(help.output.find("Files to convert"), std::string::npos) << help.output;
+  const TCommandResult wrong = RunCommand(bare + " --lang fr --help 2>&1");
+  EXPECT_EQ(wrong.exit_code, 1);
+  EXPECT_NE(wrong.output.find("--lang takes en or zh"), std::string::npos) << wrong.output;
+}
+
 }  // namespace
 }  // namespace veltrano::test

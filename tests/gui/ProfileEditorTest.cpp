@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -14,7 +19,9 @@
 #include "common/TestHome.h"
 #include "converter/AVProfile.h"
 #include "gui/FrameProfile.h"
+#include "gui/FrameVideoInfo.h"
 #include "support/EngineHarness.h"
+#include "support/MediaFixture.h"
 
 namespace veltrano::gui {
 namespace {
@@ -180,6 +187,95 @@ TEST_F(ProfileEditorTest, DeletingAsksFirstAndTheLastProfileLeavesNoneCurrent) {
   editor.actDelete->trigger();
   EXPECT_EQ(editor.CurrentProfile(), audio);
   EXPECT_EQ(Entries(editor.lstProfile), QStringList{"Audio A"});
+}
+
+// A store with today's keys beside one written before them.
+constexpr const char* kStoreWithTodaysKeys =
+    "[Profile]\nProfileCount=2\n"
+    "Description0=TV\nCategory0=A\nIsVideo0=1\nAudioEncoder0=0\nAudioChannels0=1\n"
+    "AudioChannelsName0=chOriginal\nAudioQuality0=2\nDevice0=tv-4k\nKeepAllTracks0=1\n"
+    "VideoEncoder0=1\nVideoEncoderName0=H265\nVideoQuality0=23\nMaxFrameWidth0=1920\n"
+    "MaxFrameHeight0=1080\nMaxFrameRate0=30\n"
+    "Description1=Old\nCategory1=A\nIsVideo1=1\nAudioEncoder1=4\nAudioChannels1=1\n"
+    "AudioBitrate1=128\nSampleRate1=44100\nVideoEncoder1=1\nVideoBitrate1=1200\n"
+    "FrameWidth1=640\nFrameHeight1=480\n";
+
+TEST_F(ProfileEditorTest, AStoreWithTodaysKeysShowsThemAndAnOlderOneShowsWhatItAlwaysDid) {
+  const std::filesystem::path file =
+      veltrano::test::MakeTempFolder("editor-store") / "Profiles.ini";
+  std::ofstream(file, std::ios::binary) << kStoreWithTodaysKeys;
+  TAVProfileList stored;
+  stored.SetCategories({"A"});
+  ASSERT_TRUE(LoadProfiles(stored, file.string()));
+  auto* tv = dynamic_cast<TAVCustomVideoProfile*>(stored.FindProfile("TV"));
+  auto* old = dynamic_cast<TAVCustomVideoProfile*>(stored.FindProfile("Old"));
+  ASSERT_NE(tv, nullptr);
+  ASSERT_NE(old, nullptr);
+
+  TFormEditProfile editor(stored);
+  editor.SetCurrentProfile(tv);
+  const TFrameProfile& frame = *editor.FrameProfile;
+  EXPECT_EQ(frame.cbbVideoEncoder->currentText(), QStringLiteral("H265"));
+  EXPECT_EQ(frame.cbbVideoQuality->currentText(), QStringLiteral("23"));
+  EXPECT_EQ(frame.cbbMaxSize->currentText(), QStringLiteral("1920x1080"));
+  EXPECT_EQ(frame.cbbMaxFrameRate->currentText(), QStringLiteral("30"));
+  EXPECT_EQ(frame.cbbDevice->currentText(), QStringLiteral("tv-4k"));
+  EXPECT_TRUE(frame.chkKeepAllTracks->isChecked());
+  EXPECT_EQ(frame.cbbChannels->currentText(), QStringLiteral("original"));
+  EXPECT_EQ(frame.cbbAudioQuality->currentText(), QStringLiteral("2"));
+  EXPECT_EQ(frame.cbbSampleRate->currentText(), QStringLiteral("Original"));
+
+  // Back to the bit rate, another bound, no device: written into the profile.
+  frame.cbbVideoQuality->setCurrentIndex(0);
+  frame.cbbMaxSize->setCurrentText(QStringLiteral("1280x720"));
+  frame.cbbDevice->setCurrentIndex(0);
+  frame.chkKeepAllTracks->setChecked(false);
+  EXPECT_EQ(tv->VideoQuality(), 0);
+  EXPECT_EQ(tv->MaxFrameWidth(), 1280);
+  EXPECT_EQ(tv->MaxFrameHeight(), 720);
+  EXPECT_EQ(tv->Device(), "");
+  EXPECT_FALSE(tv->KeepAllTracks());
+  EXPECT_EQ(tv->VideoEncoder(), TCustomVideoEncoder::H265);
+
+  // The older profile: every new setting at "none", the old ones as always.
+  editor.lstProfile->setCurrentRow(1);
+  ASSERT_EQ(editor.CurrentProfile(), old);
+  EXPECT_EQ(frame.cbbVideoEncoder->currentText(), QStringLiteral("H264"));
+  EXPECT_EQ(frame.cbbVideoBitrate->currentText(), QStringLiteral("1200"));
+  EXPECT_EQ(frame.cbbFrameSize->currentText(), QStringLiteral("vga(640x480)"));
+  EXPECT_EQ(frame.cbbAudioEncoder->currentText(), QStringLiteral("MP3"));
+  EXPECT_EQ(frame.cbbChannels->currentText(), QStringLiteral("stereo"));
+  EXPECT_EQ(frame.cbbVideoQuality->currentIndex(), 0);
+  EXPECT_EQ(frame.cbbMaxSize->currentIndex(), 0);
+  EXPECT_EQ(frame.cbbMaxFrameRate->currentIndex(), 0);
+  EXPECT_EQ(frame.cbbDevice->currentIndex(), 0);
+  EXPECT_EQ(frame.cbbAudioQuality->currentIndex(), 0);
+  EXPECT_FALSE(frame.chkKeepAllTracks->isChecked());
+  EXPECT_EQ(old->AudioQuality(), -1.0);
+  EXPECT_EQ(old->Device(), "");
+}
+
+TEST_F(ProfileEditorTest, TheWizardsInformationShowsQualityBoundsAndCopies) {
+  TFrameVideoInfo info;
+  auto tv = std::make_unique<TAVCustomVideoProfile>();
+  tv->SetVideoQuality(23);
+  tv->SetMaxFrameWidth(1920);
+  tv->SetMaxFrameHeight(1080);
+  tv->SetMaxFrameRate(30);
+  tv->SetAudioQuality(2);
+  tv->SetAudioChannels(TCustomAudioChannels::chOriginal);
+  info.ShowProfile(*tv);
+  EXPECT_EQ(info.lblVideoBitrate->text(), QStringLiteral("质量 23"));
+  EXPECT_EQ(info.lblFrameSize->text(), QStringLiteral("最大 1920x1080"));
+  EXPECT_EQ(info.lblFrameRate->text(), QStringLiteral("最高 30"));
+  EXPECT_EQ(info.lblAudioBitrate->text(), QStringLiteral("质量 2"));
+  EXPECT_EQ(info.lblChannels->text(), QStringLiteral("与源相同"));
+  EXPECT_EQ(info.lblSampleRate->text(), QStringLiteral("与源相同"));
+  TAVRemuxProfile remux;
+  info.ShowProfile(remux);
+  EXPECT_EQ(info.lblVideoEncoder->text(), QStringLiteral("直接复制"));
+  EXPECT_EQ(info.lblAudioEncoder->text(), QStringLiteral("直接复制"));
+  EXPECT_EQ(info.lblFrameSize->text(), QStringLiteral("与源相同"));
 }
 
 TEST_F(ProfileEditorTest, SaveAndExitWritesTheStoreAndClosesWithTheCurrentProfile) {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include "common/Configuration.h"
 #include "common/ProfileStore.h"
 #include "converter/AVProfile.h"
+#include "converter/DeviceCatalogue.h"
 #include "gui/AVPreviewWidget.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FilterDialogs.h"
@@ -161,6 +163,25 @@ VELTRANO_SCREEN(filter_standard) {
   dialog->findChild<QCheckBox*>(QStringLiteral("chkDrawBox"))->setChecked(true);
   dialog->show();
   return dialog;
+}
+
+// The wizard with a profile of today's category: its information frame.
+VELTRANO_SCREEN(wizard_device) {
+  TFormNewConversion* wizard = SourceWizard(ctx);
+  auto* categories = wizard->findChild<QComboBox*>(QStringLiteral("cbbCategory"));
+  categories->setCurrentIndex(categories->findData(QString::fromUtf8(kDeviceCategory)));
+  auto* profiles = wizard->findChild<QComboBox*>(QStringLiteral("cbbProfile"));
+  profiles->setCurrentIndex(profiles->findText(QStringLiteral("TV 4K H.265 (MP4)")));
+  return wizard;
+}
+
+VELTRANO_SCREEN(profile_editor_device) {
+  auto profiles = Profiles(ctx);
+  auto* editor = Kept(ctx, new gui::TFormEditProfile(*profiles));
+  editor->SetCurrentProfile(
+      dynamic_cast<TAVCustomAudioProfile*>(profiles->FindProfile("TV 4K H.265 (MP4)")));
+  editor->show();
+  return editor;
 }
 
 VELTRANO_SCREEN(profile_editor) {

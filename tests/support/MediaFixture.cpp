@@ -12,6 +12,7 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/md5.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace veltrano::test {
@@ -166,6 +167,15 @@ TMediaInfo ProbeMedia(const fs::path& path) {
     const char* kind = av_get_media_type_string(par->codec_type);
     s.kind = kind != nullptr ? kind : "unknown";
     s.codec = avcodec_get_name(par->codec_id);
+    if (const char* profile = avcodec_profile_name(par->codec_id, par->profile)) {
+      s.profile = profile;
+    }
+    s.level = par->level;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+      if (const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format))) {
+        s.pix_fmt = name;
+      }
+    }
     s.width = par->width;
     s.height = par->height;
     s.frame_rate = st->avg_frame_rate.den != 0 ? av_q2d(st->avg_frame_rate) : 0;

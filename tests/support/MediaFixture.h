@@ -54,6 +54,9 @@ std::string ShellQuote(const std::string& text);
 struct TStreamInfo {
   std::string kind;  // "video", "audio", "subtitle", "data"
   std::string codec;
+  std::string profile;  // the codec profile's name ("High", "Main"); empty when unknown
+  int level = -99;      // the codec's level number (H.264 41); -99 when unknown
+  std::string pix_fmt;  // video
   int width = 0;
   int height = 0;
   double frame_rate = 0;  // average rate
