@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <memory>
 
 #include "common/AVNodes.h"
@@ -64,16 +65,30 @@ std::vector<std::unique_ptr<TConversionSettings>> SettingsFor(const QStringList&
   return created;
 }
 
-// Source seconds converted and to convert, over the running tasks.
-std::pair<double, double> Work(const TConvertingNode& unfiled) {
-  double converted = 0;
-  double total = 0;
-  for (const auto& task : unfiled.Tasks()) {
-    converted += task->Converter().ConvertedDuration();
-    total += task->Converter().Duration();
+// Source seconds converted and to convert, over every task handed over: a
+// completed task leaves the list of unfinished ones and counts as all done
+// (its length as last seen).
+class TWork {
+ public:
+  std::pair<double, double> Measure(const TConvertingNode& unfiled) {
+    std::map<const void*, double> converted;
+    for (const auto& task : unfiled.Tasks()) {
+      converted[task.get()] = task->Converter().ConvertedDuration();
+      length_[task.get()] = task->Converter().Duration();
+    }
+    double done = 0;
+    double total = 0;
+    for (const auto& [task, length] : length_) {
+      const auto running = converted.find(task);
+      done += running != converted.end() ? running->second : length;
+      total += length;
+    }
+    return {done, total};
   }
-  return {converted, total};
-}
+
+ private:
+  std::map<const void*, double> length_;
+};
 
 }  // namespace
 
@@ -110,12 +125,13 @@ int main(int argc, char** argv) {
   QElapsedTimer clock;
   TConvertingNode& unfiled = window.Model().ConvertingNode();
   double total_s = -1;
+  TWork work;
 
   // Every 2 s: the status bar's range and the share of the work done.
   QTimer sampler;
   sampler.setInterval(kSampleMs);
   QObject::connect(&sampler, &QTimer::timeout, [&] {
-    const auto [converted, total] = Work(unfiled);
+    const auto [converted, total] = work.Measure(unfiled);
     QJsonObject sample{{"t", clock.elapsed() / 1000.0},
                        {"done", total > 0 ? converted / total : 0}};
     if (const std::optional<gui::TFinishRange> range = window.FinishRange()) {
