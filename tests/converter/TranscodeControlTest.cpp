@@ -259,8 +259,12 @@ TEST(ConverterControl, AFailureIsShownAfterTheCompletionOfItsRun) {
   ASSERT_TRUE(test::RunToEnd(converter, ui));
   SetErrorBoxHandler(previous);
   ASSERT_GE(order.size(), 2u);
-  EXPECT_EQ(order[order.size() - 2], "complete Could not find input stream #0.5");
-  EXPECT_EQ(order.back(), "box Could not find input stream #0.5");
+  // The message names the conversion's files after the cause; the box shows
+  // the very message the owner was told.
+  const std::string message = converter.ErrorMsg();
+  EXPECT_EQ(message.rfind("Could not find input stream #0.5 (", 0), 0u) << message;
+  EXPECT_EQ(order[order.size() - 2], "complete " + message);
+  EXPECT_EQ(order.back(), "box " + message);
 }
 
 TEST(ConverterControl, TwoConversionsRunAtOnce) {
