@@ -58,29 +58,24 @@ void TAVPreviewWidget::Open(const std::string& name) {
 }
 
 void TAVPreviewWidget::Open(TSourceMaker make) {
+  Restart(std::move(make));
+}
+
+void TAVPreviewWidget::Close() {
+  Restart(std::nullopt);
+}
+
+// Black at once; what was asked for before shows no more. The grabber
+// closes its source and, with `make`, opens the next.
+void TAVPreviewWidget::Restart(std::optional<TSourceMaker> make) {
   active_ = false;
-  busy_ = true;
+  busy_ = make.has_value();
   picture_ = QImage();
   {
     std::lock_guard lock(mutex_);
     requested_generation_ = ++generation_;
     close_ = true;
     open_ = std::move(make);
-    seek_.reset();
-  }
-  wake_.notify_all();
-  update();
-}
-
-void TAVPreviewWidget::Close() {
-  active_ = false;
-  busy_ = false;
-  picture_ = QImage();
-  {
-    std::lock_guard lock(mutex_);
-    requested_generation_ = ++generation_;
-    close_ = true;
-    open_.reset();
     seek_.reset();
   }
   wake_.notify_all();

@@ -76,6 +76,7 @@ class TAVPreviewWidget : public QWidget {
     std::string error;
   };
 
+  void Restart(std::optional<TSourceMaker> make);
   void Loop();
   TResult OpenSource(TAVPreview& preview, const TSourceMaker& make);
   void Deliver(const TResult& result);

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "gui/Application.h"
+#include "gui/EventLoopDelay.h"
 #include "gui/FormMain.h"
 #include "gui/Icons.h"
 #include "gui/Language.h"
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
   }
   TFormMain& window = veltrano_app->MainWindow();
   UseRecordingWizardWhenAsked(window);
+  veltrano::gui::MeasureEventLoopDelayWhenAsked(window);
   QObject::connect(&instance, &veltrano::gui::TSingleInstance::FilesReceived, &window,
                    &TFormMain::OpenFiles);
   veltrano::gui::TQuitSignals quit_signals([&window] { window.close(); });

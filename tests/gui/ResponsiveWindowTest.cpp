@@ -46,11 +46,15 @@ TEST_F(ResponsiveWindow, ConversionsGoOnWhileTheWindowsThreadIsBlocked) {
   // The window's thread does nothing for 2 s. A worker that handed its
   // progress over and waited would stand still within a tenth of a second;
   // this one decodes on through the second half of the block.
+  // The output's time (what the encoders have written) moves on as well.
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  const int64_t after_one = task.Converter().FramesDecoded();
+  const int64_t decoded_at_one = task.Converter().FramesDecoded();
+  const double written_at_one = task.Converter().ConvertedDuration();
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  const int64_t after_two = task.Converter().FramesDecoded();
-  EXPECT_GT(after_two, after_one) << "no frame decoded in the second half of the block";
+  EXPECT_GT(task.Converter().FramesDecoded(), decoded_at_one)
+      << "no frame decoded in the second half of the block";
+  EXPECT_GT(task.Converter().ConvertedDuration(), written_at_one)
+      << "nothing encoded in the second half of the block";
   // The window catches up at once and the task is still the running one.
   QTest::qWait(300);
   EXPECT_EQ(task.Status(), stRunning);

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QListView>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QUrl>
@@ -13,6 +15,8 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "GuiFixture.h"
 #include "common/Configuration.h"
@@ -178,6 +182,54 @@ TEST_F(RunCommandsTest, TheStatusBarCountsRunningTasksAndGivesARangeOnceKnown) {
   Window().UpdateStatus();
   EXPECT_EQ(Window().RunningText().toStdString(), "正在转换: 0 个任务");
   EXPECT_EQ(Window().FinishText().toStdString(), "全部完成还需: --");
+}
+
+// A run that fails looks failed in the window before its box shows: its
+// row says "失败" with its own picture and the status bar no longer counts
+// it; after a restart it is still failed, with the message in its log.
+TEST_F(RunCommandsTest, AFailedTaskLooksFailedBeforeItsBoxAndAfterARestart) {
+  StartApp();
+  const fs::path broken = folder / "broken.mp4";
+  std::ofstream(broken) << "no media here";
+  // The text the window's list shows in the row's progress column.
+  auto progress_text = [this](const TAVTask& task) {
+    const gui::TTaskViewModel& rows = Window().FrameList().Model();
+    return rows.data(rows.IndexOf(task.Node(), kProgressColumn)).toString();
+  };
+  TAVTask* failed = nullptr;
+  std::string box_text;
+  QString row_at_box;
+  QString running_at_box;
+  const auto box = OnNextModal([&](QWidget* modal) {
+    auto* message = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(message, nullptr);
+    box_text = message->text().toStdString();
+    row_at_box = progress_text(*failed);
+    Window().UpdateStatus();
+    running_at_box = Window().RunningText();
+    message->button(QMessageBox::Ok)->click();
+  });
+  wizard_result.push_back(Settings(broken, "never.mp4"));
+  Window().RunCommands().actNewConversion->trigger();
+  ASSERT_EQ(Unfiled().Tasks().size(), 1u);
+  failed = Unfiled().Tasks().back().get();
+  ASSERT_TRUE(WaitUntil([&] { return *box; }));
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(row_at_box.toStdString(), "失败");
+  EXPECT_EQ(running_at_box.toStdString(), "正在转换: 0 个任务");
+  EXPECT_NE(box_text.find("broken.mp4"), std::string::npos) << box_text;
+  EXPECT_EQ(GetImageIndex(List(), failed->Node()), kFailedImageIndex);
+  const TStrings log = failed->Log();
+  ASSERT_FALSE(log.empty());
+
+  CloseApp();
+  StartApp();
+  ASSERT_EQ(Unfiled().Tasks().size(), 1u);
+  const TAVTask& restored = *Unfiled().Tasks().back();
+  EXPECT_TRUE(restored.Failed());
+  EXPECT_EQ(restored.Log(), log);
+  EXPECT_EQ(progress_text(restored).toStdString(), "失败");
+  EXPECT_EQ(GetImageIndex(List(), restored.Node()), kFailedImageIndex);
 }
 
 TEST_F(RunCommandsTest, TheLogFrameShowsTheFocusedTaskUntilClearLogEmptiesIt) {

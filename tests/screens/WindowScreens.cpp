@@ -83,6 +83,17 @@ void StoreUnfinishedTasks(const fs::path& videos) {
   TPersistentManager::Disconnect();
 }
 
+// The program started as usual (on what the store holds), its window shown
+// at `size`.
+gui::TFormMain& ShowMainWindow(TScreenContext& ctx, QSize size) {
+  auto app = std::make_shared<gui::TVeltranoApp>();
+  ctx.keep.push_back(app);
+  gui::TFormMain& window = app->MainWindow();
+  window.resize(size);
+  window.show();
+  return window;
+}
+
 }  // namespace
 
 VELTRANO_SCREEN(main_window) {
@@ -90,11 +101,7 @@ VELTRANO_SCREEN(main_window) {
   const fs::path videos = ctx.home / "视频";
   fs::create_directories(videos);
   StoreUnfinishedTasks(videos);
-  auto app = std::make_shared<gui::TVeltranoApp>();
-  ctx.keep.push_back(app);
-  gui::TFormMain& window = app->MainWindow();
-  window.resize(1300, 680);
-  window.show();
+  gui::TFormMain& window = ShowMainWindow(ctx, QSize(1300, 680));
 
   // One conversion running, its row selected so that its log shows.
   test::TClip clip = test::AvClipSpec("mpeg4", "aac");
@@ -123,12 +130,7 @@ VELTRANO_SCREEN(main_window) {
 // toolbar's buttons.
 VELTRANO_SCREEN(main_window_design_size) {
   ResetConfiguration();
-  auto app = std::make_shared<gui::TVeltranoApp>();
-  ctx.keep.push_back(app);
-  gui::TFormMain& window = app->MainWindow();
-  window.resize(930, 628);
-  window.show();
-  return &window;
+  return &ShowMainWindow(ctx, QSize(930, 628));
 }
 
 // Tasks filed under the root category, with their dates.
@@ -153,11 +155,7 @@ VELTRANO_SCREEN(converted_list) {
     TPersistentManager::FinishDbTask(task);
   }
   TPersistentManager::Disconnect();
-  auto app = std::make_shared<gui::TVeltranoApp>();
-  ctx.keep.push_back(app);
-  gui::TFormMain& window = app->MainWindow();
-  window.resize(1300, 560);
-  window.show();
+  gui::TFormMain& window = ShowMainWindow(ctx, QSize(1300, 560));
   window.Model().Select(*window.Model().FindCategory(1));
   return &window;
 }
@@ -181,11 +179,7 @@ VELTRANO_SCREEN(failed_task) {
       {"打不开:-1094995529! " + source.string() + ": Invalid data found when processing input"});
   TPersistentManager::SaveFailure(failed);
   TPersistentManager::Disconnect();
-  auto app = std::make_shared<gui::TVeltranoApp>();
-  ctx.keep.push_back(app);
-  gui::TFormMain& window = app->MainWindow();
-  window.resize(1300, 560);
-  window.show();
+  gui::TFormMain& window = ShowMainWindow(ctx, QSize(1300, 560));
   gui::TTaskViewModel& list = window.FrameList().Model();
   TAVTask& shown = *window.Model().ConvertingNode().Tasks().back();
   list.Selection().setCurrentIndex(list.IndexOf(shown.Node()),
