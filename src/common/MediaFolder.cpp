@@ -136,7 +136,13 @@ TFolderScan ScanMediaFolder(const std::string& folder) {
       }
       continue;
     }
-    if (entry->is_regular_file(kind_error)) AddFile(scan, entry->path());
+    if (entry->is_regular_file(kind_error)) {
+      AddFile(scan, entry->path());
+    } else if (entry->is_symlink(kind_error) && !fs::exists(entry->path(), kind_error)) {
+      AddFile(scan, entry->path());  // a link to nothing: listed as unreadable
+    }
+    // Devices, FIFOs and sockets are no files to convert (and a FIFO would
+    // block the scan that opens it).
   }
   if (error) scan.skipped.push_back({scan.root, TSkippedFile::Unreadable, error.message()});
   const std::string root = scan.root;

@@ -37,7 +37,8 @@ struct TFolderScan {
 // The readable media files under `folder` and every sub-folder (symbolic
 // links to folders are not followed, so a link loop cannot trap the scan).
 // A file of another type is skipped as NotMedia, one that cannot be opened
-// for reading and a sub-folder that cannot be entered as Unreadable.
+// for reading (a link to nothing among them) and a sub-folder that cannot
+// be entered as Unreadable.
 TFolderScan ScanMediaFolder(const std::string& folder);
 
 // `source`'s path relative to `root` ("" when it does not lie under it).
