@@ -469,8 +469,11 @@ bool TFormNewConversion::TargetAccepted(const std::string& target,
       ShowErrorBox(tr("另一个未完成的任务已在写这个目标文件: %1").arg(name).toStdString());
       return false;
     case TTargetCheck::Exists:
-      overwrite =
-          AskWarning((tr("目标文件已存在，是否替换？") + QLatin1Char('\n') + name).toStdString());
+      // With several targets the question names the file it is about.
+      overwrite = AskWarning((sources.size() > 1
+                                  ? tr("目标文件已存在，是否替换？") + QLatin1Char('\n') + name
+                                  : tr("目标文件已存在，是否替换？"))
+                                 .toStdString());
       return overwrite;
     case TTargetCheck::None:
       return true;
