@@ -229,7 +229,7 @@ QWidget* TFormNewConversion::CreateFileTab() {
   grid->addWidget(CreateSourceList(tab), 1, 0, 1, 4);
   grid->addWidget(CreateTrackChoice(tab), 2, 0, 1, 4);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(1, 1);
+  grid->setRowStretch(1, 1);  // the list of sources, when there are several
   return tab;
 }
 
@@ -541,6 +541,7 @@ void TFormNewConversion::closeEvent(QCloseEvent* event) {
 
 void TFormNewConversion::showEvent(QShowEvent* event) {
   QWizard::showEvent(event);
+  GrowToContents();
   CenterOnScreen(*this);
 }
 

@@ -166,6 +166,7 @@ class TFormNewConversion : public QWizard {
   void ProposeListTargets();
   void RefreshSourceList();
   void ShowSkipped();
+  void GrowToContents();
   void TargetEdited(QTreeWidgetItem* item, int column);
   void FillTrackLists();
   // `options_` prepared for the profile with the track choice, for `target`.

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -74,7 +75,9 @@ QWidget* TFormNewConversion::CreateSourceList(QWidget* parent) {
   lstSources->header()->setSectionResizeMode(kDurationColumn, QHeaderView::ResizeToContents);
   lstSources->header()->setSectionResizeMode(kSizeColumn, QHeaderView::ResizeToContents);
   lstSources->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-  lstSources->setMinimumHeight(120);
+  lstSources->setMinimumHeight(160);
+  // The ends of the paths tell files apart.
+  lstSources->setTextElideMode(Qt::ElideLeft);
   connect(lstSources, &QTreeWidget::itemChanged, this, &TFormNewConversion::TargetEdited);
   lblSkipped = new QLabel(box);
   lblSkipped->setObjectName(QStringLiteral("lblSkipped"));
@@ -313,7 +316,11 @@ void TFormNewConversion::RefreshSourceList() {
     item->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
   }
-  lstSources->setVisible(entries_.size() > 1);
+  const bool several = entries_.size() > 1;
+  if (several == lstSources->isHidden()) {
+    lstSources->setVisible(several);
+    GrowToContents();
+  }
   if (DvdTabShown() || entries_.empty()) {
     lblEstimate->clear();
     return;
@@ -323,10 +330,22 @@ void TFormNewConversion::RefreshSourceList() {
                            : tr("预计输出大小: %1").arg(Text(EstimateText(total))));
 }
 
+// The list and the skipped files need room of their own: the wizard grows
+// (it never shrinks under the user's hands).
+void TFormNewConversion::GrowToContents() {
+  if (QWizardPage* source = page(kSourcePage)) source->updateGeometry();
+  if (layout() != nullptr) layout()->activate();
+  resize(size().expandedTo(sizeHint()));
+}
+
 void TFormNewConversion::ShowSkipped() {
   if (skipped_.empty()) {
     lblSkipped->hide();
     return;
+  }
+  if (lblSkipped->isHidden()) {
+    lblSkipped->show();
+    GrowToContents();
   }
   QStringList shown;
   QStringList all;
