@@ -872,6 +872,78 @@
         <source>正在读取DVD…</source>
         <translation>Reading the DVD…</translation>
     </message>
+    <message>
+        <source>添加文件夹…</source>
+        <translation>Add Folder…</translation>
+    </message>
+    <message>
+        <source>%1声道</source>
+        <translation>%1 ch</translation>
+    </message>
+    <message>
+        <source>源文件</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>目标文件</source>
+        <translation>Target</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>预计大小</source>
+        <translation>Est. size</translation>
+    </message>
+    <message>
+        <source>音轨:</source>
+        <translation>Audio track:</translation>
+    </message>
+    <message>
+        <source>字幕:</source>
+        <translation>Subtitles:</translation>
+    </message>
+    <message>
+        <source>添加文件夹</source>
+        <translation>Add Folder</translation>
+    </message>
+    <message>
+        <source>预计输出大小: 共 %1</source>
+        <translation>Estimated output size: %1 in all</translation>
+    </message>
+    <message>
+        <source>预计输出大小: %1</source>
+        <translation>Estimated output size: %1</translation>
+    </message>
+    <message>
+        <source>不是媒体文件</source>
+        <translation>not media</translation>
+    </message>
+    <message>
+        <source>无法读取: %1</source>
+        <translation>unreadable: %1</translation>
+    </message>
+    <message>
+        <source>跳过 %1 个文件: %2</source>
+        <translation>Skipped %1 files: %2</translation>
+    </message>
+    <message>
+        <source>按配置</source>
+        <translation>As the profile says</translation>
+    </message>
+    <message>
+        <source>全部音轨</source>
+        <translation>All audio tracks</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>无法按所选的音轨和字幕转换 %1: %2</source>
+        <translation>Cannot convert %1 with the chosen audio and subtitle tracks: %2</translation>
+    </message>
 </context>
 <context>
     <name>veltrano::gui::TFormOptions</name>

@@ -141,7 +141,7 @@ TProbedMedia SourceStreams(const TConversionSettings& settings) {
 void ApplyTracks(TConversionSettings& settings, const TTrackChoice& tracks) {
   if (!tracks.ChoosesAnything()) return;
   const TProbedMedia source = tracks.NamesATrack() ? SourceStreams(settings) : TProbedMedia{};
-  ApplyTrackChoice(settings.ConvertOptions(), tracks, source, settings.TargetFile());
+  ApplyTrackOptions(settings.ConvertOptions(), tracks, source, settings.TargetFile());
 }
 
 // A stored conversion with what the command line asks on top.

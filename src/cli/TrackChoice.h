@@ -1,13 +1,10 @@
-// --audio-track and --subtitle-track: which of the source's tracks a
-// conversion keeps. The choice becomes stream maps, one per output stream
-// in the order the engine creates them, so that the engine takes exactly
-// the chosen tracks.
+// --audio-track, --subtitle-track and --all-audio: the command line's form
+// of the track choice (common/TrackChoice.h).
 #pragma once
 
 #include <string>
 
-#include "converter/AVOptions.h"
-#include "converter/AVProbe.h"
+#include "common/TrackChoice.h"
 
 namespace CLI {
 class App;
@@ -15,27 +12,13 @@ class App;
 
 namespace veltrano::cli {
 
-struct TTrackChoice {
-  std::string audio;     // "": the engine's choice; "none"; or a track number from 1
-  std::string subtitle;  // the same for subtitles
-  bool all_audio = false;  // every audio track, where the container keeps several
-
-  bool NamesATrack() const;
-  bool ChoosesAnything() const;
-};
+using veltrano::TTrackChoice;
 
 void AddTrackOptions(CLI::App& command, TTrackChoice& choice);
 
-// Applies `choice` to `options` for a conversion of `source` into `target`:
-// "none" switches the kind off; a number maps that track (and the other
-// output streams to what the engine would take); all audio maps every
-// audio track, one output stream each. A chosen subtitle track
-// goes out even when a profile switched subtitles off; one that the
-// target's own subtitle encoder cannot write is copied when the container
-// can hold it. Throws EUsageError for a track the source lacks or
-// the target cannot hold, and for several audio tracks that the target's
-// container cannot keep.
-void ApplyTrackChoice(TAVConvertOptions& options, const TTrackChoice& choice,
-                      const TProbedMedia& source, const std::string& target);
+// veltrano::ApplyTrackChoice with a choice that cannot be satisfied as a
+// mistake in the command line (EUsageError).
+void ApplyTrackOptions(TAVConvertOptions& options, const TTrackChoice& choice,
+                       const TProbedMedia& source, const std::string& target);
 
 }  // namespace veltrano::cli

@@ -332,6 +332,8 @@ class TAVTask : public TNodeObject {
   void AppendLog(const std::string& line);
   void ShowLogIfSelected();
   void EndFailed(const std::string& message);
+  // "大小: 预计 …, 实际 …" when the task was made with an estimate.
+  void LogSizeAgainstEstimate();
   void FileConverted(TConvertingNode& node);
   std::string StartSource();
   bool TakeClaim();

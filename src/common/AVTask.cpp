@@ -11,6 +11,7 @@
 #include "common/AVNodes.h"
 #include "common/Configuration.h"
 #include "common/PersistentManager.h"
+#include "common/SizeEstimate.h"
 #include "converter/AVError.h"
 #include "converter/AVLib.h"
 #include "converter/DvdStream.h"
@@ -337,6 +338,7 @@ void TAVTask::ConverterComplete() {
   std::string error = FConverter->ErrorMsg();
   bool store_failed = false;
   if (error.empty()) {
+    LogSizeAgainstEstimate();
     FStatus = stFinished;
     if (node->IsShown()) InvalidateRow();
     // The size is otherwise taken when the row is first painted; a task that
@@ -364,6 +366,15 @@ void TAVTask::ConverterComplete() {
   // A failed last task ends the work as well as a completed one.
   if (AVConfiguration().ShutdownWhenDone() && !node->HasRunningTask()) ShutdownComputer();
   if (store_failed) ShowErrorBox(error);
+}
+
+void TAVTask::LogSizeAgainstEstimate() {
+  if (FSettings->EstimatedSizeHigh() <= 0) return;
+  std::error_code error;
+  const auto real = std::filesystem::file_size(FSettings->TargetFile(), error);
+  if (error) return;
+  const TSizeEstimate estimate{FSettings->EstimatedSizeLow(), FSettings->EstimatedSizeHigh(), true};
+  AppendLog(EstimateAgainstRealText(estimate, static_cast<int64_t>(real)));
 }
 
 void TAVTask::FileConverted(TConvertingNode& node) {

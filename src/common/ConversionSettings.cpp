@@ -28,6 +28,8 @@ void TConversionSettings::Assign(const TPersistent& source) {
   SetDuration(o->Duration());
   SetSourceFileSize(o->SourceFileSize());
   SetOverwrite(o->Overwrite());
+  SetEstimatedSizeLow(o->EstimatedSizeLow());
+  SetEstimatedSizeHigh(o->EstimatedSizeHigh());
 }
 
 const TPropList& TConversionSettings::Properties() const {
@@ -51,6 +53,10 @@ const TPropList& TConversionSettings::Properties() const {
       MakeProperty<C>("SourceFileSize", K::Int64, &C::SourceFileSize, &C::SetSourceFileSize),
       // Written only when set, so settings without it read as before.
       MakeProperty<C>("Overwrite", K::Boolean, &C::Overwrite, &C::SetOverwrite, 0),
+      MakeProperty<C>("EstimatedSizeLow", K::Int64, &C::EstimatedSizeLow, &C::SetEstimatedSizeLow,
+                      0),
+      MakeProperty<C>("EstimatedSizeHigh", K::Int64, &C::EstimatedSizeHigh,
+                      &C::SetEstimatedSizeHigh, 0),
   };
   return list;
 }

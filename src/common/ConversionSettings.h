@@ -46,6 +46,10 @@ class TConversionSettings : public TPersistent {
   // name (asked when the task was created); without it a run replaces only
   // the task's own earlier output.
   bool Overwrite() const { return FOverwrite; }
+  // The output size the wizard estimated when the task was made (bytes; 0:
+  // none), for the log's comparison with the real size.
+  int64_t EstimatedSizeLow() const { return FEstimatedSizeLow; }
+  int64_t EstimatedSizeHigh() const { return FEstimatedSizeHigh; }
 
   void SetSourceFile(const std::string& value) { FSourceFile = value; }
   void SetSourceType(TAVSourceType value) { FSourceType = value; }
@@ -63,6 +67,8 @@ class TConversionSettings : public TPersistent {
   void SetDuration(double value) { FDuration = value; }
   void SetSourceFileSize(int64_t value) { FSourceFileSize = value; }
   void SetOverwrite(bool value) { FOverwrite = value; }
+  void SetEstimatedSizeLow(int64_t value) { FEstimatedSizeLow = value; }
+  void SetEstimatedSizeHigh(int64_t value) { FEstimatedSizeHigh = value; }
 
  private:
   std::string FSourceFile;
@@ -80,6 +86,8 @@ class TConversionSettings : public TPersistent {
   double FDuration = 0.0;
   int64_t FSourceFileSize = 0;
   bool FOverwrite = false;
+  int64_t FEstimatedSizeLow = 0;
+  int64_t FEstimatedSizeHigh = 0;
 };
 
 // The stored form of `settings`.

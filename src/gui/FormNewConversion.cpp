@@ -163,6 +163,13 @@ TSourcePage* TFormNewConversion::CreateSourcePage() {
   grid->addLayout(profile_row, 0, 1);
   grid->addWidget(new QLabel(tr("保存路径:"), page_source_), 1, 0);
   grid->addWidget(edtSavePath, 1, 1);
+  lblEstimate = new QLabel(page_source_);
+  lblEstimate->setObjectName(QStringLiteral("lblEstimate"));
+  grid->addWidget(lblEstimate, 2, 1);
+  connect(edtSavePath, &TFileNameEdit::FileNameChanged, this, [this] {
+    ProposeListTargets();
+    RefreshSourceList();
+  });
 
   frmVideoInfo = new TFrameVideoInfo(page_source_);
   frmVideoInfo->setObjectName(QStringLiteral("frmVideoInfo"));
@@ -211,12 +218,18 @@ QWidget* TFormNewConversion::CreateFileTab() {
   lblFileCount = new QLabel(tab);
   lblFileCount->setObjectName(QStringLiteral("lblFileCount"));
   lblFileCount->hide();
+  btnAddFolder = new QPushButton(tr("添加文件夹…"), tab);
+  btnAddFolder->setObjectName(QStringLiteral("btnAddFolder"));
+  connect(btnAddFolder, &QPushButton::clicked, this, &TFormNewConversion::ChooseFolder);
   auto* grid = new QGridLayout(tab);
   grid->addWidget(new QLabel(tr("输入文件:"), tab), 0, 0);
   grid->addWidget(edtSource, 0, 1);
-  grid->addWidget(lblFileCount, 0, 2);
+  grid->addWidget(btnAddFolder, 0, 2);
+  grid->addWidget(lblFileCount, 0, 3);
+  grid->addWidget(CreateSourceList(tab), 1, 0, 1, 4);
+  grid->addWidget(CreateTrackChoice(tab), 2, 0, 1, 4);
   grid->setColumnStretch(1, 1);
-  grid->setRowStretch(1, 1);
+  grid->setRowStretch(1, 1);  // the list of sources, when there are several
   return tab;
 }
 
@@ -363,6 +376,15 @@ void TFormNewConversion::ProfileChosen() {
   const TAVProfile* profile = SelectedProfile();
   if (profile == nullptr) return;
   frmVideoInfo->ShowProfile(*profile);
+  FollowProfile();
+  ProposeListTargets();
+  FillTrackLists();
+  RefreshSourceList();
+}
+
+// The target field follows the profile's extension.
+void TFormNewConversion::FollowProfile() {
+  const TAVProfile* profile = SelectedProfile();
   const QString target = edtSavePath->FileName();
   if (target.trimmed().isEmpty()) return;
   if (target == proposed_target_ && SourceIsValid()) {
@@ -407,38 +429,56 @@ void TFormNewConversion::SelectProfile(TAVProfile* profile) {
 
 // Finishing ---------------------------------------------------------------------------
 
-// The typed target becomes the first task's: refused when it is a source or
-// another unfinished task's target; an existing file only when the user says
-// to replace it (`overwrite`). A refusal returns to the target field.
-bool TFormNewConversion::TargetAccepted(bool& overwrite) {
-  const std::string target = ResolvedPath(edtSavePath->FileName().toStdString());
+// Each target is refused when it is a source or another unfinished task's
+// target (or an earlier one of this batch); an existing file is replaced
+// only when the user says so (`overwrite`, one per target). A refusal
+// returns to the target field.
+bool TFormNewConversion::TargetsAccepted(std::vector<bool>& overwrite) {
   std::vector<std::string> sources;
   if (DvdTabShown()) {
     sources.push_back(CurrentTitle().dvd);
   } else {
     for (const QString& source : sources_) sources.push_back(source.toStdString());
   }
+  const size_t count = DvdTabShown() ? 1 : std::max<size_t>(1, entries_.size());
+  std::vector<std::string> reserved = reserved_targets_;
+  overwrite.assign(count, false);
+  for (size_t index = 0; index < count; ++index) {
+    const std::string target = TargetOf(index);
+    bool replace = false;
+    if (!TargetAccepted(target, sources, reserved, replace)) {
+      if (currentId() != kSourcePage) back();
+      edtSavePath->setFocus();
+      return false;
+    }
+    overwrite[index] = replace;
+    reserved.push_back(target);
+  }
+  return true;
+}
+
+bool TFormNewConversion::TargetAccepted(const std::string& target,
+                                        const std::vector<std::string>& sources,
+                                        const std::vector<std::string>& reserved, bool& overwrite) {
   const QString name = QString::fromStdString(target);
-  bool accepted = false;
-  switch (CheckNewTarget(target, sources, reserved_targets_).problem) {
+  switch (CheckNewTarget(target, sources, reserved).problem) {
     case TTargetCheck::IsSource:
       ShowErrorBox(tr("输出文件与源文件相同: %1").arg(name).toStdString());
-      break;
+      return false;
     case TTargetCheck::Reserved:
       ShowErrorBox(tr("另一个未完成的任务已在写这个目标文件: %1").arg(name).toStdString());
-      break;
+      return false;
     case TTargetCheck::Exists:
-      accepted = overwrite = AskWarning(tr("目标文件已存在，是否替换？").toStdString());
-      break;
+      // With several targets the question names the file it is about.
+      overwrite = AskWarning((sources.size() > 1
+                                  ? tr("目标文件已存在，是否替换？") + QLatin1Char('\n') + name
+                                  : tr("目标文件已存在，是否替换？"))
+                                 .toStdString());
+      return overwrite;
     case TTargetCheck::None:
-      accepted = true;
-      break;
+      return true;
   }
-  if (!accepted) {
-    if (currentId() != kSourcePage) back();
-    edtSavePath->setFocus();
-  }
-  return accepted;
+  return false;
 }
 
 bool TFormNewConversion::Busy() const {
@@ -463,18 +503,24 @@ void TFormNewConversion::BusyChanged() {
 
 void TFormNewConversion::accept() {
   if (scanning_ || Busy() || SelectedProfile() == nullptr) return;
-  bool overwrite = false;
-  if (!TargetAccepted(overwrite)) return;
+  std::vector<bool> overwrite;
+  if (!TargetsAccepted(overwrite)) return;
   // Finishing on page 1 does not apply the filters, even when page 2 holds some.
   options_.FilterOptions().SetVideoFilters(currentId() == kFilterPage ? FilterText() : "");
   try {
     PrepareProfileOptions(options_, *CurrentProfile(), AVConfiguration());
     settings_ = BuildConversionSettings();
-    // The user allowed the first task to replace the file under its target.
-    if (!settings_.empty()) settings_.front()->SetOverwrite(overwrite);
+    // The user allowed these tasks to replace the files under their targets.
+    for (size_t index = 0; index < settings_.size() && index < overwrite.size(); ++index) {
+      settings_[index]->SetOverwrite(overwrite[index]);
+    }
   } catch (const std::exception& error) {
     settings_.clear();
     ShowErrorBox(error.what());
+    return;
+  }
+  if (!DvdTabShown() && !ApplyTracks(settings_)) {
+    settings_.clear();
     return;
   }
   QWizard::accept();
@@ -495,6 +541,7 @@ void TFormNewConversion::closeEvent(QCloseEvent* event) {
 
 void TFormNewConversion::showEvent(QShowEvent* event) {
   QWizard::showEvent(event);
+  GrowToContents();
   CenterOnScreen(*this);
 }
 
@@ -516,9 +563,8 @@ std::unique_ptr<TConversionSettings> TFormNewConversion::NewSettings(
 std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings() {
   AVPreview->Close();
   std::vector<std::unique_ptr<TConversionSettings>> result;
-  const std::string first_target = ResolvedPath(edtSavePath->FileName().toStdString());
   if (DvdTabShown()) {
-    auto settings = NewSettings(SourceName(), first_target);
+    auto settings = NewSettings(SourceName(), TargetOf(0));
     settings->SetSourceType(TAVSourceType::stDvd);
     settings->SetDvdDriver(CurrentTitle().dvd);
     settings->SetDvdTitle(CurrentTitle().index);
@@ -529,16 +575,8 @@ std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConve
     result.push_back(std::move(settings));
     return result;
   }
-  std::vector<std::string> taken = reserved_targets_;
-  for (const QString& source : sources_) {
-    std::string target;
-    if (result.empty()) {
-      target = first_target;  // the user's word, checked by TargetAccepted
-    } else {
-      target = ProposedFileTarget(source.toStdString(), taken);
-    }
-    taken.push_back(target);
-    result.push_back(NewSettings(source.toStdString(), target));
+  for (size_t index = 0; index < entries_.size(); ++index) {
+    result.push_back(NewSettings(entries_[index].file.toStdString(), TargetOf(index)));
   }
   return result;
 }

@@ -7,11 +7,23 @@
 // page 2, the thread count and then the profile's settings) and builds one
 // TConversionSettings per source, which the caller hands to the unfiled node.
 //
-// Several files may be chosen or handed in at once: the first is shown as the
-// source with "共 N 个文件" beside it, and each file becomes a task of its own
-// with the same profile, span and filters and a target proposed from its own
-// name. Proposed targets never take an existing file, a reserved target (an
-// unfiled task's) or another target of the same batch.
+// Several files may be chosen or handed in at once, and a folder ("添加文件夹…",
+// or handed in or dropped) brings the media files under it, in natural order;
+// the first is shown as the source with "共 N 个文件" beside it, the list of
+// sources shows each file with its target (editable), duration and estimated
+// output size, and a line names the files a folder had that were skipped and
+// why. Each file becomes a task of its own with the same profile, span,
+// filters and track choice and a target proposed from its own name (for a
+// folder's files in the same sub-folder under the output folder). Proposed
+// targets never take an existing file, a reserved target (an unfiled task's)
+// or another target of the same batch.
+//
+// The audio and subtitle lists offer the first source's tracks (language,
+// codec, channels, title), every audio track where the target's container
+// keeps several, and none; the choice is stored as the command line's
+// --audio-track, --subtitle-track and --all-audio store it. The estimated
+// output size (common/SizeEstimate.h) goes with each task, for the log's
+// comparison after the conversion.
 //
 // Probing chosen files and scanning a DVD run on a thread of the wizard's
 // own (TBackgroundWork), the preview on its own thread: the wizard stays
@@ -26,6 +38,10 @@
 #include <vector>
 
 #include "common/ConversionSettings.h"
+#include "common/MediaFolder.h"
+#include "common/SizeEstimate.h"
+#include "common/TrackChoice.h"
+#include "converter/AVProbe.h"
 #include "converter/DvdNavigation.h"
 
 class QAction;
@@ -36,6 +52,8 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace veltrano {
 class TAVFilter;
@@ -64,8 +82,12 @@ class TFormNewConversion : public QWizard {
                      QWidget* parent = nullptr);
   ~TFormNewConversion() override;
 
-  // Sources handed in by the caller: taken without probing.
+  // Sources handed in by the caller: taken without refusing any (they are
+  // probed afterwards for the list's durations, estimates and tracks); a
+  // folder among them stands for the media files under it.
   void SetSources(const QStringList& sources);
+  // Adds the media files under `folder` to the sources.
+  void AddFolder(const QString& folder);
   // Sources chosen through the browse dialog: each is probed (off the
   // user-interface thread; Busy meanwhile), and a file without video and
   // audio (or that cannot be read) refuses the whole choice with "无效的文件".
@@ -73,6 +95,10 @@ class TFormNewConversion : public QWizard {
   // Files are being probed or a DVD scanned; the wizard cannot be finished.
   bool Busy() const;
   const QStringList& Sources() const { return sources_; }
+  // The target of each source, in order (the first is the target field's).
+  QStringList Targets() const;
+  // What the track lists choose.
+  TTrackChoice TrackChoice() const;
 
   // The profile selected in cbbProfile; a fatal check failure when none is.
   TAVProfile* CurrentProfile() const;
@@ -111,12 +137,46 @@ class TFormNewConversion : public QWizard {
   TAVProfile* SelectedProfile() const;
   void CategoryChosen();
   void ProfileChosen();
+  void FollowProfile();
   void EditCurrentProfile();
   void SelectProfile(TAVProfile* profile);
 
   // Source, target, preview and time span (NewConversionSource.cpp).
   void SourceChanged();
   bool SourceIsValid() const;
+
+  // The list of sources, folders, tracks and estimates (NewConversionList.cpp).
+  struct TSourceEntry {
+    QString file;
+    QString root;    // the folder it was found in; empty for a file chosen itself
+    QString target;  // for all but the first (which is edtSavePath's)
+    bool target_edited = false;
+    std::shared_ptr<const TProbedMedia> media;  // null until probed (or unreadable)
+  };
+  QWidget* CreateSourceList(QWidget* parent);
+  QWidget* CreateTrackChoice(QWidget* parent);
+  void ChooseFolder();
+  // Expands folders in `names` into their media files.
+  std::vector<TSourceEntry> ExpandSources(const QStringList& names,
+                                          std::vector<TSkippedFile>& skipped) const;
+  void SetSourceEntries(std::vector<TSourceEntry> entries, std::vector<TSkippedFile> skipped);
+  void ProbeSources();
+  void SourcesProbed(const std::vector<std::pair<QString, TProbedMedia>>& media,
+                     const QStringList& failed);
+  void ProposeListTargets();
+  void RefreshSourceList();
+  void ShowSkipped();
+  void GrowToContents();
+  void TargetEdited(QTreeWidgetItem* item, int column);
+  void FillTrackLists();
+  // `options_` prepared for the profile with the track choice, for `target`.
+  bool PreparedOptions(TAVConvertOptions& options, const TSourceEntry& entry,
+                       const std::string& target) const;
+  TSizeEstimate EstimateFor(const TSourceEntry& entry, const std::string& target) const;
+  std::string TargetOf(size_t index) const;
+  // Applies the track choice to every task; false (with the reason shown)
+  // when a source cannot satisfy it.
+  bool ApplyTracks(std::vector<std::unique_ptr<TConversionSettings>>& settings);
   bool DvdTabShown() const;
   // A file source's name, or a new title stream of the selected DVD title.
   std::string SourceName();
@@ -153,7 +213,9 @@ class TFormNewConversion : public QWizard {
   std::string FilterText() const;
 
   // Finishing (FormNewConversion.cpp).
-  bool TargetAccepted(bool& overwrite);
+  bool TargetsAccepted(std::vector<bool>& overwrite);
+  bool TargetAccepted(const std::string& target, const std::vector<std::string>& sources,
+                      const std::vector<std::string>& reserved, bool& overwrite);
   std::vector<std::unique_ptr<TConversionSettings>> BuildConversionSettings();
   std::unique_ptr<TConversionSettings> NewSettings(const std::string& source,
                                                    const std::string& target) const;
@@ -164,6 +226,8 @@ class TFormNewConversion : public QWizard {
   std::string output_folder_;
   TAVConvertOptions options_;
   QStringList sources_;
+  std::vector<TSourceEntry> entries_;  // one per source, in the order of sources_
+  std::vector<TSkippedFile> skipped_;
   QString proposed_target_;  // the target last proposed, to re-propose on profile changes
   std::string proposed_for_;  // the SourceKey of that proposal
   std::string scanned_dvd_;  // the path last scanned; empty before the first scan
@@ -178,6 +242,12 @@ class TFormNewConversion : public QWizard {
   QWidget* tabDvd = nullptr;
   TFileNameEdit* edtSource = nullptr;
   QLabel* lblFileCount = nullptr;
+  QPushButton* btnAddFolder = nullptr;
+  QTreeWidget* lstSources = nullptr;
+  QLabel* lblSkipped = nullptr;
+  QLabel* lblEstimate = nullptr;
+  QComboBox* cbbAudioTrack = nullptr;
+  QComboBox* cbbSubtitleTrack = nullptr;
   TDvdCombo* FCbbDvd = nullptr;
   QComboBox* cbbTitle = nullptr;
   QComboBox* cbbAngle = nullptr;

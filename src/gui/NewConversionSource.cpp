@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include <cmath>
+#include <memory>
 
 #include <fmt/format.h>
 
@@ -34,24 +35,15 @@ QString TimeText(double seconds) {
   return QString::fromStdString(SecondsToClockText(static_cast<int64_t>(std::nearbyint(seconds))));
 }
 
-// True when the media probe finds a video or an audio stream in `file`.
-bool IsMediaFile(const QString& file) {
-  TAVProbe probe;
-  probe.SetFileName(file.toStdString());
+// The streams of `file` when the media probe finds a video or an audio
+// stream in it; null otherwise.
+std::shared_ptr<const TProbedMedia> ProbedMedia(const QString& file) {
   try {
-    probe.SetActive(true);
+    auto media = std::make_shared<const TProbedMedia>(ListMediaStreams(file.toStdString()));
+    if (media->TrackCount("video") > 0 || media->TrackCount("audio") > 0) return media;
   } catch (const EAVError&) {
-    return false;
   }
-  return probe.HasVideo() || probe.HasAudio();
-}
-
-// `path`'s file name with its extension (from the last dot) replaced.
-std::string FileNameWithExtension(const std::string& path, const std::string& extension) {
-  std::string name = path.substr(path.find_last_of('/') + 1);
-  const size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name + extension;
+  return nullptr;
 }
 
 // The numbers 1 to `count` as the entries of `list`.
@@ -65,31 +57,28 @@ void FillNumbers(QComboBox* list, int count) {
 // Files -------------------------------------------------------------------------------
 
 void TFormNewConversion::SetSources(const QStringList& sources) {
-  sources_ = sources;
-  lblFileCount->setText(tr("共 %1 个文件").arg(sources.size()));
-  lblFileCount->setVisible(sources.size() > 1);
-  const QString first = sources.value(0);
-  if (edtSource->FileName() != first) {
-    edtSource->SetFileName(first);  // raises the change
-  } else {
-    SourceChanged();
-  }
+  std::vector<TSkippedFile> skipped;
+  std::vector<TSourceEntry> entries = ExpandSources(sources, skipped);
+  SetSourceEntries(std::move(entries), std::move(skipped));
 }
 
 void TFormNewConversion::ChooseSources(const QStringList& names) {
   ShowBusy(tr("正在检查文件…"));
   // Probing reads each file: off this thread, so the wizard stays usable.
   work_->Run([this, names]() -> TBackgroundWork::TFinish {
+    std::vector<TSourceEntry> entries;
     QString refused;
     for (const QString& name : names) {
-      if (!IsMediaFile(name)) {
+      auto media = ProbedMedia(name);
+      if (media == nullptr) {
         refused = name;
         break;
       }
+      entries.push_back({name, {}, {}, false, std::move(media)});
     }
-    return [this, names, refused] {
+    return [this, names, refused, entries = std::move(entries)]() mutable {
       if (refused.isNull()) {
-        SetSources(names);
+        SetSourceEntries(std::move(entries), {});
         return;
       }
       const QString text = tr("无效的文件");
@@ -156,6 +145,7 @@ void TFormNewConversion::ResetTimeSpan() {
   options_.SetRecordingTime(MaxInt64);
   lblStart->setText(QStringLiteral("00:00:00"));
   lblEnd->setText(QStringLiteral("00:00:00"));
+  RefreshSourceList();
 }
 
 void TFormNewConversion::TimeBarMoved(int position_ms) {
@@ -176,6 +166,7 @@ void TFormNewConversion::SetStartPoint() {
     options_.SetRecordingTime((static_cast<int64_t>(barTime->SelEnd()) - position) * 1000);
   }
   lblStart->setText(TimeText(position / 1000.0));
+  RefreshSourceList();
 }
 
 void TFormNewConversion::SetEndPoint() {
@@ -187,6 +178,7 @@ void TFormNewConversion::SetEndPoint() {
   barTime->SetSelEnd(position);
   options_.SetRecordingTime((static_cast<int64_t>(position) - barTime->SelStart()) * 1000);
   lblEnd->setText(TimeText(position / 1000.0));
+  RefreshSourceList();
 }
 
 // Targets -----------------------------------------------------------------------------
@@ -203,9 +195,14 @@ std::string TFormNewConversion::OutputTarget(const std::string& file_name,
   return FreeTargetName(folder + file_name, taken);
 }
 
+// A folder's file keeps its sub-folder under the output folder.
 std::string TFormNewConversion::ProposedFileTarget(const std::string& source,
                                                    const std::vector<std::string>& taken) const {
-  return OutputTarget(FileNameWithExtension(source, ProfileExtension()), taken);
+  std::string root;
+  for (const TSourceEntry& entry : entries_) {
+    if (entry.file.toStdString() == source) root = entry.root.toStdString();
+  }
+  return FolderTarget(source, root, output_folder_, ProfileExtension(), taken);
 }
 
 void TFormNewConversion::ProposeTarget() {

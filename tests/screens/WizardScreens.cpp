@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <fstream>
 
 #include "Screens.h"
 #include "common/Configuration.h"
@@ -29,6 +30,7 @@
 #include "gui/TimeBar.h"
 #include "support/DvdFixture.h"
 #include "support/MediaFixture.h"
+#include "support/TrackFixture.h"
 
 namespace veltrano::screens {
 namespace {
@@ -191,6 +193,62 @@ VELTRANO_SCREEN(profile_editor) {
       dynamic_cast<TAVCustomAudioProfile*>(profiles->FindProfile("IPhone H264 Video")));
   editor->show();
   return editor;
+}
+
+}  // namespace veltrano::screens
+
+namespace veltrano::screens {
+namespace {
+
+// Waits until the wizard has probed its sources.
+void WaitForProbes(TFormNewConversion& wizard) {
+  QElapsedTimer waited;
+  waited.start();
+  while (wizard.Busy() && waited.elapsed() < 30000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+}  // namespace
+
+// A season's folder: its episodes in order with targets in their
+// sub-folders, sizes, and the files left out.
+VELTRANO_SCREEN(wizard_folder) {
+  AVConfiguration().SetOutputFolder((ctx.home / "Tellurix转换").string());
+  const auto season = ctx.home / "第一季 Season 1";
+  std::filesystem::create_directories(season);
+  test::TClip spec = test::AvClipSpec("mpeg4", "aac");
+  spec.seconds = 3;
+  const auto first = test::MakeClip(season / "episode 1.mp4", spec);
+  for (const char* name : {"episode 2.mp4", "episode 10.mp4", "特辑/making of.mp4"}) {
+    std::filesystem::create_directories((season / name).parent_path());
+    std::filesystem::copy_file(first, season / name);
+  }
+  std::ofstream(season / "字幕说明.txt") << "notes";
+  std::ofstream(season / "cover.jpg") << "picture";
+  auto profiles = Profiles(ctx);
+  auto* wizard = Kept(ctx, new TFormNewConversion(*profiles, {}));
+  wizard->SetSources({QString::fromStdString(season.string())});
+  wizard->show();
+  WaitForProbes(*wizard);
+  return wizard;
+}
+
+// A film with two audio tracks and subtitles: the track lists.
+VELTRANO_SCREEN(wizard_tracks) {
+  AVConfiguration().SetOutputFolder((ctx.home / "Tellurix转换").string());
+  const auto film = ctx.home / "film.mkv";
+  std::filesystem::copy_file(test::MultiTrackClip(), film);
+  auto profiles = Profiles(ctx);
+  auto* wizard = Kept(ctx, new TFormNewConversion(*profiles, {}));
+  wizard->SetSources({QString::fromStdString(film.string())});
+  wizard->show();
+  WaitForProbes(*wizard);
+  auto* audio = wizard->findChild<QComboBox*>(QStringLiteral("cbbAudioTrack"));
+  audio->setCurrentIndex(audio->findData(QStringLiteral("2")));
+  auto* subtitle = wizard->findChild<QComboBox*>(QStringLiteral("cbbSubtitleTrack"));
+  subtitle->setCurrentIndex(subtitle->findData(QStringLiteral("1")));
+  return wizard;
 }
 
 }  // namespace veltrano::screens
