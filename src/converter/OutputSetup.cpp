@@ -56,10 +56,29 @@ const AVCodec* DefaultSubtitleEncoder(const AVOutputFormat* format, const std::s
 
 }  // namespace
 
+// True when a program of `ctx` was chosen and stream `index` is in none of
+// the programs kept: such a stream is never read, so no output stream may
+// wait for it.
+bool OutsideChosenProgram(const AVFormatContext* ctx, unsigned index) {
+  bool chosen = false;
+  for (unsigned p = 0; p < ctx->nb_programs; ++p) {
+    const AVProgram* program = ctx->programs[p];
+    if (program->discard == AVDISCARD_ALL) {
+      chosen = true;
+      continue;
+    }
+    for (unsigned i = 0; i < program->nb_stream_indexes; ++i) {
+      if (program->stream_index[i] == index) return false;
+    }
+  }
+  return chosen;
+}
+
 TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
   TSourceStreams streams;
   for (const TInputFile& input : inputs) {
     for (unsigned i = 0; i < input.ctx->nb_streams; ++i) {
+      if (OutsideChosenProgram(input.ctx.get(), i)) continue;
       const AVCodecParameters* par = input.ctx->streams[i]->codecpar;
       streams.video |= par->codec_type == AVMEDIA_TYPE_VIDEO;
       streams.audio |= par->codec_type == AVMEDIA_TYPE_AUDIO;

@@ -317,6 +317,18 @@ TEST_F(ConverterSetup, ProgramSelectionKeepsOnlyThatProgramsStreams) {
   EXPECT_EQ(discards[0], AVDISCARD_ALL);
   EXPECT_EQ(discards[1], AVDISCARD_DEFAULT);
 
+  // The whole run: the output holds the chosen program's sound alone.
+  TAVConverter whole(&ui);
+  const fs::path sound = folder / "sound.mkv";
+  whole.SetInputFiles({ts.string()});
+  whole.SetOutputFiles({sound.string()});
+  whole.ConvertOptions().SetProgramID(9);
+  ASSERT_TRUE(test::RunToEnd(whole, ui));
+  EXPECT_TRUE(whole.ErrorMsg().empty()) << whole.ErrorMsg();
+  const test::TMediaInfo info = test::ProbeMedia(sound);
+  ASSERT_EQ(info.streams.size(), 1u);
+  EXPECT_EQ(info.streams[0].kind, "audio");
+
   TInspectingConverter missing(&ui);
   missing.ConvertOptions().SetProgramID(8);
   Run(missing, {ts.string()}, {(folder / "out2.mkv").string()});
