@@ -185,8 +185,9 @@ TEST_F(StoreErrors, EveryCommandSurvivesALockedStoreAndWorksOnceItIsFree) {
   ASSERT_TRUE(*confirmed);
   EXPECT_TRUE(ListedTasks().empty());
   Focus(films);
+  const int32_t films_id = films.CategoryId();  // `films` is gone once deleted
   categories.actDelCategory->trigger();
-  EXPECT_EQ(Window().Model().FindCategory(films.CategoryId()), nullptr);
+  EXPECT_EQ(Window().Model().FindCategory(films_id), nullptr);
   EXPECT_EQ(messages.Errors().size(), 9u) << messages.Errors().back();  // none since the lock went
 }
 
