@@ -166,8 +166,7 @@ TEST_F(RunCommandsTest, TheStatusBarCountsRunningTasksAndGivesARangeOnceKnown) {
   // Reports of the running task over the first speed's stretch give the range.
   ASSERT_TRUE(WaitUntil([&] {
     Window().UpdateStatus();
-    return Window().FinishText().indexOf(QStringLiteral(" – ")) != -1 ||
-           task.Status() != stRunning;
+    return Window().FinishText().indexOf(QStringLiteral(" – ")) != -1 || task.Status() != stRunning;
   }));
   ASSERT_EQ(task.Status(), stRunning);
   EXPECT_NE(Window().FinishText().indexOf(QStringLiteral(" – ")), -1)
