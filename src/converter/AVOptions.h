@@ -1,7 +1,8 @@
 // The complete description of one conversion: TAVConvertOptions and its six
 // owned sub-objects. Profiles fill them, the conversion settings store them,
-// tasks copy them into their converter with Assign, and the engine reads them
-// (and writes back the source's picture parameters and the byte counters).
+// tasks copy them into their converter with Assign, and the engine only reads
+// them: what a run learns of its sources (picture parameters, byte counters)
+// stays in the converter's run state and figures.
 //
 // Setters never throw: a refused value is shown in the error box and the
 // property keeps its previous value.
