@@ -35,7 +35,6 @@ class TRational : public TPersistent {
   TRational(const TRational&) = default;
   TRational& operator=(const TRational&) = default;
 
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TRational"; }
   const TPropList& Properties() const override;
 
@@ -52,7 +51,6 @@ class TRational : public TPersistent {
 class TAudioOptions : public TPersistent {
  public:
   TAudioOptions() = default;
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TAudioOptions"; }
   const TPropList& Properties() const override;
 
@@ -112,7 +110,6 @@ using TQuantMatrix = std::array<uint16_t, 64>;
 class TVideoOptions : public TPersistent {
  public:
   TVideoOptions() = default;
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TVideoOptions"; }
   const TPropList& Properties() const override;
 
@@ -257,7 +254,6 @@ class TVideoOptions : public TPersistent {
 
 class TSubtitleOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TSubtitleOptions"; }
   const TPropList& Properties() const override;
 
@@ -283,7 +279,6 @@ class TSubtitleOptions : public TPersistent {
 
 class TMuxerOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TMuxerOptions"; }
   const TPropList& Properties() const override;
 
@@ -309,7 +304,6 @@ class TMuxerOptions : public TPersistent {
 
 class TGrabOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TGrabOptions"; }
   const TPropList& Properties() const override;
 
@@ -329,7 +323,6 @@ class TGrabOptions : public TPersistent {
 
 class TFilterOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TFilterOptions"; }
   const TPropList& Properties() const override;
 
@@ -353,8 +346,7 @@ class TAVConvertOptions : public TPersistent {
   TAVConvertOptions(const TAVConvertOptions&) = delete;
   TAVConvertOptions& operator=(const TAVConvertOptions&) = delete;
 
-  // Copies the stored set; the run-time properties of this object stay.
-  void Assign(const TPersistent& source) override;
+  // Assign copies the stored set; the run-time properties of this object stay.
   const char* ClassName() const override { return "TAVConvertOptions"; }
   const TPropList& Properties() const override;
 
