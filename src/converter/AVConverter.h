@@ -102,6 +102,7 @@ enum TAVConvertState : uint8_t { csNone, csRunning, csStopped, csPaused };
 class TAVConvertThread;
 struct TRunState;
 struct TOutputFile;
+struct TEncodedStream;
 struct TStreamParameters;
 struct TInputStreamState;
 struct TOutputStreamState;
@@ -262,6 +263,8 @@ class TAVConverter {
   std::vector<const AVCodecContext*> MappedTracks(int type) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
                             const AVCodec* encoder);
+  TEncodedStream NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
+                                  const std::string& encoder_name, bool copy, int32_t codec_tag);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
