@@ -24,7 +24,6 @@ std::pair<std::string, std::string> SplitNameValue(const std::string& line) {
 
 // TRational -------------------------------------------------------------------
 
-
 const TPropList& TRational::Properties() const {
   using C = TRational;
   static const TPropList list{
@@ -39,7 +38,6 @@ const TPropList& TRational::Properties() const {
 void TAudioOptions::SetAudioSampleFmt(TAVAudioSampleFormat value) {
   if (value != sfAuto) FAudioSampleFmt = value;
 }
-
 
 const TPropList& TAudioOptions::Properties() const {
   using C = TAudioOptions;
@@ -140,7 +138,6 @@ void TVideoOptions::SetInterMatrix(const TStrings& value) {
   SetMatrix(FInterMatrix, FInter_Matrix, value);
 }
 
-
 const TPropList& TVideoOptions::Properties() const {
   using C = TVideoOptions;
   using K = TPropKind;
@@ -187,14 +184,13 @@ const TPropList& TVideoOptions::Properties() const {
       MakeProperty<C>("MaxFrameRate", K::Integer, &C::MaxFrameRate, &C::SetMaxFrameRate, 0),
       MakeProperty<C>("VideoQuality", K::Single, &C::VideoQuality, &C::SetVideoQuality),
       Unstored(MakeProperty<C>("VideoDiscard", K::Integer, &C::VideoDiscard, &C::SetVideoDiscard)),
-      Unstored(MakeProperty<C>("FramePixFormat", K::Integer, &C::FramePixFormat,
-                               &C::SetFramePixFormat)),
+      Unstored(
+          MakeProperty<C>("FramePixFormat", K::Integer, &C::FramePixFormat, &C::SetFramePixFormat)),
   };
   return list;
 }
 
 // TSubtitleOptions, TMuxerOptions, TGrabOptions, TFilterOptions ---------------
-
 
 const TPropList& TSubtitleOptions::Properties() const {
   using C = TSubtitleOptions;
@@ -213,7 +209,6 @@ const TPropList& TSubtitleOptions::Properties() const {
   return list;
 }
 
-
 const TPropList& TMuxerOptions::Properties() const {
   using C = TMuxerOptions;
   using K = TPropKind;
@@ -230,7 +225,6 @@ const TPropList& TMuxerOptions::Properties() const {
   return list;
 }
 
-
 const TPropList& TGrabOptions::Properties() const {
   using C = TGrabOptions;
   using K = TPropKind;
@@ -242,7 +236,6 @@ const TPropList& TGrabOptions::Properties() const {
   return list;
 }
 
-
 const TPropList& TFilterOptions::Properties() const {
   using C = TFilterOptions;
   static const TPropList list{
@@ -252,7 +245,6 @@ const TPropList& TFilterOptions::Properties() const {
 }
 
 // TAVConvertOptions -----------------------------------------------------------
-
 
 void TAVConvertOptions::SetAdvancedOption(const std::string& key, const std::string& value) {
   for (auto it = FCodecOptions.begin(); it != FCodecOptions.end(); ++it) {
