@@ -11,13 +11,6 @@
 
 namespace veltrano {
 
-void TPerformanceOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TPerformanceOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetThreadCount(o->ThreadCount());
-  SetThreadPrority(o->ThreadPrority());
-}
-
 const TPropList& TPerformanceOptions::Properties() const {
   using C = TPerformanceOptions;
   static const TPropList list{

@@ -13,7 +13,6 @@ namespace veltrano {
 
 class TPerformanceOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TPerformanceOptions"; }
   const TPropList& Properties() const override;
 

@@ -9,29 +9,6 @@ const std::vector<std::string>& SourceTypeNames() {
   return names;
 }
 
-void TConversionSettings::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TConversionSettings*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  if (o == this) return;
-  SetSourceFile(o->SourceFile());
-  SetSourceType(o->SourceType());
-  SetDvdDriver(o->DvdDriver());
-  SetDvdTitle(o->DvdTitle());
-  SetDvdChapter(o->DvdChapter());
-  SetDvdThrough(o->DvdThrough());
-  SetDvdAngle(o->DvdAngle());
-  SetDvdVolume(o->DvdVolume());
-  SetTargetFile(o->TargetFile());
-  SetProfile(o->Profile());
-  SetCategoryId(o->CategoryId());
-  SetConvertOptions(o->ConvertOptions());
-  SetDuration(o->Duration());
-  SetSourceFileSize(o->SourceFileSize());
-  SetOverwrite(o->Overwrite());
-  SetEstimatedSizeLow(o->EstimatedSizeLow());
-  SetEstimatedSizeHigh(o->EstimatedSizeHigh());
-}
-
 const TPropList& TConversionSettings::Properties() const {
   using C = TConversionSettings;
   using K = TPropKind;

@@ -22,7 +22,6 @@ class TConversionSettings : public TPersistent {
   TConversionSettings(const TConversionSettings&) = delete;
   TConversionSettings& operator=(const TConversionSettings&) = delete;
 
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TConversionSettings"; }
   const TPropList& Properties() const override;
 

@@ -4,7 +4,6 @@
 
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/RowTree.h"
@@ -12,16 +11,10 @@
 
 namespace veltrano {
 
-class TMemoryTaskView : public ITaskView {
+class TMemoryTaskView : public TRowTreeView {
  public:
-  TRowId AddChild(TRowId parent, TNodeObject* object) override;
-  void DeleteRow(TRowId row) override;
   void Clear() override;
   void InvalidateRow(TRowId row) override;
-
-  TNodeObject* RowObject(TRowId row) const override;
-  TRowId ParentRow(TRowId row) const override;
-  std::vector<TRowId> ChildRows(TRowId row) const override;
 
   TRowId FocusedRow() const override { return FFocused; }
   std::vector<TRowId> SelectedRows() const override { return FSelected; }
@@ -30,10 +23,6 @@ class TMemoryTaskView : public ITaskView {
   // Adds `row` to the selection (the focus stays).
   void AddToSelection(TRowId row);
   void ClearSelection();
-
-  void ClearColumns() override { FColumns.clear(); }
-  void AddColumn(const std::string& caption, int width) override;
-  const std::vector<std::pair<std::string, int>>& Columns() const { return FColumns; }
 
   // The texts of `row` in every column, as a view paints them.
   std::vector<std::string> RowTexts(TRowId row) const;
@@ -45,13 +34,12 @@ class TMemoryTaskView : public ITaskView {
  protected:
   // Called by InvalidateRow after counting.
   virtual void Paint(TRowId /*row*/) {}
+  void RowsRemoved(const std::vector<TRowId>& removed) override;
 
  private:
-  TRowTree FRows;
   std::map<TRowId, int> FRepaints;
   TRowId FFocused = kNoRow;
   std::vector<TRowId> FSelected;
-  std::vector<std::pair<std::string, int>> FColumns;
 };
 
 class TMemoryLogView : public ILogView {

@@ -42,6 +42,7 @@ void WriteProperties(pugi::xml_node element, const TPersistent& object) {
   // are only read.
   TPersistent& readable = const_cast<TPersistent&>(object);
   for (const TPropInfo& info : object.Properties()) {
+    if (!info.stored) continue;
     switch (info.kind) {
       case TPropKind::Object: {
         pugi::xml_node child = element.append_child(info.name.c_str());
@@ -243,6 +244,7 @@ void ReadValue(const TPropInfo& info, TPersistent& object, const std::string& te
 
 void ReadProperties(pugi::xml_node element, TPersistent& object, TPropFormat format) {
   for (const TPropInfo& info : object.Properties()) {
+    if (!info.stored) continue;
     if (info.kind == TPropKind::Object) {
       if (pugi::xml_node child = FindChild(element, info.name)) {
         ReadProperties(child, *info.object(object), format);

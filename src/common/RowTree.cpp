@@ -67,4 +67,44 @@ int TRowTree::Position(TRowId row) const {
   return found == siblings.end() ? -1 : static_cast<int>(found - siblings.begin());
 }
 
+// TRowTreeView ----------------------------------------------------------------
+
+TRowId TRowTreeView::AddChild(TRowId parent, TNodeObject* object) {
+  if (!rows_.Contains(parent)) parent = kNoRow;
+  InsertingRow(parent, static_cast<int>(rows_.Children(parent).size()));
+  const TRowId id = rows_.Add(parent, object);
+  RowInserted();
+  return id;
+}
+
+void TRowTreeView::DeleteRow(TRowId row) {
+  const int position = rows_.Position(row);
+  if (position < 0) return;
+  RemovingRow(row, position);
+  RowsRemoved(rows_.Remove(row));
+}
+
+void TRowTreeView::Clear() {
+  Resetting();
+  rows_.Clear();
+  Reset();
+}
+
+// Columns change only while a list is emptied and filled again: a reset is
+// cheap then, and keeps a header and its column count consistent.
+void TRowTreeView::ClearColumns() {
+  if (columns_.empty()) return;
+  Resetting();
+  columns_.clear();
+  Reset();
+  ColumnsReplaced();
+}
+
+void TRowTreeView::AddColumn(const std::string& caption, int width) {
+  Resetting();
+  columns_.emplace_back(caption, width);
+  Reset();
+  ColumnsReplaced();
+}
+
 }  // namespace veltrano

@@ -99,6 +99,7 @@ void TAVConverter::Convert() {
   }
   SetError(std::string());
   ResetFigures();
+  FPlan = TConversionPlan();
   ++run_number_;
   // Running from here on, so that Stop and Pause take effect during opening.
   FState = csRunning;
@@ -212,6 +213,7 @@ void TAVConverter::Execute() {
     ResolveFormats();
     CheckOutputTargets();
     OpenInputsAndOutputs();
+    FPlan = PlanOfRun(*run_, FInputFiles, FOutputFiles);
     Transcode();
   } catch (const std::exception& e) {
     // A stop that ended a step (an open given up through the interrupt

@@ -20,8 +20,11 @@
 //   7. open every output under a work name of its own, "<name>.<tag>.part",
 //      created exclusively (SafeOutputs.cpp), and create its streams
 //      (OutputSetup.cpp), derived from the source's parameters;
-//   8. Transcode: stream mapping and codec setup (TranscodeSetup.cpp), the
-//      main loop (MainLoop.cpp), the flush and the trailers;
+//   8. Transcode: stream mapping and codec setup (TranscodeSetup.cpp), which
+//      ends with the run's plan (Plan(), ConversionPlan.h: which input stream
+//      feeds each output stream, copied or re-encoded and why, the encoder
+//      and its parameters; printed in the log at the info level), the main
+//      loop (MainLoop.cpp), the flush and the trailers;
 //   9. close the outputs and give them their names (completed or stopped) or
 //      remove them (failed), release the run, return to csNone and raise
 //      OnComplete, or OnStopped for a run that was stopped and did not fail.
@@ -81,6 +84,7 @@
 #include <vector>
 
 #include "converter/AVOptions.h"
+#include "converter/ConversionPlan.h"
 #include "converter/Dispatcher.h"
 #include "converter/OutputRecord.h"
 
@@ -102,6 +106,7 @@ enum TAVConvertState : uint8_t { csNone, csRunning, csStopped, csPaused };
 class TAVConvertThread;
 struct TRunState;
 struct TOutputFile;
+struct TEncodedStream;
 struct TStreamParameters;
 struct TInputStreamState;
 struct TOutputStreamState;
@@ -164,6 +169,17 @@ class TAVConverter {
   int64_t GetUsedTime() const;                 // whole seconds
   int64_t GetLeftTime() const;                 // whole seconds; kUnknownLeftTime when unknown
   TAVConvertState State() const { return FState; }
+  // The wall-clock marks of the run (µs); the main loop keeps them.
+  void SetRunClock(int64_t start, int64_t last) {
+    timer_start = start;
+    last_time = last;
+  }
+
+  // What the setup of the last run made of the job (ConversionPlan.h), as
+  // far as it got: empty from Convert on, the inputs once they are open,
+  // complete once every output stream is mapped.
+  // The worker writes it; read it when the run has ended.
+  const TConversionPlan& Plan() const { return FPlan; }
 
   // The failure that ended the last run; empty when it did not fail.
   std::string ErrorMsg() const;
@@ -196,11 +212,6 @@ class TAVConverter {
 
   // The state of the current run (valid on the worker between steps 1 and 9).
   TRunState& Run() { return *run_; }
-  // The wall-clock marks of the run (µs); the main loop keeps them.
-  void SetRunClock(int64_t start, int64_t last) {
-    timer_start = start;
-    last_time = last;
-  }
 
  private:
   friend class TAVConvertThread;
@@ -262,6 +273,8 @@ class TAVConverter {
   std::vector<const AVCodecContext*> MappedTracks(int type) const;
   AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
                             const AVCodec* encoder);
+  TEncodedStream NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
+                                  const std::string& encoder_name, bool copy, int32_t codec_tag);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
@@ -272,6 +285,7 @@ class TAVConverter {
 
   // Transcode setup (TranscodeSetup.cpp).
   void SetupTranscode();
+  void RecordPlan();
   void CreateInputRecords();
   void CreateOutputRecords();
   void ChooseSource(TOutputStreamState& ost, int n);
@@ -290,7 +304,7 @@ class TAVConverter {
   void CopyChapters(size_t input, size_t output);
 
   // Copying what already fits, and keeping every track (CopyDecision.cpp).
-  bool CopiesFittingStream(const TOutputStreamState& ost, const TInputStreamState& ist);
+  bool CopiesFittingStream(TOutputStreamState& ost, const TInputStreamState& ist);
   TStreamRequest FitRequest(const TOutputStreamState& ost) const;
   int64_t MeasuredBitRate(const TInputStreamState& ist);
   void AddKeptTrackMaps(const AVOutputFormat* format);
@@ -358,6 +372,7 @@ class TAVConverter {
   TStrings FInputFiles;
   TStrings FOutputFiles;
   TAVConvertOptions FConvertOptions;
+  TConversionPlan FPlan;
   bool FOverwrite = false;
   TAVLogEvent FOnLog;
   TAVProgressEvent FOnProgress;

@@ -24,13 +24,6 @@ std::pair<std::string, std::string> SplitNameValue(const std::string& line) {
 
 // TRational -------------------------------------------------------------------
 
-void TRational::Assign(const TPersistent& source) {
-  const auto* other = dynamic_cast<const TRational*>(&source);
-  if (other == nullptr) return TPersistent::Assign(source);
-  Setnum(other->num());
-  Setden(other->den());
-}
-
 const TPropList& TRational::Properties() const {
   using C = TRational;
   static const TPropList list{
@@ -44,26 +37,6 @@ const TPropList& TRational::Properties() const {
 
 void TAudioOptions::SetAudioSampleFmt(TAVAudioSampleFormat value) {
   if (value != sfAuto) FAudioSampleFmt = value;
-}
-
-void TAudioOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TAudioOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetAudioDisable(o->AudioDisable());
-  SetAudioChannels(o->AudioChannels());
-  SetAudioVolume(o->AudioVolume());
-  SetAudioSyncMethod(o->AudioSyncMethod());
-  SetAudioSampleFmt(o->AudioSampleFmt());
-  SetAudioSampleRate(o->AudioSampleRate());
-  SetAudioStreamCopy(o->AudioStreamCopy());
-  SetEncoderAudioCodecName(o->EncoderAudioCodecName());
-  SetDecoderAudioCodecName(o->DecoderAudioCodecName());
-  SetAudioCodecTag(o->AudioCodecTag());
-  SetAudioLanguage(o->AudioLanguage());
-  SetAudioQScale(o->AudioQScale());
-  SetAudioDriftThreshold(o->AudioDriftThreshold());
-  SetBitrate(o->Bitrate());
-  SetMaxFrames(o->MaxFrames());
 }
 
 const TPropList& TAudioOptions::Properties() const {
@@ -165,48 +138,6 @@ void TVideoOptions::SetInterMatrix(const TStrings& value) {
   SetMatrix(FInterMatrix, FInter_Matrix, value);
 }
 
-void TVideoOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TVideoOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetFrameWidth(o->FrameWidth());
-  SetFrameHeight(o->FrameHeight());
-  SetFrameLeftBand(o->FrameLeftBand());
-  SetFrameRightBand(o->FrameRightBand());
-  SetFrameTopBand(o->FrameTopBand());
-  SetFrameBottomBand(o->FrameBottomBand());
-  SetEncoderVideoCodecName(o->EncoderVideoCodecName());
-  SetDecoderVideoCodecName(o->DecoderVideoCodecName());
-  SetVideoDisable(o->VideoDisable());
-  SetVideoDiscard(o->VideoDiscard());
-  SetVideoStreamCopy(o->VideoStreamCopy());
-  SetVideoCodecTag(o->VideoCodecTag());
-  SetVideoLanguage(o->VideoLanguage());
-  SetVideoGlobalHeader(o->VideoGlobalHeader());
-  SetIntraOnly(o->IntraOnly());
-  SetVideoQscale(o->VideoQscale());
-  SetSameQuality(o->SameQuality());
-  SetVideoRcOverrideString(o->VideoRcOverrideString());
-  SetIntraDcPrecision(o->IntraDcPrecision());
-  SetVideoSyncMethod(o->VideoSyncMethod());
-  SetTopFieldFirst(o->TopFieldFirst());
-  SetInterMatrix(o->InterMatrix());
-  SetIntraMatrix(o->IntraMatrix());
-  SetFramePixFormat(o->FramePixFormat());
-  SetFrameAspectRatio(o->FrameAspectRatio());
-  SetMeThreshold(o->MeThreshold());
-  SetDeinterlace(o->Deinterlace());
-  SetPass(o->Pass());
-  SetMaxFrames(o->MaxFrames());
-  SetBitrate(o->Bitrate());
-  SetForceFPS(o->ForceFPS());
-  SetFrameRate(o->FrameRate());
-  SetCustomFrameRate(o->CustomFrameRate());
-  SetMaxFrameWidth(o->MaxFrameWidth());
-  SetMaxFrameHeight(o->MaxFrameHeight());
-  SetMaxFrameRate(o->MaxFrameRate());
-  SetVideoQuality(o->VideoQuality());
-}
-
 const TPropList& TVideoOptions::Properties() const {
   using C = TVideoOptions;
   using K = TPropKind;
@@ -252,21 +183,14 @@ const TPropList& TVideoOptions::Properties() const {
       MakeProperty<C>("MaxFrameHeight", K::Integer, &C::MaxFrameHeight, &C::SetMaxFrameHeight, 0),
       MakeProperty<C>("MaxFrameRate", K::Integer, &C::MaxFrameRate, &C::SetMaxFrameRate, 0),
       MakeProperty<C>("VideoQuality", K::Single, &C::VideoQuality, &C::SetVideoQuality),
+      Unstored(MakeProperty<C>("VideoDiscard", K::Integer, &C::VideoDiscard, &C::SetVideoDiscard)),
+      Unstored(
+          MakeProperty<C>("FramePixFormat", K::Integer, &C::FramePixFormat, &C::SetFramePixFormat)),
   };
   return list;
 }
 
 // TSubtitleOptions, TMuxerOptions, TGrabOptions, TFilterOptions ---------------
-
-void TSubtitleOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TSubtitleOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetSubtitleLanguage(o->SubtitleLanguage());
-  SetSubtitleCodecName(o->SubtitleCodecName());
-  SetSubtitleDisable(o->SubtitleDisable());
-  SetSubtitleStreamCopy(o->SubtitleStreamCopy());
-  SetSubtitleCodecTag(o->SubtitleCodecTag());
-}
 
 const TPropList& TSubtitleOptions::Properties() const {
   using C = TSubtitleOptions;
@@ -285,16 +209,6 @@ const TPropList& TSubtitleOptions::Properties() const {
   return list;
 }
 
-void TMuxerOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TMuxerOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetAudioBitstreamFilters(o->AudioBitstreamFilters());
-  SetSubtitleBitstreamFilters(o->SubtitleBitstreamFilters());
-  SetVideoBitstreamFilters(o->VideoBitstreamFilters());
-  SetMuxPreload(o->MuxPreload());
-  SetMuxMaxDelay(o->MuxMaxDelay());
-}
-
 const TPropList& TMuxerOptions::Properties() const {
   using C = TMuxerOptions;
   using K = TPropKind;
@@ -311,14 +225,6 @@ const TPropList& TMuxerOptions::Properties() const {
   return list;
 }
 
-void TGrabOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TGrabOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetVideoChannel(o->VideoChannel());
-  SetVideoStandard(o->VideoStandard());
-  SetInputSync(o->InputSync());
-}
-
 const TPropList& TGrabOptions::Properties() const {
   using C = TGrabOptions;
   using K = TPropKind;
@@ -330,12 +236,6 @@ const TPropList& TGrabOptions::Properties() const {
   return list;
 }
 
-void TFilterOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TFilterOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  SetVideoFilters(o->VideoFilters());
-}
-
 const TPropList& TFilterOptions::Properties() const {
   using C = TFilterOptions;
   static const TPropList list{
@@ -345,29 +245,6 @@ const TPropList& TFilterOptions::Properties() const {
 }
 
 // TAVConvertOptions -----------------------------------------------------------
-
-void TAVConvertOptions::Assign(const TPersistent& source) {
-  const auto* o = dynamic_cast<const TAVConvertOptions*>(&source);
-  if (o == nullptr) return TPersistent::Assign(source);
-  if (o == this) return;
-  SetAudioOptions(o->AudioOptions());
-  SetSubtitleOptions(o->SubtitleOptions());
-  SetVideoOptions(o->VideoOptions());
-  SetMuxerOptions(o->MuxerOptions());
-  SetGrabOptions(o->GrabOptions());
-  SetFilterOptions(o->FilterOptions());
-  SetMetaData(o->MetaData());
-  SetCodecOptions(o->CodecOptions());
-  SetInputFormat(o->InputFormat());
-  SetOutputFormat(o->OutputFormat());
-  SetStartTime(o->StartTime());
-  SetRecordingTime(o->RecordingTime());
-  SetThreadCount(o->ThreadCount());
-  SetStreamMaps(o->StreamMaps());
-  SetDevice(o->Device());
-  SetCopyFittingStreams(o->CopyFittingStreams());
-  SetKeepAllTracks(o->KeepAllTracks());
-}
 
 void TAVConvertOptions::SetAdvancedOption(const std::string& key, const std::string& value) {
   for (auto it = FCodecOptions.begin(); it != FCodecOptions.end(); ++it) {

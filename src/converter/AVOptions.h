@@ -1,7 +1,8 @@
 // The complete description of one conversion: TAVConvertOptions and its six
 // owned sub-objects. Profiles fill them, the conversion settings store them,
-// tasks copy them into their converter with Assign, and the engine reads them
-// (and writes back the source's picture parameters and the byte counters).
+// tasks copy them into their converter with Assign, and the engine only reads
+// them: what a run learns of its sources (picture parameters, byte counters)
+// stays in the converter's run state and figures.
 //
 // Setters never throw: a refused value is shown in the error box and the
 // property keeps its previous value.
@@ -34,7 +35,6 @@ class TRational : public TPersistent {
   TRational(const TRational&) = default;
   TRational& operator=(const TRational&) = default;
 
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TRational"; }
   const TPropList& Properties() const override;
 
@@ -51,7 +51,6 @@ class TRational : public TPersistent {
 class TAudioOptions : public TPersistent {
  public:
   TAudioOptions() = default;
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TAudioOptions"; }
   const TPropList& Properties() const override;
 
@@ -111,7 +110,6 @@ using TQuantMatrix = std::array<uint16_t, 64>;
 class TVideoOptions : public TPersistent {
  public:
   TVideoOptions() = default;
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TVideoOptions"; }
   const TPropList& Properties() const override;
 
@@ -256,7 +254,6 @@ class TVideoOptions : public TPersistent {
 
 class TSubtitleOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TSubtitleOptions"; }
   const TPropList& Properties() const override;
 
@@ -282,7 +279,6 @@ class TSubtitleOptions : public TPersistent {
 
 class TMuxerOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TMuxerOptions"; }
   const TPropList& Properties() const override;
 
@@ -308,7 +304,6 @@ class TMuxerOptions : public TPersistent {
 
 class TGrabOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TGrabOptions"; }
   const TPropList& Properties() const override;
 
@@ -328,7 +323,6 @@ class TGrabOptions : public TPersistent {
 
 class TFilterOptions : public TPersistent {
  public:
-  void Assign(const TPersistent& source) override;
   const char* ClassName() const override { return "TFilterOptions"; }
   const TPropList& Properties() const override;
 
@@ -352,8 +346,7 @@ class TAVConvertOptions : public TPersistent {
   TAVConvertOptions(const TAVConvertOptions&) = delete;
   TAVConvertOptions& operator=(const TAVConvertOptions&) = delete;
 
-  // Copies the stored set; the run-time properties of this object stay.
-  void Assign(const TPersistent& source) override;
+  // Assign copies the stored set; the run-time properties of this object stay.
   const char* ClassName() const override { return "TAVConvertOptions"; }
   const TPropList& Properties() const override;
 

@@ -18,8 +18,7 @@ extern "C" {
 
 namespace veltrano {
 
-bool TAVConverter::CopiesFittingStream(const TOutputStreamState& ost,
-                                       const TInputStreamState& ist) {
+bool TAVConverter::CopiesFittingStream(TOutputStreamState& ost, const TInputStreamState& ist) {
   if (!FConvertOptions.CopyFittingStreams()) return false;
   const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
   const int kind = ost.enc->codec_type;
@@ -34,6 +33,7 @@ bool TAVConverter::CopiesFittingStream(const TOutputStreamState& ost,
   const TOutputFile& output = run_->output_files[ost.file_index];
   for (int i = 0; i <= ost.index; ++i) number += output.encoders[i]->codec_type == kind;
   DoLog(AV_LOG_INFO, FitLogLine(kind, number, verdict) + "\n");
+  ost.why = verdict.copy ? "已符合" : JoinedReasons(verdict);
   run_->transcode->fit_copies |= verdict.copy;
   return verdict.copy;
 }

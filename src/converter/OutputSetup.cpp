@@ -221,29 +221,38 @@ AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kin
   return st;
 }
 
-void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
-  const TVideoOptions& v = FConvertOptions.VideoOptions();
-  AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
-  const std::string& name = FOutputFiles[n];
-  const bool copy = v.VideoStreamCopy();
-
+// A new audio or video stream of output n. A copied stream has no encoder;
+// otherwise it gets the one called `encoder_name`, or the encoder of the codec
+// the output's format guesses for its name. The codec context starts with the
+// job's thread count and `codec_tag` (0: the format's own).
+TEncodedStream TAVConverter::NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
+                                              const std::string& encoder_name, bool copy,
+                                              int32_t codec_tag) {
+  const AVMediaType type = ToAVMediaType(kind);
   const AVCodec* encoder = nullptr;
   AVCodecID codec_id = AV_CODEC_ID_NONE;
   if (!copy) {
-    codec_id =
-        av_guess_codec(file.ctx->oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_VIDEO);
-    encoder = FindEncoder(v.EncoderVideoCodecName(), AVMEDIA_TYPE_VIDEO);
+    codec_id = av_guess_codec(file.ctx->oformat, nullptr, FOutputFiles[n].c_str(), nullptr, type);
+    encoder = FindEncoder(encoder_name, type);
     if (encoder != nullptr) {
       codec_id = encoder->id;
     } else {
       encoder = avcodec_find_encoder(codec_id);
     }
   }
-  AVStream* st = NewOutputStream(file, n, TMediaKind::Video, encoder);
+  AVStream* st = NewOutputStream(file, n, kind, encoder);
   AVCodecContext* c = file.encoders.back().get();
-
   c->thread_count = FConvertOptions.ThreadCount();
-  if (v.VideoCodecTag() != 0) c->codec_tag = static_cast<unsigned>(v.VideoCodecTag());
+  if (codec_tag != 0) c->codec_tag = static_cast<unsigned>(codec_tag);
+  return {st, c, encoder, codec_id};
+}
+
+void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
+  const TVideoOptions& v = FConvertOptions.VideoOptions();
+  AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
+  const bool copy = v.VideoStreamCopy();
+  const auto [st, c, encoder, codec_id] = NewEncodedStream(
+      file, n, TMediaKind::Video, v.EncoderVideoCodecName(), copy, v.VideoCodecTag());
   if ((v.VideoGlobalHeader() & 1) ||
       (v.VideoGlobalHeader() == 0 && (file.ctx->oformat->flags & AVFMT_GLOBALHEADER))) {
     c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -348,26 +357,9 @@ std::vector<const AVCodecContext*> TAVConverter::MappedTracks(int type) const {
 void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TAudioOptions& a = FConvertOptions.AudioOptions();
   AVCodecContext* audio_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get();
-  const std::string& name = FOutputFiles[n];
   const bool copy = a.AudioStreamCopy();
-
-  const AVCodec* encoder = nullptr;
-  AVCodecID codec_id = AV_CODEC_ID_NONE;
-  if (!copy) {
-    codec_id =
-        av_guess_codec(file.ctx->oformat, nullptr, name.c_str(), nullptr, AVMEDIA_TYPE_AUDIO);
-    encoder = FindEncoder(a.EncoderAudioCodecName(), AVMEDIA_TYPE_AUDIO);
-    if (encoder != nullptr) {
-      codec_id = encoder->id;
-    } else {
-      encoder = avcodec_find_encoder(codec_id);
-    }
-  }
-  AVStream* st = NewOutputStream(file, n, TMediaKind::Audio, encoder);
-  AVCodecContext* c = file.encoders.back().get();
-
-  c->thread_count = FConvertOptions.ThreadCount();
-  if (a.AudioCodecTag() != 0) c->codec_tag = static_cast<unsigned>(a.AudioCodecTag());
+  const auto [st, c, encoder, codec_id] = NewEncodedStream(
+      file, n, TMediaKind::Audio, a.EncoderAudioCodecName(), copy, a.AudioCodecTag());
   if (file.ctx->oformat->flags & AVFMT_GLOBALHEADER) {
     c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     audio_template->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;

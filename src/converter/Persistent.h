@@ -1,9 +1,11 @@
-// Persistent objects: settings classes that copy themselves with Assign and
-// publish their stored properties by name, type and declared default.
+// Persistent objects: settings classes that publish their properties by name,
+// type and declared default, and copy themselves with Assign.
 //
-// The property table is what the stored forms (settings XML, configuration)
-// and the command line's `--option Path=Value` walk; the classes keep plain
-// getters and setters, so every write through the table obeys the setters' rules.
+// The property table is the one place a property is declared: Assign copies
+// what it lists, and the stored forms (settings XML, configuration) and the
+// command line's `--option Path=Value` walk its stored entries. The classes
+// keep plain getters and setters, so every write through the table obeys the
+// setters' rules.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +36,9 @@ struct TPropInfo {
   std::function<TPropValue(const TPersistent&)> get;
   std::function<void(TPersistent&, const TPropValue&)> set;
   std::function<TPersistent*(TPersistent&)> object;  // kind Object: the owned sub-object
+  // False for a run-time property that Assign copies but that is neither
+  // stored nor found by name (FindProperty, `--option`).
+  bool stored = true;
 
   bool IsOrdinal() const {
     return kind == TPropKind::Integer || kind == TPropKind::Boolean ||
@@ -47,8 +52,10 @@ class TPersistent {
  public:
   virtual ~TPersistent() = default;
 
-  // Copies `source` into this object. The base refuses with EConvertError
-  // ("Cannot assign a <source class> to a <this class>.").
+  // Copies `source` into this object. The base copies an object of the same
+  // class property by property through the table (sub-objects with their own
+  // Assign, values through the setters) and refuses any other class with
+  // EConvertError ("Cannot assign a <source class> to a <this class>.").
   virtual void Assign(const TPersistent& source);
 
   virtual const char* ClassName() const = 0;
@@ -56,10 +63,13 @@ class TPersistent {
   // Published properties in declaration order.
   virtual const TPropList& Properties() const = 0;
 
-  // Case-insensitive lookup among Properties(); nullptr when absent.
+  // Case-insensitive lookup among the stored Properties(); nullptr when absent.
   const TPropInfo* FindProperty(std::string_view name) const;
 
  protected:
+  // Copies every property of the table from `source`, an object of this class.
+  void CopyProperties(const TPersistent& source);
+
   TPersistent() = default;
   TPersistent(const TPersistent&) = default;
   TPersistent& operator=(const TPersistent&) = default;
@@ -133,6 +143,12 @@ TPropInfo MakeObjectProperty(const char* name, Sub& (C::*accessor)()) {
   info.object = [accessor](TPersistent& o) -> TPersistent* {
     return &(static_cast<C&>(o).*accessor)();
   };
+  return info;
+}
+
+// `info` as a run-time property: copied by Assign, not stored.
+inline TPropInfo Unstored(TPropInfo info) {
+  info.stored = false;
   return info;
 }
 

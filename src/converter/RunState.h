@@ -109,6 +109,14 @@ struct TOutputFile {
   std::vector<int64_t> packets_written;  // per stream, once the trailer is written
 };
 
+// A new audio or video stream of an output, as setup creates it.
+struct TEncodedStream {
+  AVStream* stream;
+  AVCodecContext* context;
+  const AVCodec* encoder;  // none for a copied stream
+  AVCodecID codec_id;      // AV_CODEC_ID_NONE for a copied stream
+};
+
 struct TTranscodeState;
 
 struct TRunState {

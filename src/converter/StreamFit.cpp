@@ -129,6 +129,8 @@ void AudioReasons(const TDeviceCapabilities& device, const TStreamFacts& source,
   BitRateReasons(source, request, reasons);
 }
 
+}  // namespace
+
 const char* KindName(int kind) {
   switch (kind) {
     case AVMEDIA_TYPE_VIDEO:
@@ -141,8 +143,6 @@ const char* KindName(int kind) {
       return "数据";
   }
 }
-
-}  // namespace
 
 int64_t VideoQualityClassBitRate(int codec_id, double quality, int width, int height,
                                  double frame_rate) {
@@ -205,16 +205,20 @@ TFitVerdict JudgeStreamFit(const TDeviceCapabilities* device, const TStreamFacts
   return verdict;
 }
 
-std::string FitLogLine(int kind, int number, const TFitVerdict& verdict) {
-  std::string line = KindName(kind);
-  if (number > 1) line += " " + std::to_string(number);
-  if (verdict.copy) return line + ": 直接复制 (已符合)";
+std::string JoinedReasons(const TFitVerdict& verdict) {
   std::string reasons;
   for (const std::string& reason : verdict.reasons) {
     if (!reasons.empty()) reasons += ", ";
     reasons += reason;
   }
-  return line + ": 重新编码 (" + reasons + ")";
+  return reasons;
+}
+
+std::string FitLogLine(int kind, int number, const TFitVerdict& verdict) {
+  std::string line = KindName(kind);
+  if (number > 1) line += " " + std::to_string(number);
+  if (verdict.copy) return line + ": 直接复制 (已符合)";
+  return line + ": 重新编码 (" + JoinedReasons(verdict) + ")";
 }
 
 std::vector<int64_t> MeasureBitRates(const std::string& name, const AVInputFormat* format) {

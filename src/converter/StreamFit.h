@@ -52,10 +52,15 @@ int64_t VideoQualityClassBitRate(int codec_id, double quality, int width, int he
 // The same for an audio stream at VBR scale `quality` (MP3's 0 to 9); 0 when unknown.
 int64_t AudioQualityClassBitRate(int codec_id, double quality, int channels);
 
+// The name of a media kind (AVMediaType) in log lines: "视频", "音频", "字幕", "数据".
+const char* KindName(int kind);
+
 // The log line of a decision: "视频: 直接复制 (已符合)", "音频 2: 重新编码
 // (采样率 44100 ≠ 48000)". `number` counts the output streams of the kind
 // from 1; the first goes without it.
 std::string FitLogLine(int kind, int number, const TFitVerdict& verdict);
+// The reasons of a verdict, in order, separated by ", ".
+std::string JoinedReasons(const TFitVerdict& verdict);
 
 // The bit rate of every stream of `name` (a file the library opens, read
 // with `format` when given), measured over the packets of its first seconds;

@@ -91,6 +91,7 @@ void TAVConverter::SetupTranscode() {
   for (auto& ost : t.output_streams) PrepareOutputStream(*ost);
   OpenEncoders();
   OpenDecoders();
+  RecordPlan();
   for (auto& ist : t.input_streams) {
     const AVRational rate = ist->st->avg_frame_rate;
     const int delay = ist->decoding_needed ? ist->dec->has_b_frames : ist->st->codecpar->video_delay;
@@ -110,6 +111,13 @@ void TAVConverter::SetupTranscode() {
   t.audio_frame.reset(av_frame_alloc());
   if (!t.packet || !t.out_packet || !t.audio_frame) throw EAVError("Out of memory");
   timer_start = av_gettime();
+}
+
+// Keeps the plan of the run, and prints it in the log at the info level.
+void TAVConverter::RecordPlan() {
+  FPlan = PlanOfRun(*run_, FInputFiles, FOutputFiles);
+  if (LogLevel() < AV_LOG_INFO) return;
+  for (const std::string& line : DescribePlan(FPlan)) DoLog(AV_LOG_INFO, line + "\n");
 }
 
 void TAVConverter::CreateInputRecords() {
@@ -245,6 +253,7 @@ void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
   c->chroma_sample_location = ist.dec->chroma_sample_location;
 
   std::vector<bool>& stream_copy = run_->output_files[ost.file_index].stream_copy;
+  ost.why = stream_copy[ost.index] ? "选项要求复制" : "未要求复制";
   if (stream_copy[ost.index] || CopiesFittingStream(ost, ist)) {
     stream_copy[ost.index] = true;
     PrepareStreamCopy(ost, ist);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "converter/AVOptions.h"
+#include "converter/ConversionPlan.h"
 #include "converter/FFmpegPtr.h"
 #include "converter/RunState.h"
 
@@ -72,6 +73,7 @@ struct TOutputStreamState {
   AVStream* st = nullptr;
   AVCodecContext* enc = nullptr;   // encoder, or the description of a copy
   const AVCodec* codec = nullptr;  // the encoder chosen by output setup
+  std::string why;                 // why copied or re-encoded (the plan's reason)
   TCodecLock* encode_lock = nullptr;  // held shared by each encode call, when the library needs it
   bool encoding_needed = false;
   int frame_number = 0;            // frames or packets written
@@ -160,5 +162,10 @@ struct TTranscodeState {
   std::vector<std::vector<int64_t>> measured_bit_rates;
   bool fit_copies = false;  // some stream is copied because it fits
 };
+
+// The plan of a run as far as it got: its source and inputs once they are
+// open, its outputs with every stream once the streams are mapped (`inputs`
+// and `outputs` name the job's files).
+TConversionPlan PlanOfRun(const TRunState& run, const TStrings& inputs, const TStrings& outputs);
 
 }  // namespace veltrano

@@ -26,7 +26,7 @@ class QTreeView;
 
 namespace veltrano::gui {
 
-class TTaskViewModel final : public QAbstractItemModel, public ITaskView {
+class TTaskViewModel final : public QAbstractItemModel, public TRowTreeView {
   Q_OBJECT
 
  public:
@@ -49,20 +49,12 @@ class TTaskViewModel final : public QAbstractItemModel, public ITaskView {
   TRowId RowOf(const QModelIndex& index) const;
   QModelIndex IndexOf(TRowId row, int column = 0) const;
 
-  // ITaskView
-  TRowId AddChild(TRowId parent, TNodeObject* object) override;
-  void DeleteRow(TRowId row) override;
-  void Clear() override;
+  // ITaskView (rows and columns: TRowTreeView)
   void InvalidateRow(TRowId row) override;
-  TNodeObject* RowObject(TRowId row) const override;
-  TRowId ParentRow(TRowId row) const override;
-  std::vector<TRowId> ChildRows(TRowId row) const override;
   TRowId FocusedRow() const override;
   std::vector<TRowId> SelectedRows() const override;
   bool IsSelected(TRowId row) const override;
   void SelectRow(TRowId row) override;
-  void ClearColumns() override;
-  void AddColumn(const std::string& caption, int width) override;
 
   // QAbstractItemModel
   QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
@@ -78,12 +70,19 @@ class TTaskViewModel final : public QAbstractItemModel, public ITaskView {
   void ColumnsChanged();
 
  private:
+  // TRowTreeView: every change announced to Qt.
+  void InsertingRow(TRowId parent, int position) override;
+  void RowInserted() override { endInsertRows(); }
+  void RemovingRow(TRowId row, int position) override;
+  void RowsRemoved(const std::vector<TRowId>& /*removed*/) override { endRemoveRows(); }
+  void Resetting() override { beginResetModel(); }
+  void Reset() override { endResetModel(); }
+  void ColumnsReplaced() override { emit ColumnsChanged(); }
+
   void ApplyColumns(QTreeView& view) const;
 
   QItemSelectionModel selection_;
   TImageProvider images_;
-  TRowTree rows_;
-  std::vector<std::pair<std::string, int>> columns_;  // as the core wrote them
   bool in_select_row_ = false;
 };
 

@@ -273,6 +273,63 @@ TEST(SettingsXmlTest, AHandWrittenDocumentKeepsTheOrdinalsItDoesNotName) {
   EXPECT_EQ(o.RecordingTime(), MaxInt64);  // 64-bit values keep theirs
 }
 
+// Gives every stored property of `object` and its sub-objects a value other
+// than the one it has, through the table (so the setters' rules hold).
+void ChangeEveryProperty(TPersistent& object) {
+  for (const TPropInfo& info : object.Properties()) {
+    if (!info.stored) continue;
+    switch (info.kind) {
+      case TPropKind::Object:
+        ChangeEveryProperty(*info.object(object));
+        break;
+      case TPropKind::StringList:
+        info.set(object, TStrings(64, "7"));  // 64 lines: a valid matrix too
+        break;
+      case TPropKind::String:
+        info.set(object, std::string("x"));
+        break;
+      case TPropKind::Single:
+      case TPropKind::Double:
+        info.set(object, 1.5);
+        break;
+      case TPropKind::Boolean:
+        info.set(object, int64_t{std::get<int64_t>(info.get(object)) == 0 ? 1 : 0});
+        break;
+      default:
+        info.set(object, int64_t{std::get<int64_t>(info.get(object)) == 1 ? 2 : 1});
+        break;
+    }
+  }
+}
+
+TEST(SettingsXmlTest, AssignCopiesEveryPropertyTheTablesList) {
+  TConversionSettings source;
+  ChangeEveryProperty(source);
+  TVideoOptions& video = source.ConvertOptions().VideoOptions();
+  video.SetVideoDiscard(2);
+  video.SetFramePixFormat(3);
+  TConversionSettings copy;
+  copy.Assign(source);
+  const std::string text = SettingsToXml(source);
+  EXPECT_NE(text, SettingsToXml(TConversionSettings()));
+  EXPECT_EQ(SettingsToXml(copy), text);
+
+  // The run-time entries travel with a copy but are neither stored, read nor
+  // found by name.
+  EXPECT_EQ(copy.ConvertOptions().VideoOptions().VideoDiscard(), 2);
+  EXPECT_EQ(copy.ConvertOptions().VideoOptions().FramePixFormat(), 3);
+  EXPECT_EQ(text.find("VideoDiscard"), std::string::npos);
+  EXPECT_EQ(text.find("FramePixFormat"), std::string::npos);
+  EXPECT_EQ(video.FindProperty("FramePixFormat"), nullptr);
+  TConversionSettings read;
+  SettingsFromXml(read,
+                  "<data><TConversionSettings><ConvertOptions><VideoOptions>"
+                  "<FramePixFormat>5</FramePixFormat><VideoDiscard>4</VideoDiscard>"
+                  "</VideoOptions></ConvertOptions></TConversionSettings></data>");
+  EXPECT_EQ(read.ConvertOptions().VideoOptions().FramePixFormat(), -1);
+  EXPECT_EQ(read.ConvertOptions().VideoOptions().VideoDiscard(), 0);
+}
+
 TEST(SettingsXmlTest, BlankAndControlCharactersSurvive) {
   TConversionSettings s;
   s.ConvertOptions().FilterOptions().SetVideoFilters("  ");

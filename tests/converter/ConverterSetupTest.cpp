@@ -1,9 +1,9 @@
 // The converter's figures, its log routing and the stages before transcoding:
-// input opening and output setup, inspected by a converter whose transcode
-// step only records what the run prepared.
+// input opening and output setup, read from the plan a run leaves.
 #include <gtest/gtest.h>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/log.h>
 }
 
@@ -11,7 +11,6 @@ extern "C" {
 
 #include "converter/AVConverter.h"
 #include "converter/ConvertThread.h"
-#include "converter/RunState.h"
 #include "support/EngineHarness.h"
 #include "support/MediaFixture.h"
 
@@ -26,69 +25,12 @@ using test::TClip;
 using test::TEventLog;
 using test::TMessageRecorder;
 
-struct TOutputSnapshot {
-  std::string format;
-  std::vector<AVMediaType> kinds;
-  std::vector<std::string> encoders;  // "" for copied streams
-  std::vector<bool> copied;
-  std::vector<int> sample_rates;
-  std::vector<int> flags;
-  std::vector<int> flags2;
-  std::vector<size_t> filter_chain_lengths;
-  std::vector<std::string> languages;
-  bool file_open = false;
-};
-
-struct TSnapshot {
-  bool reached = false;
-  std::vector<int64_t> ts_offsets;
-  std::vector<std::vector<AVDiscard>> discards;
-  TStreamParameters source;
-  std::vector<TOutputSnapshot> outputs;
-};
-
-// A converter whose transcode step records the prepared run instead of running it.
-class TInspectingConverter : public TAVConverter {
- public:
-  using TAVConverter::TAVConverter;
-  TSnapshot snapshot;
-  std::function<void()> during_transcode;
-
-  using TAVConverter::SetRunClock;
-
- protected:
-  void Transcode() override {
-    TRunState& run = Run();
-    snapshot.reached = true;
-    snapshot.ts_offsets = run.input_files_ts_offset;
-    snapshot.source = run.source;
-    for (const TInputFile& input : run.input_files) {
-      std::vector<AVDiscard> discards;
-      for (unsigned i = 0; i < input.ctx->nb_streams; ++i) discards.push_back(input.ctx->streams[i]->discard);
-      snapshot.discards.push_back(discards);
-    }
-    for (size_t n = 0; n < run.output_files.size(); ++n) {
-      const TOutputFile& file = run.output_files[n];
-      TOutputSnapshot out;
-      out.format = file.ctx->oformat->name;
-      out.file_open = file.ctx->pb != nullptr;
-      for (unsigned s = 0; s < file.ctx->nb_streams; ++s) {
-        const AVCodecContext* c = file.encoders[s].get();
-        out.kinds.push_back(c->codec_type);
-        out.encoders.push_back(file.codecs[s] != nullptr ? file.codecs[s]->name : "");
-        out.copied.push_back(file.stream_copy[s]);
-        out.sample_rates.push_back(c->sample_rate);
-        out.flags.push_back(c->flags);
-        out.flags2.push_back(c->flags2);
-        out.filter_chain_lengths.push_back(run.bitstream_filters[n][s].size());
-        const AVDictionaryEntry* e = av_dict_get(file.ctx->streams[s]->metadata, "language", nullptr, 0);
-        out.languages.push_back(e != nullptr ? e->value : "");
-      }
-      snapshot.outputs.push_back(out);
-    }
-    if (during_transcode) during_transcode();
-  }
-};
+// The kinds of the output's streams, in order.
+std::vector<int> Kinds(const TPlannedOutput& output) {
+  std::vector<int> kinds;
+  for (const TPlannedStream& s : output.streams) kinds.push_back(s.kind);
+  return kinds;
+}
 
 class ConverterSetup : public ::testing::Test {
  protected:
@@ -97,7 +39,7 @@ class ConverterSetup : public ::testing::Test {
   TEventLog events;
 
   // Runs `converter` on `inputs` into `outputs`; expects a completed run.
-  void Run(TInspectingConverter& converter, const TStrings& inputs, const TStrings& outputs) {
+  void Run(TAVConverter& converter, const TStrings& inputs, const TStrings& outputs) {
     test::RecordEvents(converter, events, ui);
     converter.SetInputFiles(inputs);
     converter.SetOutputFiles(outputs);
@@ -119,7 +61,7 @@ class ConverterSetup : public ::testing::Test {
 
 TEST(ConverterFigures, ProgressAndRemainingTime) {
   TEventLoopDispatcher ui;
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   EXPECT_EQ(c.Progress(), 0);  // no duration known
   EXPECT_EQ(c.GetLeftTime(), kUnknownLeftTime);
 
@@ -149,7 +91,7 @@ TEST(ConverterFigures, ProgressAndRemainingTime) {
 
 TEST(ConverterFigures, PauseResumeAndStopOnAnIdleConverterDoNothing) {
   TEventLoopDispatcher ui;
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   c.Pause();
   EXPECT_EQ(c.State(), csNone);
   c.Resume();
@@ -162,8 +104,9 @@ TEST(ConverterFigures, PauseResumeAndStopOnAnIdleConverterDoNothing) {
 TEST_F(ConverterSetup, LogLinesReachOnlyTheConverterWhoseWorkerRaisedThem) {
   std::atomic<int> ready{0};
   auto make = [&](const std::string& name) {
-    auto c = std::make_unique<TInspectingConverter>(&ui);
-    c->during_transcode = [&ready, name] {
+    auto c = std::make_unique<TAVConverter>(&ui);
+    c->SetOnOutput([&ready, name](TAVConverter&, const TOutputRecord& record) {
+      if (record.step != TOutputRecord::WorkCreated) return;
       // Both workers log at the same time, interleaved.
       ++ready;
       while (ready < 2) std::this_thread::yield();
@@ -172,7 +115,7 @@ TEST_F(ConverterSetup, LogLinesReachOnlyTheConverterWhoseWorkerRaisedThem) {
         av_log(nullptr, AV_LOG_INFO, "info of %s", name.c_str());
       }
       av_log(nullptr, AV_LOG_ERROR, "%s", std::string(3000, 'x').c_str());
-    };
+    });
     return c;
   };
   auto first = make("first");
@@ -225,36 +168,36 @@ TEST_F(ConverterSetup, StartTimeSeeksPastTheContainerStartAndSetsTheOffset) {
   const int64_t start_us = static_cast<int64_t>(std::llround(container_start * 1e6));
   const fs::path folder = MakeTempFolder("seek");
 
-  TInspectingConverter plain(&ui);
+  TAVConverter plain(&ui);
   plain.ConvertOptions().SetStartTime(500'000);
   Run(plain, {ts.string()}, {(folder / "a.mkv").string()});
-  ASSERT_TRUE(plain.snapshot.reached);
-  EXPECT_NEAR(plain.snapshot.ts_offsets.at(0), -(500'000 + start_us), 2);
+  ASSERT_TRUE(plain.Plan().Complete());
+  EXPECT_NEAR(plain.Plan().inputs.at(0).ts_offset, -(500'000 + start_us), 2);
 
-  TInspectingConverter copy_ts(&ui);
+  TAVConverter copy_ts(&ui);
   copy_ts.ConvertOptions().SetStartTime(500'000);
   copy_ts.ConvertOptions().SetCopyTS(true);
   copy_ts.ConvertOptions().SetInputTSOffset(123);
   Run(copy_ts, {ts.string()}, {(folder / "b.mkv").string()});
-  EXPECT_EQ(copy_ts.snapshot.ts_offsets.at(0), 123);
+  EXPECT_EQ(copy_ts.Plan().inputs.at(0).ts_offset, 123);
 }
 
 TEST_F(ConverterSetup, TheSourcesParametersGoToTheRunAndLeaveTheOptionsAlone) {
   const fs::path folder = MakeTempFolder("params");
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   c.ConvertOptions().VideoOptions().FrameRate().Setnum(15);
   c.ConvertOptions().VideoOptions().SetFrameAspectRatio(4.0f / 3.0f);
   c.SetDuration(42);
   const fs::path wide = MakeClip(folder / "wide.mkv", test::VideoClipSpec("mpeg4", "320x120"));
   const fs::path av = MakeClip(folder / "av.mkv", test::AvClipSpec("mpeg4", "mp2"));
   Run(c, {wide.string()}, {(folder / "out.mkv").string()});
-  const TStreamParameters& source = c.snapshot.source;
-  EXPECT_EQ(source.frame_rate.num, 25);
-  EXPECT_EQ(source.frame_rate.den, 1);
-  EXPECT_NEAR(source.frame_aspect_ratio, 320.0 / 120.0, 1e-4);
-  EXPECT_EQ(source.pix_fmt, AV_PIX_FMT_YUV420P);
-  EXPECT_EQ(source.frame_width, 320);
-  EXPECT_EQ(source.frame_height, 120);
+  const TPlannedSource& source = c.Plan().source;
+  EXPECT_EQ(source.frame_rate_num, 25);
+  EXPECT_EQ(source.frame_rate_den, 1);
+  EXPECT_NEAR(source.aspect_ratio, 320.0 / 120.0, 1e-4);
+  EXPECT_EQ(source.pixel_format, AV_PIX_FMT_YUV420P);
+  EXPECT_EQ(source.width, 320);
+  EXPECT_EQ(source.height, 120);
   EXPECT_NEAR(c.Duration(), 2.0, 0.1);  // the container's duration replaced 42
   // The job's options are what the caller set.
   const TVideoOptions& v = c.ConvertOptions().VideoOptions();
@@ -263,18 +206,18 @@ TEST_F(ConverterSetup, TheSourcesParametersGoToTheRunAndLeaveTheOptionsAlone) {
   EXPECT_EQ(v.FramePixFormat(), -1);
 
   // A rate chosen by a profile is the output's.
-  TInspectingConverter custom(&ui);
+  TAVConverter custom(&ui);
   custom.ConvertOptions().VideoOptions().FrameRate().Setnum(15);
   custom.ConvertOptions().VideoOptions().SetCustomFrameRate(true);
   Run(custom, {wide.string()}, {(folder / "out2.mkv").string()});
-  EXPECT_EQ(custom.snapshot.source.frame_rate.num, 15);
+  EXPECT_EQ(custom.Plan().source.frame_rate_num, 15);
 
   // Audio parameters come from the audio stream; a second run of the same
   // converter on another source starts from nothing.
   Run(c, {av.string()}, {(folder / "out3.mkv").string()});
-  EXPECT_EQ(c.snapshot.source.audio_sample_rate, 44100);
-  EXPECT_EQ(c.snapshot.source.audio_channels, 2);
-  EXPECT_EQ(c.snapshot.source.frame_width, 160);
+  EXPECT_EQ(c.Plan().source.sample_rate, 44100);
+  EXPECT_EQ(c.Plan().source.channels, 2);
+  EXPECT_EQ(c.Plan().source.width, 160);
   EXPECT_EQ(c.ConvertOptions().VideoOptions().FramePixFormat(), -1);
 }
 
@@ -283,20 +226,20 @@ TEST_F(ConverterSetup, AnInputWithoutDurationKeepsTheCallersDuration) {
   TClip clip = test::VideoClipSpec("libx264");
   clip.extra_output_args = {"-f", "h264"};
   const fs::path raw = MakeClip(folder / "raw.h264", clip);
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   c.SetDuration(42);
   Run(c, {raw.string()}, {(folder / "out.mkv").string()});
-  ASSERT_TRUE(c.snapshot.reached);
+  ASSERT_TRUE(c.Plan().Complete());
   EXPECT_EQ(c.Duration(), 42);
 }
 
 TEST_F(ConverterSetup, NonAsciiFileNamesAreOpenedAndCreated) {
   const fs::path folder = MakeTempFolder("名字");
   const fs::path source = MakeClip(folder / "视频 测试'1.mkv", test::AvClipSpec("mpeg4", "mp2"));
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   const fs::path target = folder / "输出 文件.mkv";
   Run(c, {source.string()}, {target.string()});
-  ASSERT_TRUE(c.snapshot.reached);
+  ASSERT_TRUE(c.Plan().Complete());
   EXPECT_TRUE(c.ErrorMsg().empty()) << c.ErrorMsg();
   EXPECT_TRUE(fs::exists(target));
 }
@@ -308,14 +251,11 @@ TEST_F(ConverterSetup, ProgramSelectionKeepsOnlyThatProgramsStreams) {
                             "-program", "program_num=9:st=1", "-f", "mpegts"};
   const fs::path ts = MakeClip(folder / "two.ts", clip);
 
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   c.ConvertOptions().SetProgramID(9);
   Run(c, {ts.string()}, {(folder / "out.mkv").string()});
-  ASSERT_TRUE(c.snapshot.reached);
-  const auto& discards = c.snapshot.discards.at(0);
-  ASSERT_EQ(discards.size(), 2u);
-  EXPECT_EQ(discards[0], AVDISCARD_ALL);
-  EXPECT_EQ(discards[1], AVDISCARD_DEFAULT);
+  ASSERT_EQ(c.Plan().inputs.size(), 1u) << c.ErrorMsg();
+  EXPECT_EQ(c.Plan().inputs.at(0).read, (std::vector<bool>{false, true}));
 
   // The whole run: the output holds the chosen program's sound alone.
   TAVConverter whole(&ui);
@@ -329,7 +269,7 @@ TEST_F(ConverterSetup, ProgramSelectionKeepsOnlyThatProgramsStreams) {
   ASSERT_EQ(info.streams.size(), 1u);
   EXPECT_EQ(info.streams[0].kind, "audio");
 
-  TInspectingConverter missing(&ui);
+  TAVConverter missing(&ui);
   missing.ConvertOptions().SetProgramID(8);
   Run(missing, {ts.string()}, {(folder / "out2.mkv").string()});
   EXPECT_EQ(missing.ErrorMsg().rfind("Specified program id not found (" + ts.string(), 0), 0u)
@@ -359,16 +299,16 @@ TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
       {[](TAVConvertOptions&) {}, "stream:999999", "No stream is registered as 'stream:999999'"},
   };
   for (const TCase& c : cases) {
-    TInspectingConverter converter(&ui);
+    TAVConverter converter(&ui);
     c.setup(converter.ConvertOptions());
     Run(converter, {c.input}, {(folder / "out.mkv").string()});
-    EXPECT_FALSE(converter.snapshot.reached) << c.message;
+    EXPECT_FALSE(converter.Plan().Complete()) << c.message;
     // The message, followed by the conversion's files when it names none.
     EXPECT_EQ(converter.ErrorMsg().rfind(c.message, 0), 0u) << converter.ErrorMsg();
     EXPECT_NE(converter.ErrorMsg().find(c.input), std::string::npos) << converter.ErrorMsg();
   }
   // A job beyond the tables is refused before anything is opened.
-  TInspectingConverter crowded(&ui);
+  TAVConverter crowded(&ui);
   Run(crowded, TStrings(101, AvClip()), {(folder / "out.mkv").string()});
   EXPECT_EQ(crowded.ErrorMsg().rfind("Too many input files (at most 100) (", 0), 0u);
 
@@ -377,107 +317,149 @@ TEST_F(ConverterSetup, FailuresBeforeTranscodingAreReportedAndEndTheRun) {
   EXPECT_EQ(RegisteredConvertThreadCount(), 0);
 
   // A known output format with an unknown input format is no failure: the input is probed.
-  TInspectingConverter probed(&ui);
+  TAVConverter probed(&ui);
   probed.ConvertOptions().SetOutputFormat("matroska");
   probed.ConvertOptions().SetInputFormat("nosuchformat");
   Run(probed, {AvClip()}, {(folder / "probed.out").string()});
-  EXPECT_TRUE(probed.snapshot.reached) << probed.ErrorMsg();
+  EXPECT_TRUE(probed.Plan().Complete()) << probed.ErrorMsg();
 }
 
 TEST_F(ConverterSetup, StreamsAreCreatedForTheKindsTheSourceHas) {
   const fs::path folder = MakeTempFolder("kinds");
-  TInspectingConverter audio_only(&ui);
+  TAVConverter audio_only(&ui);
   audio_only.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
   audio_only.ConvertOptions().AudioOptions().SetAudioLanguage("chi");
   Run(audio_only, {WavClip()}, {(folder / "a.mkv").string()});
-  ASSERT_EQ(audio_only.snapshot.outputs.size(), 1u);
-  EXPECT_EQ(audio_only.snapshot.outputs[0].kinds, std::vector<AVMediaType>{AVMEDIA_TYPE_AUDIO});
-  EXPECT_EQ(audio_only.snapshot.outputs[0].languages[0], "chi");
+  ASSERT_EQ(audio_only.Plan().outputs.size(), 1u);
+  EXPECT_EQ(Kinds(audio_only.Plan().outputs[0]), std::vector<int>{AVMEDIA_TYPE_AUDIO});
+  EXPECT_EQ(audio_only.Plan().outputs[0].streams[0].language, "chi");
 
-  TInspectingConverter no_audio(&ui);
+  TAVConverter no_audio(&ui);
   no_audio.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("mp2");
   no_audio.ConvertOptions().AudioOptions().SetAudioDisable(true);
   no_audio.ConvertOptions().VideoOptions().SetVideoStreamCopy(true);
   Run(no_audio, {AvClip()}, {(folder / "b.avi").string()});
-  const auto& out = no_audio.snapshot.outputs.at(0);
-  EXPECT_EQ(out.kinds, std::vector<AVMediaType>{AVMEDIA_TYPE_VIDEO});
-  EXPECT_EQ(out.copied, std::vector<bool>{true});
-  EXPECT_EQ(no_audio.snapshot.discards.at(0).at(1), AVDISCARD_ALL);
+  const TPlannedOutput& out = no_audio.Plan().outputs.at(0);
+  EXPECT_EQ(Kinds(out), std::vector<int>{AVMEDIA_TYPE_VIDEO});
+  EXPECT_TRUE(out.streams.at(0).copy);
+  EXPECT_EQ(out.streams[0].why, "选项要求复制");
+  EXPECT_EQ(out.streams[0].input_stream, 0);
+  EXPECT_FALSE(no_audio.Plan().inputs.at(0).read.at(1));
 
-  TInspectingConverter named(&ui);
+  TAVConverter named(&ui);
   named.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("libxvid");
   named.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("libmp3lame");
   Run(named, {AvClip()}, {(folder / "c.avi").string()});
-  EXPECT_EQ(named.snapshot.outputs.at(0).encoders, (std::vector<std::string>{"libxvid", "libmp3lame"}));
+  const TPlannedOutput& encoded = named.Plan().outputs.at(0);
+  ASSERT_EQ(encoded.streams.size(), 2u);
+  EXPECT_EQ(encoded.streams[0].encoder, "libxvid");
+  EXPECT_EQ(encoded.streams[1].encoder, "libmp3lame");
+  EXPECT_FALSE(encoded.streams[1].copy);
+  EXPECT_EQ(encoded.streams[1].input_stream, 1);
 }
 
 TEST_F(ConverterSetup, TheGuessedFormatServesEveryOutputAndFoldersAreCreated) {
   const fs::path folder = MakeTempFolder("outputs");
   const fs::path deep = folder / "new" / "deeper" / "second.avi";
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   Run(c, {AvClip()}, {(folder / "first.mkv").string(), deep.string()});
-  ASSERT_EQ(c.snapshot.outputs.size(), 2u);
-  EXPECT_EQ(c.snapshot.outputs[0].format, "matroska");
-  EXPECT_EQ(c.snapshot.outputs[1].format, "matroska");
-  EXPECT_TRUE(c.snapshot.outputs[1].file_open);
+  ASSERT_EQ(c.Plan().outputs.size(), 2u);
+  EXPECT_EQ(c.Plan().outputs[0].format, "matroska");
+  EXPECT_EQ(c.Plan().outputs[1].format, "matroska");
+  EXPECT_TRUE(c.Plan().outputs[1].opened);
   EXPECT_TRUE(fs::exists(deep));
 
-  TInspectingConverter unknown(&ui);
+  TAVConverter unknown(&ui);
   Run(unknown, {AvClip()}, {(folder / "x.nosuchextension").string()});
   EXPECT_EQ(unknown.ErrorMsg(),
             "Unable to find a suitable output format for " + (folder / "x.nosuchextension").string());
 
-  TInspectingConverter numbered(&ui);
+  TAVConverter numbered(&ui);
   Run(numbered, {AvClip()}, {(folder / "frames.jpg").string()});
-  EXPECT_TRUE(numbered.snapshot.reached) << numbered.ErrorMsg();
+  EXPECT_TRUE(numbered.Plan().Complete()) << numbered.ErrorMsg();
 }
 
 TEST_F(ConverterSetup, BitstreamFilterChainsLeaveOutUnknownNames) {
   const fs::path folder = MakeTempFolder("bsf");
-  TInspectingConverter bad_first(&ui);
+  TAVConverter bad_first(&ui);
   bad_first.ConvertOptions().MuxerOptions().SetVideoBitstreamFilters({"nosuchbsf", "null"});
   Run(bad_first, {AvClip()}, {(folder / "a.mkv").string()});
-  EXPECT_EQ(bad_first.snapshot.outputs.at(0).filter_chain_lengths.at(0), 0u);
+  EXPECT_EQ(bad_first.Plan().outputs.at(0).streams.at(0).bitstream_filters, 0);
   EXPECT_EQ(messages.Errors(), TStrings{"Invalid BitstreamFilter nosuchbsf"});
 
-  TInspectingConverter bad_second(&ui);
+  TAVConverter bad_second(&ui);
   bad_second.ConvertOptions().MuxerOptions().SetVideoBitstreamFilters({"null", "nosuch2", "noise"});
   bad_second.ConvertOptions().MuxerOptions().SetAudioBitstreamFilters({"null"});
   Run(bad_second, {AvClip()}, {(folder / "b.mkv").string()});
-  EXPECT_EQ(bad_second.snapshot.outputs.at(0).filter_chain_lengths,
-            (std::vector<size_t>{2, 1}));
+  const TPlannedOutput& filtered = bad_second.Plan().outputs.at(0);
+  ASSERT_EQ(filtered.streams.size(), 2u);
+  EXPECT_EQ(filtered.streams[0].bitstream_filters, 2);
+  EXPECT_EQ(filtered.streams[1].bitstream_filters, 1);
   EXPECT_EQ(messages.Errors().back(), "Invalid BitstreamFilter nosuch2");
 }
 
 TEST_F(ConverterSetup, AnUnsupportedSampleRateBecomesTheNearestWithAWarning) {
   const fs::path folder = MakeTempFolder("rates");
-  TInspectingConverter c(&ui);
+  TAVConverter c(&ui);
   c.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("libspeex");
   Run(c, {WavClip()}, {(folder / "a.ogg").string()});
-  ASSERT_EQ(c.snapshot.outputs.size(), 1u);
-  EXPECT_EQ(c.snapshot.outputs[0].sample_rates.at(0), 32000);
+  ASSERT_EQ(c.Plan().outputs.size(), 1u);
+  EXPECT_EQ(c.Plan().outputs[0].streams.at(0).sample_rate, 32000);
   EXPECT_TRUE(events.HasLog("Requested sampling rate unsupported using closest supported (32000)"));
 
-  TInspectingConverter exact(&ui);
+  TAVConverter exact(&ui);
   exact.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("mp2");
   exact.ConvertOptions().AudioOptions().SetAudioSampleRate(22050);
   Run(exact, {WavClip()}, {(folder / "b.mp2").string()});
-  EXPECT_EQ(exact.snapshot.outputs.at(0).sample_rates.at(0), 22050);
+  EXPECT_EQ(exact.Plan().outputs.at(0).streams.at(0).sample_rate, 22050);
 }
 
 TEST_F(ConverterSetup, HeaderFlagsFollowVideoGlobalHeader) {
   const fs::path folder = MakeTempFolder("headers");
-  TInspectingConverter local(&ui);
+  TAVConverter local(&ui);
   local.ConvertOptions().VideoOptions().SetVideoGlobalHeader(2);
   Run(local, {AvClip()}, {(folder / "a.mkv").string()});
-  const auto& out = local.snapshot.outputs.at(0);
-  EXPECT_FALSE(out.flags[0] & AV_CODEC_FLAG_GLOBAL_HEADER);
-  EXPECT_TRUE(out.flags2[0] & AV_CODEC_FLAG2_LOCAL_HEADER);
+  const TPlannedStream& video = local.Plan().outputs.at(0).streams.at(0);
+  EXPECT_FALSE(video.flags & AV_CODEC_FLAG_GLOBAL_HEADER);
+  EXPECT_TRUE(video.flags2 & AV_CODEC_FLAG2_LOCAL_HEADER);
 
-  TInspectingConverter automatic(&ui);  // matroska asks for global headers
+  TAVConverter automatic(&ui);  // matroska asks for global headers
   Run(automatic, {AvClip()}, {(folder / "b.mkv").string()});
-  EXPECT_TRUE(automatic.snapshot.outputs.at(0).flags[0] & AV_CODEC_FLAG_GLOBAL_HEADER);
-  EXPECT_FALSE(automatic.snapshot.outputs.at(0).flags2[0] & AV_CODEC_FLAG2_LOCAL_HEADER);
+  const TPlannedStream& automatic_video = automatic.Plan().outputs.at(0).streams.at(0);
+  EXPECT_TRUE(automatic_video.flags & AV_CODEC_FLAG_GLOBAL_HEADER);
+  EXPECT_FALSE(automatic_video.flags2 & AV_CODEC_FLAG2_LOCAL_HEADER);
+}
+
+TEST_F(ConverterSetup, ThePlanSaysWhereEachStreamComesFromAndTheLogPrintsIt) {
+  const fs::path folder = MakeTempFolder("plan");
+  TAVConverter c(&ui);
+  c.SetLogLevel(AV_LOG_INFO);
+  c.ConvertOptions().VideoOptions().SetVideoStreamCopy(true);
+  c.ConvertOptions().AudioOptions().SetEncoderAudioCodecName("mp2");
+  c.ConvertOptions().AudioOptions().SetAudioSampleRate(22050);
+  const std::string target = (folder / "out.mkv").string();
+  Run(c, {AvClip()}, {target});
+  const TConversionPlan& plan = c.Plan();
+  ASSERT_TRUE(plan.Complete()) << c.ErrorMsg();
+  ASSERT_EQ(plan.inputs.size(), 1u);
+  EXPECT_EQ(plan.inputs[0].name, AvClip());
+  const TPlannedOutput& out = plan.outputs.at(0);
+  EXPECT_EQ(out.name, target);
+  ASSERT_EQ(out.streams.size(), 2u);
+  EXPECT_TRUE(out.streams[0].copy);
+  EXPECT_EQ(out.streams[0].codec, "mpeg4");
+  EXPECT_EQ(out.streams[0].encoder, "");
+  EXPECT_FALSE(out.streams[1].copy);
+  EXPECT_EQ(out.streams[1].why, "未要求复制");
+  EXPECT_EQ(out.streams[1].channels, 2);
+  EXPECT_TRUE(events.HasLog("输出 #0 (matroska): " + target));
+  EXPECT_TRUE(events.HasLog("  #0:0 视频 <- #0:0 直接复制 mpeg4 (选项要求复制)"));
+  EXPECT_TRUE(events.HasLog("  #0:1 音频 <- #0:1 重新编码 mp2 22050 Hz 2 声道"));
+
+  // A run that fails before its streams are set up leaves no plan, not the last one's.
+  c.SetInputFiles({(folder / "missing.mkv").string()});
+  ASSERT_TRUE(test::RunToEnd(c, ui));
+  EXPECT_FALSE(c.Plan().Complete());
 }
 
 }  // namespace
