@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include <thread>
 
 #include "support/MediaFixture.h"
+#include "support/QueueRun.h"
 
 extern char** environ;
 
@@ -82,20 +82,16 @@ TEST_F(SourcesAndLimits, CtrlCEndsTheWaitForAFifoWithoutWriter) {
   const std::string cli = VELTRANO_CLI;
   const std::string output = In("never.mp4").string();
   const std::string log = In("cli.log").string();
-  std::vector<std::string> args = {cli,    "convert",   fifo.string(),
-                                   output, "--profile", "iphone-h264"};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT, 0600);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  const pid_t pid =
+      test::SpawnProgram({cli, "convert", fifo.string(), output, "--profile", "iphone-h264"}, log);
   int status = 0;
+  if (!test::WaitUntilCatching(pid, SIGINT, std::chrono::seconds(60))) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    FAIL() << "the program never came to catch Ctrl+C";
+  }
+  // Time to get from the handler to the open that waits for a writer.
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
   ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the conversion did not wait for the FIFO";
   kill(pid, SIGINT);
   const auto interrupted = std::chrono::steady_clock::now();
