@@ -111,8 +111,8 @@ TEST(AVProbe, HeaderDepthListsTheDeclaredStreamsAndReadsOnWithoutAHeader) {
   const TProbedMedia header = ListMediaStreams(mkv, TProbeDepth::Header);
   EXPECT_EQ(header.container, "matroska,webm");
   EXPECT_EQ(described(header), described(full));
-  EXPECT_EQ(described(full), (std::vector<std::string>{"video h264 160x120 0/0",
-                                                       "audio aac 0x0 48000/2"}));
+  EXPECT_EQ(described(full),
+            (std::vector<std::string>{"video h264 160x120 0/0", "audio aac 0x0 48000/2"}));
 
   const std::string mpg =
       test::SharedClip("probe-header.mpg", test::AvClipSpec("mpeg1video", "mp2")).string();
