@@ -188,7 +188,9 @@ std::string TakeFiles(TConversionSettings& settings, const TConvertRequest& requ
       settings.SetSourceFile(AbsolutePath(request.files[0]));
     }
   } else {
-    ReadMediaSource(request.files[0]);
+    // Only whether it is media: the conversion reads the streams' parameters
+    // itself, and a full look decodes pictures (TProbeDepth).
+    ReadMediaSource(request.files[0], TProbeDepth::Header);
     settings.SetSourceFile(AbsolutePath(request.files[0]));
   }
   return request.files.size() > least ? request.files.back() : std::string();

@@ -143,11 +143,11 @@ void CheckMediaSource(const std::string& file) {
   }
 }
 
-TProbedMedia ReadMediaSource(const std::string& file) {
+TProbedMedia ReadMediaSource(const std::string& file, TProbeDepth depth) {
   CheckMediaSource(file);
   TProbedMedia media;
   try {
-    media = ListMediaStreams(file);
+    media = ListMediaStreams(file, depth);
   } catch (const EAVError& e) {
     throw std::runtime_error(file + ": not a media file (" + e.what() + ")");
   }

@@ -19,8 +19,8 @@ void AddMediaCommands(CLI::App& app);
 // The container and streams of a media file that a conversion reads.
 // Throws std::runtime_error "FILE: No such file or directory", "FILE:
 // Permission denied", "FILE: 无法进入文件夹 DIR (Permission denied)" or
-// "FILE: not a media file (REASON)".
-TProbedMedia ReadMediaSource(const std::string& file);
+// "FILE: not a media file (REASON)". `depth` as for ListMediaStreams.
+TProbedMedia ReadMediaSource(const std::string& file, TProbeDepth depth = TProbeDepth::Full);
 // Checks that `file` can be reached and read, without reading it; throws as
 // ReadMediaSource does.
 void CheckMediaSource(const std::string& file);

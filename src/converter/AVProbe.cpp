@@ -81,7 +81,7 @@ int TProbedMedia::TrackCount(const std::string& kind) const {
   return count;
 }
 
-TProbedMedia ListMediaStreams(const std::string& name) {
+TProbedMedia ListMediaStreams(const std::string& name, TProbeDepth depth) {
   // Declared first so that it outlives the demuxer that reads from it.
   std::unique_ptr<TStreamIO> stream_io;
   InputFormatPtr ctx(avformat_alloc_context());
@@ -95,8 +95,11 @@ TProbedMedia ListMediaStreams(const std::string& name) {
   int code = avformat_open_input(&raw, name.c_str(), nullptr, nullptr);
   if (code < 0) throw EAVError(LibraryReason(code));  // the context is freed on failure
   ctx.reset(raw);
-  code = avformat_find_stream_info(ctx.get(), nullptr);
-  if (code < 0) throw EAVError(LibraryReason(code));
+  const bool declared = (ctx->ctx_flags & AVFMTCTX_NOHEADER) == 0 && ctx->nb_streams > 0;
+  if (depth == TProbeDepth::Full || !declared) {
+    code = avformat_find_stream_info(ctx.get(), nullptr);
+    if (code < 0) throw EAVError(LibraryReason(code));
+  }
 
   TProbedMedia media;
   media.container = ctx->iformat->name;

@@ -46,10 +46,22 @@ struct TProbedMedia {
   int TrackCount(const std::string& kind) const;
 };
 
+// How far ListMediaStreams reads.
+enum class TProbeDepth {
+  // On until every stream's parameters are known: this decodes a few
+  // pictures of each video stream (for a minute of 1080p H.264, a quarter of
+  // the CPU that copying all of it into another container takes).
+  Full,
+  // What the container's header declares (kinds, codecs, sizes as far as
+  // written there); on as Full only for a container without a header or
+  // whose header declares no stream. Enough to tell media from other files.
+  Header,
+};
+
 // Opens `name` (a file or a "stream:N" name, which it consumes) and lists
 // its container and streams. Throws EAVError carrying the library's reason
 // ("Invalid data found when processing input") when it cannot be read.
-TProbedMedia ListMediaStreams(const std::string& name);
+TProbedMedia ListMediaStreams(const std::string& name, TProbeDepth depth = TProbeDepth::Full);
 
 class TAVProbe : public TPersistent {
  public:

@@ -92,6 +92,36 @@ TEST(AVProbe, MissingAndInvalidFiles) {
   EXPECT_TRUE(probe.HasAudio());
 }
 
+// A look at the header alone tells the same streams apart as a full probe,
+// and reads on when the container declares its streams nowhere (MPEG-PS).
+TEST(AVProbe, HeaderDepthListsTheDeclaredStreamsAndReadsOnWithoutAHeader) {
+  const auto described = [](const TProbedMedia& media) {
+    std::vector<std::string> lines;
+    for (const TProbedStream& s : media.streams) {
+      lines.push_back(s.kind + " " + s.codec + " " + std::to_string(s.width) + "x" +
+                      std::to_string(s.height) + " " + std::to_string(s.sample_rate) + "/" +
+                      std::to_string(s.channels));
+    }
+    return lines;
+  };
+  test::TClip clip = test::AvClipSpec("libx264", "aac");
+  clip.sample_rate = 48000;
+  const std::string mkv = test::SharedClip("probe-header.mkv", clip).string();
+  const TProbedMedia full = ListMediaStreams(mkv);
+  const TProbedMedia header = ListMediaStreams(mkv, TProbeDepth::Header);
+  EXPECT_EQ(header.container, "matroska,webm");
+  EXPECT_EQ(described(header), described(full));
+  EXPECT_EQ(described(full),
+            (std::vector<std::string>{"video h264 160x120 0/0", "audio aac 0x0 48000/2"}));
+
+  const std::string mpg =
+      test::SharedClip("probe-header.mpg", test::AvClipSpec("mpeg1video", "mp2")).string();
+  const TProbedMedia program = ListMediaStreams(mpg, TProbeDepth::Header);
+  EXPECT_EQ(program.TrackCount("video"), 1);
+  EXPECT_EQ(program.TrackCount("audio"), 1);
+  EXPECT_EQ(described(program), described(ListMediaStreams(mpg)));
+}
+
 TEST(AVProbe, DeactivatesWhenTheFileIsGone) {
   test::TClip clip;
   clip.video = false;
