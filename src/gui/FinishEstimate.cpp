@@ -11,7 +11,7 @@ namespace {
 // ends of what was measured on 720p MPEG-4 outputs.
 constexpr double kLowCheckShare = 0.01;
 constexpr double kHighCheckShare = 0.05;
-constexpr double kLowMargin = 1.04;
+constexpr double kLowMargin = 1.08;
 constexpr double kHighMargin = 1.12;
 
 }  // namespace
