@@ -1,4 +1,5 @@
 // veltrano-bench-window --profile DESCRIPTION --out FOLDER --report FILE SOURCE...
+// veltrano-bench-window --replay RECORDING REPORT
 //
 // The window as a user has it, with conversions running: the program starts
 // (configuration, task store, main window) in the home it is given, and the
@@ -8,9 +9,18 @@
 //   - how late the window's event loop answers (TEventLoopDelay, 20 ms timer);
 //   - every 2 s, the range of the status bar ("全部完成还需") and how much of
 //     the work is done (source seconds converted of all);
-//   - when the last task is done.
-// The report (JSON) holds these figures; bench/run judges them. Run it on a
-// display (bench/run uses Xvfb). Exit status 0 when every task completed.
+//   - every second, what the tasks tell the status bar's estimate (the
+//     recording a replay feeds to the estimate again);
+//   - when the last task is done, and the CPU time the program used (all
+//     threads, and the window's own thread alone).
+// The report (JSON) holds these figures; bench/run-window judges them. Run it
+// on a display (bench/run-window uses Xvfb). Exit status 0 when every task
+// completed.
+//
+// With --replay it runs the estimate of today's code over the recording in
+// an earlier report and writes a report of the same form (samples every
+// second instead of every 2 s), so a change of the estimate can be judged on
+// runs recorded before, without converting again.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -20,10 +30,15 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include <cstdio>
+#include <ctime>
+#include <deque>
 #include <limits>
 #include <map>
 #include <memory>
+#include <string_view>
 
 #include "common/AVNodes.h"
 #include "common/Configuration.h"
@@ -40,6 +55,7 @@ using namespace veltrano;
 
 constexpr int kSampleMs = 2000;
 constexpr int kWatchMs = 100;
+constexpr int kRecordMs = 1000;
 
 std::vector<std::unique_ptr<TConversionSettings>> SettingsFor(const QStringList& sources,
                                                               const TAVProfile& profile,
@@ -90,9 +106,106 @@ class TWork {
   std::map<const void*, double> length_;
 };
 
+// CPU seconds of the whole process, and of the calling thread alone.
+struct TCpuTimes {
+  double user_s = 0;
+  double system_s = 0;
+  double thread_s = 0;
+};
+
+TCpuTimes CpuTimes() {
+  auto seconds = [](const timeval& time) { return time.tv_sec + time.tv_usec / 1e6; };
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  timespec thread{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &thread);
+  return {seconds(usage.ru_utime), seconds(usage.ru_stime), thread.tv_sec + thread.tv_nsec / 1e9};
+}
+
+QJsonObject CpuJson(const TCpuTimes& from, const TCpuTimes& to) {
+  return {{"user_s", to.user_s - from.user_s},
+          {"system_s", to.system_s - from.system_s},
+          {"window_thread_s", to.thread_s - from.thread_s}};
+}
+
+// One second of the recording: what the estimate was fed and how much of
+// the work was done then.
+class TRecorder {
+ public:
+  void Record(double t, double done, const std::vector<gui::TProgressReport>& reports) {
+    QJsonArray entries;
+    for (const gui::TProgressReport& report : reports) {
+      const auto [known, added] = ids_.emplace(report.task, static_cast<int>(ids_.size()));
+      entries.append(QJsonObject{{"task", known->second},
+                                 {"run_start_us", static_cast<double>(report.run_start_us)},
+                                 {"report_us", static_cast<double>(report.report_us)},
+                                 {"converted_s", report.converted_s},
+                                 {"remaining_s", report.remaining_s},
+                                 {"paused", report.paused}});
+    }
+    inputs_.append(QJsonObject{{"t", t},
+                               {"done", done},
+                               {"now_us", static_cast<double>(gui::ProgressClockUs())},
+                               {"reports", entries}});
+  }
+  const QJsonArray& Inputs() const { return inputs_; }
+
+ private:
+  std::map<const void*, int> ids_;
+  QJsonArray inputs_;
+};
+
+QJsonObject RangeSample(double t, double done, const std::optional<gui::TFinishRange>& range) {
+  QJsonObject sample{{"t", t}, {"done", done}};
+  if (range) {
+    sample["low"] = range->low_s;
+    sample["high"] = range->high_s;
+  }
+  return sample;
+}
+
+bool WriteJson(const QString& path, const QJsonObject& object) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  return file.write(QJsonDocument(object).toJson()) > 0;
+}
+
+// The estimate over a recorded run, sampled every second.
+int Replay(const QString& recording, const QString& report) {
+  QFile file(recording);
+  if (!file.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "cannot read %s\n", qPrintable(recording));
+    return 2;
+  }
+  const QJsonObject recorded = QJsonDocument::fromJson(file.readAll()).object();
+  std::deque<int> tasks;  // what the task numbers point at
+  std::map<int, const void*> identities;
+  gui::TFinishEstimate estimate;
+  QJsonArray samples;
+  for (const QJsonValue& value : recorded["inputs"].toArray()) {
+    const QJsonObject input = value.toObject();
+    std::vector<gui::TProgressReport> reports;
+    for (const QJsonValue& entry : input["reports"].toArray()) {
+      const QJsonObject r = entry.toObject();
+      const int number = r["task"].toInt();
+      if (!identities.contains(number)) identities[number] = &tasks.emplace_back(number);
+      reports.push_back({identities[number], static_cast<int64_t>(r["run_start_us"].toDouble()),
+                         static_cast<int64_t>(r["report_us"].toDouble()),
+                         r["converted_s"].toDouble(), r["remaining_s"].toDouble(),
+                         r["paused"].toBool()});
+    }
+    estimate.Update(reports, static_cast<int64_t>(input["now_us"].toDouble()));
+    samples.append(RangeSample(input["t"].toDouble(), input["done"].toDouble(), estimate.Range()));
+  }
+  return WriteJson(report, {{"total_s", recorded["total_s"]}, {"samples", samples}}) ? 0 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string_view(argv[1]) == "--replay") {
+    return Replay(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+  }
   QApplication app(argc, argv);
   QCommandLineParser parser;
   const QCommandLineOption profile_option(QStringLiteral("profile"), QString(),
@@ -126,19 +239,25 @@ int main(int argc, char** argv) {
   TConvertingNode& unfiled = window.Model().ConvertingNode();
   double total_s = -1;
   TWork work;
+  TRecorder recorder;
+  TCpuTimes cpu_start;
+  TCpuTimes cpu_end;
 
   // Every 2 s: the status bar's range and the share of the work done.
   QTimer sampler;
   sampler.setInterval(kSampleMs);
   QObject::connect(&sampler, &QTimer::timeout, [&] {
     const auto [converted, total] = work.Measure(unfiled);
-    QJsonObject sample{{"t", clock.elapsed() / 1000.0},
-                       {"done", total > 0 ? converted / total : 0}};
-    if (const std::optional<gui::TFinishRange> range = window.FinishRange()) {
-      sample["low"] = range->low_s;
-      sample["high"] = range->high_s;
-    }
-    samples.append(sample);
+    samples.append(RangeSample(clock.elapsed() / 1000.0, total > 0 ? converted / total : 0,
+                               window.FinishRange()));
+  });
+  // Every second: what the estimate is fed.
+  QTimer recording;
+  recording.setInterval(kRecordMs);
+  QObject::connect(&recording, &QTimer::timeout, [&] {
+    const auto [converted, total] = work.Measure(unfiled);
+    recorder.Record(clock.elapsed() / 1000.0, total > 0 ? converted / total : 0,
+                    window.ProgressReports());
   });
   // The end: no task left converting.
   QTimer watcher;
@@ -150,6 +269,7 @@ int main(int argc, char** argv) {
       return;
     }
     total_s = clock.elapsed() / 1000.0;
+    cpu_end = CpuTimes();
     QApplication::quit();
   });
 
@@ -159,9 +279,11 @@ int main(int argc, char** argv) {
           return SettingsFor(sources, *profile, parser.value(out_option));
         });
     delay.Start();
+    cpu_start = CpuTimes();
     clock.start();
     window.StartNewConversion({});
     sampler.start();
+    recording.start();
     watcher.start();
   });
   QApplication::exec();
@@ -176,10 +298,11 @@ int main(int argc, char** argv) {
                                                  {"median_ms", figures.median_ms},
                                                  {"p95_ms", figures.p95_ms},
                                                  {"max_ms", figures.max_ms}}},
-                           {"samples", samples}};
-  QFile file(parser.value(report_option));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 2;
-  file.write(QJsonDocument(report).toJson());
+                           {"cpu", CpuJson(cpu_start, cpu_end)},
+                           {"cpu_process", CpuJson({}, CpuTimes())},
+                           {"samples", samples},
+                           {"inputs", recorder.Inputs()}};
+  if (!WriteJson(parser.value(report_option), report)) return 2;
   std::printf("%s total %.1f s, %d failed\n", gui::TEventLoopDelay::Text(figures).c_str(), total_s,
               failed);
   return failed == 0 ? 0 : 1;

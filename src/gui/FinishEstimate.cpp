@@ -1,10 +1,52 @@
 #include "gui/FinishEstimate.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace veltrano::gui {
+namespace {
+
+// Reading back and checking an output, as a share of converting it: the
+// ends of what was measured on 720p MPEG-4 outputs.
+constexpr double kLowCheckShare = 0.01;
+constexpr double kHighCheckShare = 0.05;
+constexpr double kLowMargin = 1.08;
+constexpr double kHighMargin = 1.12;
+
+}  // namespace
+
+int64_t ProgressClockUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+TFinishEstimate::TFinishEstimate(int cores)
+    : cores_(cores > 0 ? cores
+                       : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))) {}
+
+double TFinishEstimate::CoresPerTask(int running, TScaling scaling) const {
+  const double share = static_cast<double>(cores_) / std::max(running, 1);
+  return scaling == kEveryCore ? share : std::min(1.0, share);
+}
 
 void TFinishEstimate::Update(const std::vector<TProgressReport>& reports, int64_t now_us) {
+  // The cores of the time since the last update went to the tasks running
+  // then, in equal parts.
+  const auto running = static_cast<int>(std::count_if(
+      tracks_.begin(), tracks_.end(), [](const auto& t) { return !t.second.paused; }));
+  if (last_update_us_ > 0 && now_us > last_update_us_) {
+    const double seconds = static_cast<double>(now_us - last_update_us_) / 1e6;
+    for (auto& [task, track] : tracks_) {
+      if (track.paused) continue;
+      for (int scaling = 0; scaling < kScalings; ++scaling) {
+        track.given[scaling] += CoresPerTask(running, TScaling(scaling)) * seconds;
+      }
+    }
+  }
+  last_update_us_ = now_us;
+
   std::map<const void*, TTrack> kept;
   for (const TProgressReport& report : reports) {
     TTrack track;
@@ -36,65 +78,70 @@ void TFinishEstimate::Observe(TTrack& track, const TProgressReport& report, int6
   auto& samples = track.samples;
   const int64_t active = report.report_us - track.paused_total_us;
   if (!samples.empty() && active <= samples.back().active_us) return;
-  samples.push_back({active, report.converted_s});
-  // The last minute of stretches: the sample that opens the oldest stays.
-  while (samples.size() > 2 && samples[1].active_us < active - kHistoryUs - kStretchUs) {
-    samples.pop_front();
+  samples.push_back({active, track.given, report.converted_s});
+  // The first sample stays for the whole run's speed; of the others, those
+  // of the recent stretch and the one that opens it.
+  while (samples.size() > 3 && samples[2].active_us <= active - kRecentUs) {
+    samples.erase(samples.begin() + 1);
   }
 }
 
-std::optional<TFinishEstimate::TSpeeds> TFinishEstimate::SpeedsOf(const TTrack& track) {
+std::optional<TFinishEstimate::TSpeeds> TFinishEstimate::SpeedsOf(const TTrack& track,
+                                                                  TScaling scaling) {
   const auto& samples = track.samples;
   if (samples.size() < 2) return std::nullopt;
   const TSample& last = samples.back();
   if (last.active_us - samples.front().active_us < kFirstSpeedUs) return std::nullopt;
-  auto speed = [](const TSample& from, const TSample& to) {
-    return (to.converted_s - from.converted_s) * 1e6 /
-           static_cast<double>(to.active_us - from.active_us);
+  auto speed = [scaling](const TSample& from, const TSample& to) {
+    const double given = to.given[scaling] - from.given[scaling];
+    return given > 0 ? (to.converted_s - from.converted_s) / given : 0.0;
   };
-  // Stretches of at least 5 s, from the newest back over the last minute;
-  // the oldest may be shorter.
-  TSpeeds speeds;
-  bool first = true;
-  size_t end = samples.size() - 1;
-  while (end > 0 && samples[end].active_us > last.active_us - kHistoryUs) {
-    size_t start = end;
-    while (start > 0 && samples[end].active_us - samples[start].active_us < kStretchUs) --start;
-    const double stretch = speed(samples[start], samples[end]);
-    if (first) {
-      speeds.current = speeds.fastest = speeds.slowest = stretch;
-      first = false;
-    } else if (stretch > 0) {
-      // A stretch without progress (a stall of the disk, say) says nothing
-      // of the speed to come; it is left out of the ends.
-      speeds.fastest = std::max(speeds.fastest, stretch);
-      speeds.slowest = std::min(speeds.slowest, stretch);
-    }
-    end = start;
+  size_t start = samples.size() - 1;
+  while (start > 0 && samples[start].active_us > last.active_us - kRecentUs) --start;
+  const double recent = speed(samples[start], last);
+  const double whole = speed(samples.front(), last);
+  // A task that stood still lately leaves no honest figure.
+  if (recent <= 0 || whole <= 0) return std::nullopt;
+  return TSpeeds{recent, std::min(recent, whole)};
+}
+
+double TFinishEstimate::PlayForward(std::vector<TWork> tasks, TScaling scaling) const {
+  double elapsed = 0;
+  std::erase_if(tasks, [](const TWork& task) { return task.source_s <= 0; });
+  while (!tasks.empty()) {
+    const double cores = CoresPerTask(static_cast<int>(tasks.size()), scaling);
+    // Until the next task ends.
+    double next = tasks.front().source_s / (tasks.front().speed * cores);
+    for (const TWork& task : tasks) next = std::min(next, task.source_s / (task.speed * cores));
+    elapsed += next;
+    for (TWork& task : tasks) task.source_s -= task.speed * cores * next;
+    std::erase_if(tasks, [](const TWork& task) { return task.source_s <= 1e-9; });
   }
-  if (speeds.current <= 0) return std::nullopt;
-  return speeds;
+  return elapsed;
 }
 
 std::optional<TFinishRange> TFinishEstimate::Range() const {
-  double center = 0;
-  double low = 0;
-  double high = 0;
-  int running = 0;
+  std::vector<TWork> low;
+  std::vector<TWork> high;
   for (const auto& [task, track] : tracks_) {
     if (track.paused) continue;
-    const std::optional<TSpeeds> speeds = SpeedsOf(track);
-    if (!speeds || track.remaining_s < 0) return std::nullopt;
-    ++running;
-    center += track.remaining_s / speeds->current;
-    low += track.remaining_s / speeds->fastest;
-    high += track.remaining_s / speeds->slowest;
+    if (track.remaining_s < 0) return std::nullopt;
+    const std::optional<TSpeeds> every_core = SpeedsOf(track, kEveryCore);
+    const std::optional<TSpeeds> one_core = SpeedsOf(track, kOneCore);
+    const bool closing = track.remaining_s == 0;  // converted to its end
+    if (!every_core || !one_core) {
+      if (closing) continue;  // nothing to measure: it may end any moment
+      return std::nullopt;
+    }
+    const double length = track.remaining_s + track.samples.back().converted_s;
+    // How far a closing task's check has come is not known: it may end any
+    // moment, or need all of it.
+    if (!closing) low.push_back({track.remaining_s + kLowCheckShare * length, every_core->recent});
+    high.push_back({track.remaining_s + kHighCheckShare * length, one_core->slow});
   }
-  if (running == 0) return std::nullopt;
-  center /= running;
-  low /= running;
-  high /= running;
-  return TFinishRange{std::min(low, center / kMargin), std::max(high, center * kMargin)};
+  if (high.empty()) return std::nullopt;
+  return TFinishRange{PlayForward(std::move(low), kEveryCore) / kLowMargin,
+                      PlayForward(std::move(high), kOneCore) * kHighMargin};
 }
 
 }  // namespace veltrano::gui

@@ -14,7 +14,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 
 #include "common/AVNodes.h"
@@ -376,22 +376,24 @@ void TFormMain::RefreshClaims() {
   }
 }
 
-void TFormMain::UpdateStatus() {
+std::vector<TProgressReport> TFormMain::ProgressReports() const {
   std::vector<TProgressReport> reports;
-  int running = 0;
   for (const auto& task : model_->ConvertingNode().Tasks()) {
     if (task->Status() != stRunning && task->Status() != stPaused) continue;
-    running += task->Status() == stRunning;
     const TAVConverter& converter = task->Converter();
     reports.push_back({task.get(), converter.StartTime(), converter.LastTime(),
                        converter.ConvertedDuration(), RemainingSourceSeconds(converter),
                        task->Status() == stPaused});
   }
-  // The clock of the converters' figures: wall time in microseconds.
-  const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-      std::chrono::system_clock::now().time_since_epoch());
-  estimate_.Update(reports, now.count());
-  lblRunning->setText(tr("正在转换: %n 个任务", nullptr, running));
+  return reports;
+}
+
+void TFormMain::UpdateStatus() {
+  const std::vector<TProgressReport> reports = ProgressReports();
+  const auto running = std::count_if(reports.begin(), reports.end(),
+                                     [](const TProgressReport& report) { return !report.paused; });
+  estimate_.Update(reports, ProgressClockUs());
+  lblRunning->setText(tr("正在转换: %n 个任务", nullptr, static_cast<int>(running)));
   const std::optional<TFinishRange> range = estimate_.Range();
   const QString finish = range ? tr("%1 – %2").arg(ClockText(std::floor(range->low_s)),
                                                    ClockText(std::ceil(range->high_s)))

@@ -82,6 +82,8 @@ class TFormMain final : public QMainWindow {
   QToolBar& Toolbar() const { return *tlbMain; }
   QString RunningText() const;
   QString FinishText() const;
+  // What the running and paused tasks tell the status bar's estimate now.
+  std::vector<TProgressReport> ProgressReports() const;
   // The range the status bar shows ("全部完成还需"), as of its last refresh.
   std::optional<TFinishRange> FinishRange() const { return estimate_.Range(); }
 

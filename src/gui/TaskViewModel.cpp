@@ -4,13 +4,18 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 #include "common/AVNodes.h"
 #include "gui/Language.h"
 
 namespace veltrano::gui {
 
-TTaskViewModel::TTaskViewModel(QObject* parent) : QAbstractItemModel(parent), selection_(this) {}
+TTaskViewModel::TTaskViewModel(QObject* parent) : QAbstractItemModel(parent), selection_(this) {
+  repaint_pause_.setInterval(kRepaintMs);
+  connect(&repaint_pause_, &QTimer::timeout, this, &TTaskViewModel::AnnounceWaitingRows);
+}
 
 void TTaskViewModel::Attach(QTreeView& view) {
   view.setModel(this);
@@ -60,10 +65,41 @@ void TTaskViewModel::RemovingRow(TRowId row, int position) {
 }
 
 void TTaskViewModel::InvalidateRow(TRowId row) {
+  if (repaint_pause_.isActive()) {
+    waiting_rows_.insert(row);
+    return;
+  }
   const QModelIndex first = IndexOf(row, 0);
   if (!first.isValid()) return;
-  const int last = std::max(0, columnCount() - 1);
-  emit dataChanged(first, IndexOf(row, last), {Qt::DisplayRole, Qt::DecorationRole});
+  emit dataChanged(first, IndexOf(row, std::max(0, columnCount() - 1)),
+                   {Qt::DisplayRole, Qt::DecorationRole});
+  repaint_pause_.start();
+}
+
+void TTaskViewModel::AnnounceWaitingRows() {
+  if (waiting_rows_.empty()) {
+    repaint_pause_.stop();  // the next row is announced at once
+    return;
+  }
+  // Rows by parent and position; consecutive ones go as one range.
+  std::map<TRowId, std::vector<int>> positions;
+  for (const TRowId row : std::exchange(waiting_rows_, {})) {
+    const int position = Rows().Position(row);
+    if (position >= 0) positions[Rows().Parent(row)].push_back(position);
+  }
+  const int last_column = std::max(0, columnCount() - 1);
+  for (auto& [parent, list] : positions) {
+    std::sort(list.begin(), list.end());
+    const QModelIndex parent_index = IndexOf(parent);
+    for (size_t start = 0; start < list.size();) {
+      size_t end = start;
+      while (end + 1 < list.size() && list[end + 1] == list[end] + 1) ++end;
+      emit dataChanged(index(list[start], 0, parent_index),
+                       index(list[end], last_column, parent_index),
+                       {Qt::DisplayRole, Qt::DecorationRole});
+      start = end + 1;
+    }
+  }
 }
 
 // Focus and selection ---------------------------------------------------------

@@ -3,7 +3,11 @@
 //
 // A row keeps the id and the TNodeObject* the model gave it; data() asks the
 // object for its caption and image when Qt paints, so InvalidateRow is a
-// dataChanged of that row. The texts the core writes itself (column and node
+// dataChanged of that row. Running tasks ask for their rows many times a
+// second; a row asked for while another was just announced waits for the
+// next announcement, a moment later, together with every other row asked
+// for meanwhile: the view paints a few times a second, not once per
+// progress report. The texts the core writes itself (column and node
 // captions) are shown in the interface language. The model owns the selection model that its view
 // must use (the focus is its current index), so the core reads the focused
 // and selected rows from here. Rows are never owned: the objects belong to
@@ -13,8 +17,10 @@
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <QItemSelectionModel>
+#include <QTimer>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +36,8 @@ class TTaskViewModel final : public QAbstractItemModel, public TRowTreeView {
   Q_OBJECT
 
  public:
+  static constexpr int kRepaintMs = 250;
+
   // The icon of an image index (-1: none); only the first column shows one.
   using TImageProvider = std::function<QIcon(int image_index)>;
 
@@ -75,15 +83,23 @@ class TTaskViewModel final : public QAbstractItemModel, public TRowTreeView {
   void RowInserted() override { endInsertRows(); }
   void RemovingRow(TRowId row, int position) override;
   void RowsRemoved(const std::vector<TRowId>& /*removed*/) override { endRemoveRows(); }
-  void Resetting() override { beginResetModel(); }
+  void Resetting() override {
+    waiting_rows_.clear();
+    beginResetModel();
+  }
   void Reset() override { endResetModel(); }
   void ColumnsReplaced() override { emit ColumnsChanged(); }
 
   void ApplyColumns(QTreeView& view) const;
+  // Announces the rows asked for since the last announcement, neighbours
+  // as one range.
+  void AnnounceWaitingRows();
 
   QItemSelectionModel selection_;
   TImageProvider images_;
   bool in_select_row_ = false;
+  std::set<TRowId> waiting_rows_;
+  QTimer repaint_pause_;  // runs while announcements wait
 };
 
 }  // namespace veltrano::gui

@@ -3,39 +3,115 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace veltrano::gui {
 namespace {
 
 constexpr int64_t kSecond = 1'000'000;
 const int kA = 1;
 const int kB = 2;
-const int kC = 3;
 
 TProgressReport Report(const void* task, double at_s, double converted_s, double remaining_s,
                        bool paused = false, int64_t run_start = 1) {
   return {task, run_start, static_cast<int64_t>(at_s * kSecond), converted_s, remaining_s, paused};
 }
 
-// Tasks that convert at steady speeds (source seconds per second), reported
-// once a second from 0 to `until` s, each with `total` seconds to convert.
-struct TSteady {
-  const void* task;
-  double speed;
-  double total;
+// A machine of `cores` cores converting tasks side by side, in steps of a
+// tenth of a second. While k tasks run, each gets min(`cap`, cores / k)
+// cores and converts `speed` source seconds per core-second; a task that
+// has converted its length then reads its output back (work of `check`
+// times its length), reporting nothing left, and leaves. The tasks report
+// to the estimate once a second, and the range is noted then.
+struct TMachine {
+  int cores = 2;
+  double cap = 1;
+  double speed = 1;
+  double check = 0.04;
+
+  struct TTask {
+    double length;
+    int id = 0;               // set by Run
+    double paused_from = -1;  // paused over [from, until) seconds of the run
+    double paused_until = -1;
+    double converted = 0;
+    double checked = 0;
+  };
+  struct TSample {
+    double t;
+    double done;  // share of all source time converted
+    std::optional<TFinishRange> range;
+  };
+
+  // Runs every task to its end: the samples, and when the last task left.
+  std::pair<std::vector<TSample>, double> Run(std::vector<TTask> tasks) const {
+    TFinishEstimate estimate(cores);
+    std::vector<TSample> samples;
+    static const int kIds[16] = {};
+    double total = 0;
+    for (size_t i = 0; i < tasks.size(); ++i) {
+      tasks[i].id = static_cast<int>(i);
+      total += tasks[i].length;
+    }
+    constexpr double kStep = 0.1;
+    for (int step = 0;; ++step) {
+      const double t = step * kStep;
+      auto paused = [t](const TTask& task) {
+        return t >= task.paused_from && t < task.paused_until;
+      };
+      auto left = [this](const TTask& task) { return task.checked < check * task.length; };
+      std::erase_if(tasks, [&](const TTask& task) { return !left(task); });
+      if (tasks.empty()) return {samples, t};
+      if (step % 10 == 0) {
+        std::vector<TProgressReport> reports;
+        double converted = total;
+        for (const TTask& task : tasks) {
+          reports.push_back(Report(&kIds[task.id], t, task.converted, task.length - task.converted,
+                                   paused(task)));
+          converted -= task.length - task.converted;
+        }
+        estimate.Update(reports, static_cast<int64_t>(t * kSecond));
+        samples.push_back({t, converted / total, estimate.Range()});
+      }
+      const auto running = std::count_if(tasks.begin(), tasks.end(),
+                                         [&](const TTask& task) { return !paused(task); });
+      const double cores_each = std::min(cap, static_cast<double>(cores) / running);
+      for (TTask& task : tasks) {
+        if (paused(task)) continue;
+        const double work = speed * cores_each * kStep;
+        const double converting = std::min(work, task.length - task.converted);
+        task.converted += converting;
+        task.checked += work - converting;
+      }
+    }
+  }
 };
 
-void RunSteadily(TFinishEstimate& estimate, const std::vector<TSteady>& tasks, int until) {
-  for (int t = 0; t <= until; ++t) {
-    std::vector<TProgressReport> reports;
-    for (const TSteady& s : tasks) {
-      reports.push_back(Report(s.task, t, s.speed * t, s.total - s.speed * t));
+// The share of samples after the first tenth of the work whose range held
+// the true remaining time, and the median ratio of their ends.
+std::pair<double, double> Judge(const std::vector<TMachine::TSample>& samples, double end) {
+  int held = 0;
+  std::vector<double> ratios;
+  for (const TMachine::TSample& sample : samples) {
+    if (sample.done < 0.1) continue;
+    if (!sample.range) {
+      ADD_FAILURE() << "no range at " << sample.t << " s";
+      continue;
     }
-    estimate.Update(reports, t * kSecond);
+    const double truth = end - sample.t;
+    const bool holds = sample.range->low_s <= truth && truth <= sample.range->high_s;
+    held += holds;
+    EXPECT_TRUE(holds) << "at " << sample.t << " s: " << sample.range->low_s << " – "
+                       << sample.range->high_s << ", truly " << truth;
+    ratios.push_back(sample.range->high_s / sample.range->low_s);
   }
+  if (ratios.empty()) return {0, 0};
+  std::nth_element(ratios.begin(), ratios.begin() + ratios.size() / 2, ratios.end());
+  return {static_cast<double>(held) / ratios.size(), ratios[ratios.size() / 2]};
 }
 
 TEST(FinishEstimate, UnknownUntilEveryRunningTaskHasRunTwoSecondsAndKnowsItsLength) {
-  TFinishEstimate estimate;
+  TFinishEstimate estimate(2);
   EXPECT_FALSE(estimate.Range());  // nothing runs
   estimate.Update({Report(&kA, 10, 5, 100), {&kB, 1, 0, 0, -1, false}}, 10 * kSecond);
   EXPECT_FALSE(estimate.Range());
@@ -47,85 +123,73 @@ TEST(FinishEstimate, UnknownUntilEveryRunningTaskHasRunTwoSecondsAndKnowsItsLeng
   EXPECT_FALSE(estimate.Range());  // B does not know its length
   estimate.Update({Report(&kA, 12, 9, 96), Report(&kB, 12, 3, 48)}, 12 * kSecond);
   ASSERT_TRUE(estimate.Range());
-  // A task that stood still over its last stretch leaves no honest figure.
-  estimate.Update({Report(&kA, 17, 9, 96), Report(&kB, 17, 13, 38)}, 17 * kSecond);
+  // A task that stood still for 10 s leaves no honest figure.
+  estimate.Update({Report(&kA, 18, 9, 96), Report(&kB, 18, 15, 36)}, 18 * kSecond);
+  EXPECT_TRUE(estimate.Range());
+  estimate.Update({Report(&kA, 23, 9, 96), Report(&kB, 23, 25, 26)}, 23 * kSecond);
   EXPECT_FALSE(estimate.Range());
 }
 
-TEST(FinishEstimate, TasksSideBySideShareTheMachineSoTheirWorkAddsUp) {
-  // Eight equal tasks, each at 0.25 s of source per second with 60 s to do:
-  // all done in 240 s, which the range holds, not much wider than the margin.
-  TFinishEstimate equal;
-  std::vector<TSteady> eight;
-  static const int kTasks[8] = {};
-  for (const int& task : kTasks) eight.push_back({&task, 0.25, 60});
-  RunSteadily(equal, eight, 20);
-  auto range = equal.Range();
-  ASSERT_TRUE(range);
-  EXPECT_LE(range->low_s, 220);
-  EXPECT_GE(range->high_s, 220);
-  EXPECT_NEAR(range->high_s / range->low_s, 1.44, 0.01);
-
-  // Mixed lengths at the same speed: 10, 30 and 50 s left. Once the short
-  // one ends its share goes to the others, so all are done after the mean
-  // of their remaining times (30 s), well before the longest alone (50 s).
-  TFinishEstimate mixed;
-  RunSteadily(mixed, {{&kA, 1, 20}, {&kB, 1, 40}, {&kC, 1, 60}}, 10);
-  range = mixed.Range();
-  ASSERT_TRUE(range);
-  EXPECT_NEAR(range->low_s, 30 / 1.2, 1e-9);
-  EXPECT_NEAR(range->high_s, 30 * 1.2, 1e-9);
+TEST(FinishEstimate, EqualTasksSideBySideEndTogether) {
+  // Eight tasks of 30 s on two cores, each able to use both: the first
+  // estimate of the kind took each task's remaining time at its speed with
+  // eight sharing, and its low end was above the truth.
+  const TMachine machine{.cores = 2, .cap = 2, .speed = 1.5};
+  const auto [samples, end] = machine.Run(std::vector<TMachine::TTask>(8, {.length = 30}));
+  const auto [held, ratio] = Judge(samples, end);
+  EXPECT_EQ(held, 1);
+  EXPECT_LE(ratio, 1.6);
 }
 
-TEST(FinishEstimate, TheEndsFollowTheFastestAndSlowestStretchOfTheLastMinute) {
-  TFinishEstimate estimate;
-  // 1 s of source per second for 30 s, then 3 per second for 30 s; 120 s left.
-  double converted = 0;
-  for (int t = 0; t <= 60; ++t) {
-    estimate.Update({Report(&kA, t, converted, 240 - converted)}, t * kSecond);
-    converted += t < 30 ? 1 : 3;
+TEST(FinishEstimate, MixedTasksEndOneByOneAndTheSurvivorsSpeedUp) {
+  // 30, 60, 90 and 120 s on two cores; once the short ones end, the others
+  // get their cores: up to one core each, or as many as there are. The
+  // range spans both (the estimate cannot tell them apart before the last
+  // tasks run alone), so it is wider than with equal tasks: its median
+  // ratio is 1.64 at steady speeds.
+  const std::vector<TMachine::TTask> mixed{
+      {.length = 30}, {.length = 60}, {.length = 90}, {.length = 120}};
+  for (const double cap : {1.0, 2.0}) {
+    SCOPED_TRACE(cap);
+    const TMachine machine{.cores = 2, .cap = cap, .speed = 1.5};
+    const auto [samples, end] = machine.Run(mixed);
+    const auto [held, ratio] = Judge(samples, end);
+    EXPECT_EQ(held, 1);
+    EXPECT_LE(ratio, 1.7);
   }
-  auto range = estimate.Range();
-  ASSERT_TRUE(range);
-  const double left = 240 - (30 + 3 * 31 - 3);
-  EXPECT_NEAR(range->low_s, left / 3 / 1.2, 0.5);  // the current speed is the fastest
-  EXPECT_NEAR(range->high_s, left / 1, 0.5);       // but it was as slow as 1 a minute ago
-  // A minute later the slow stretch is forgotten.
-  for (int t = 61; t <= 130; ++t) {
-    estimate.Update({Report(&kA, t, converted, 1000)}, t * kSecond);
-    converted += 3;
-  }
-  range = estimate.Range();
-  ASSERT_TRUE(range);
-  EXPECT_NEAR(range->high_s, 1000 / 3.0 * 1.2, 1);
 }
 
 TEST(FinishEstimate, PausedTimeIsLeftOutAndAPausedTaskWaitsOutside) {
-  TFinishEstimate estimate;
-  // A and B run at 1 per second for 10 s.
-  RunSteadily(estimate, {{&kA, 1, 100}, {&kB, 1, 20}}, 10);
-  ASSERT_TRUE(estimate.Range());
-  // A is paused for 100 s: B alone decides the range meanwhile.
-  for (int t = 11; t <= 110; ++t) {
-    const double b = std::min(20.0, 10.0 + (t - 10));
-    estimate.Update({Report(&kA, 10, 10, 90, true), Report(&kB, t, b, 20 - b)}, t * kSecond);
-    if (t == 12) {
-      const auto range = estimate.Range();
-      ASSERT_TRUE(range);
-      EXPECT_NEAR(range->low_s, 8 / 1.2, 1e-9);
+  // A (100 s) is paused from 10 s to 110 s of the run while B (20 s) ends.
+  const TMachine machine{.cores = 2, .cap = 1, .speed = 1};
+  const auto [samples, end] =
+      machine.Run({{.length = 100, .paused_from = 10, .paused_until = 110}, {.length = 20}});
+  for (const TMachine::TSample& sample : samples) {
+    SCOPED_TRACE(sample.t);
+    if (sample.t > 12 && sample.t < 20) {
+      // Only B counts: 20 s at 1 per second, started at 0.
+      ASSERT_TRUE(sample.range);
+      EXPECT_LE(sample.range->low_s, 20.8 - sample.t);
+      EXPECT_GE(sample.range->high_s, 20.8 - sample.t);
+    }
+    if (sample.t >= 111) {
+      // A's speed is known at once and not diluted by the pause (which
+      // would make it 10 / 110 of what it is).
+      ASSERT_TRUE(sample.range);
+      EXPECT_LE(sample.range->low_s, end - sample.t);
+      EXPECT_GE(sample.range->high_s, end - sample.t);
+      if (end - sample.t > 10) {
+        EXPECT_LT(sample.range->high_s, 1.5 * (end - sample.t));
+      }
     }
   }
-  // A runs again at 1 per second: its speed is known at once and not
-  // diluted by the pause (which would make it 10 / 110).
-  estimate.Update({Report(&kA, 111, 11, 89)}, 111 * kSecond);
-  auto range = estimate.Range();
-  ASSERT_TRUE(range);
-  EXPECT_NEAR(range->low_s, 89 / 1.2, 1);
-  EXPECT_NEAR(range->high_s, 89 * 1.2, 1);
   // A restarted task is measured afresh; a task no longer reported is forgotten.
-  estimate.Update({Report(&kA, 120, 1, 99, false, 2)}, 120 * kSecond);
+  TFinishEstimate estimate(2);
+  for (int t = 0; t <= 5; ++t) estimate.Update({Report(&kA, t, t, 100 - t)}, t * kSecond);
+  ASSERT_TRUE(estimate.Range());
+  estimate.Update({Report(&kA, 6, 1, 99, false, 2)}, 6 * kSecond);
   EXPECT_FALSE(estimate.Range());
-  estimate.Update({}, 121 * kSecond);
+  estimate.Update({}, 7 * kSecond);
   EXPECT_FALSE(estimate.Range());
 }
 
