@@ -43,9 +43,7 @@ class TAVFilter : public TPersistent {
 class TLogoFilter : public TAVFilter {
  public:
   const char* ClassName() const override { return "TLogoFilter"; }
-  std::unique_ptr<TAVFilter> Clone() const override {
-    return std::make_unique<TLogoFilter>(*this);
-  }
+  std::unique_ptr<TAVFilter> Clone() const override { return std::make_unique<TLogoFilter>(*this); }
   std::string GetFilterString() const override;
   std::string GetDisplayName() const override { return "Logo Filter"; }
 

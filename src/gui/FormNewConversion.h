@@ -152,7 +152,7 @@ class TFormNewConversion : public QWizard {
     QString target;  // for all but the first (which is edtSavePath's)
     bool target_edited = false;
     std::shared_ptr<const TProbedMedia> media;  // null until probed (or unreadable)
-    TOwnSettings own;  // what differs from the wizard's settings for all
+    TOwnSettings own;                           // what differs from the wizard's settings for all
   };
   QWidget* CreateSourceList(QWidget* parent);
   QWidget* CreateTrackChoice(QWidget* parent);

@@ -38,10 +38,10 @@ TFormFileSettings::TFormFileSettings(TAVProfileList& profiles, std::vector<TFile
   lblFiles->setWordWrap(true);
   QStringList names;
   for (const TFile& file : files_) names << QFileInfo(file.path).fileName();
-  lblFiles->setText(files_.size() > 1 ? tr("%1 个文件: %2")
-                                            .arg(files_.size())
-                                            .arg(names.join(QStringLiteral(", ")))
-                                      : names.value(0));
+  lblFiles->setText(
+      files_.size() > 1
+          ? tr("%1 个文件: %2").arg(files_.size()).arg(names.join(QStringLiteral(", ")))
+          : names.value(0));
   lblFiles->setToolTip(names.join(QLatin1Char('\n')));
 
   profile_ = new TProfileChoice(profiles, this);

@@ -112,7 +112,8 @@ TProfileChoice::TProfileChoice(TAVProfileList& profiles, QWidget* parent)
   cbbProfile = DropDown("cbbProfile", this);
   cbbProfile->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   cbbProfile->setMinimumContentsLength(24);
-  actEditProfile = new QAction(Icon(TIcon::Properties), TFormNewConversion::tr("编辑配置文件"), this);
+  actEditProfile =
+      new QAction(Icon(TIcon::Properties), TFormNewConversion::tr("编辑配置文件"), this);
   actEditProfile->setObjectName(QStringLiteral("actEditProfile"));
   auto* btnEditProfile = new QToolButton(this);
   btnEditProfile->setDefaultAction(actEditProfile);

@@ -98,8 +98,7 @@ QWidget* TFormNewConversion::CreateSourceList(QWidget* parent) {
   actCommonSettings = new QAction(tr("恢复为统一设置"), this);
   actCommonSettings->setObjectName(QStringLiteral("actCommonSettings"));
   connect(actOwnSettings, &QAction::triggered, this, &TFormNewConversion::ChooseOwnSettings);
-  connect(actCommonSettings, &QAction::triggered, this,
-          &TFormNewConversion::RestoreCommonSettings);
+  connect(actCommonSettings, &QAction::triggered, this, &TFormNewConversion::RestoreCommonSettings);
   boxOwnSettings = new QWidget(box);
   auto* buttons = new QHBoxLayout(boxOwnSettings);
   buttons->setContentsMargins(0, 0, 0, 0);
@@ -440,8 +439,7 @@ QString TFormNewConversion::OwnSettingsText(const TOwnSettings& own) const {
   }
   if (own.span) parts << SpanText(*own.span);
   if (own.filters != nullptr) {
-    parts << (own.filters->empty() ? tr("无滤镜")
-                                   : tr("%1 个滤镜").arg(own.filters->size()));
+    parts << (own.filters->empty() ? tr("无滤镜") : tr("%1 个滤镜").arg(own.filters->size()));
   }
   return parts.join(QStringLiteral("; "));
 }

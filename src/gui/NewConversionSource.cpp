@@ -139,9 +139,8 @@ void TFormNewConversion::SpanChosen() {
 // Targets -----------------------------------------------------------------------------
 
 std::string TFormNewConversion::ProfileExtension(size_t index) const {
-  const TAVProfile* profile = DvdTabShown() || index >= entries_.size()
-                                  ? SelectedProfile()
-                                  : EntryProfile(entries_[index]);
+  const TAVProfile* profile =
+      DvdTabShown() || index >= entries_.size() ? SelectedProfile() : EntryProfile(entries_[index]);
   return profile != nullptr ? profile->Extension() : std::string();
 }
 

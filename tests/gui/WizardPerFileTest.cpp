@@ -114,8 +114,7 @@ TEST_F(ManySourcesPerFile, OwnProfileSpanAndFiltersReachEachTaskAndRestoreReally
             QStringLiteral("MP3 Audio; 0:00:01 – 0:00:03"));
   EXPECT_EQ(list->topLevelItem(0)->text(kDurationColumn), QStringLiteral("0:00:02"));
   EXPECT_EQ(list->topLevelItem(1)->text(kDurationColumn), QStringLiteral("0:00:06"));
-  EXPECT_EQ(wizard->Targets(),
-            (QStringList{Q(out / "a.mp3"), Q(out / "b.mp4"), Q(out / "c.mp4")}));
+  EXPECT_EQ(wizard->Targets(), (QStringList{Q(out / "a.mp3"), Q(out / "b.mp4"), Q(out / "c.mp4")}));
 
   // The second: a vertical flip, opened on the wizard's (empty) filters.
   OwnSettings(*wizard, {1}, [](TFormFileSettings* dialog) {

@@ -322,10 +322,10 @@ VELTRANO_SCREEN(wizard_own_settings) {
 VELTRANO_SCREEN(wizard_file_settings) {
   const auto files = Episodes(ctx);
   auto profiles = Profiles(ctx);
-  auto* dialog = Kept(ctx, new gui::TFormFileSettings(
-                               *profiles, {{QString::fromStdString(files[2].string()), 4.0}}, {},
-                               profiles->FindProfile("MPEG-4视频"), gui::WholeSource(), {},
-                               nullptr));
+  auto* dialog =
+      Kept(ctx, new gui::TFormFileSettings(
+                    *profiles, {{QString::fromStdString(files[2].string()), 4.0}}, {},
+                    profiles->FindProfile("MPEG-4视频"), gui::WholeSource(), {}, nullptr));
   ChooseOwnProfile(dialog, QStringLiteral("音频"), QStringLiteral("MP3 Audio"));
   dialog->show();
   WaitForPreview(*dialog->findChild<gui::TAVPreviewWidget*>(QStringLiteral("AVPreview")));
