@@ -82,14 +82,6 @@ void ChooseSpan(QWidget* dialog, int start_ms, int end_ms) {
   Child<QPushButton>(dialog, "btnEnd")->click();
 }
 
-void ChooseProfile(QWidget* dialog, const QString& category, const QString& profile) {
-  auto* categories = Child<QComboBox>(dialog, "cbbCategory");
-  categories->setCurrentIndex(categories->findText(category));
-  auto* profiles = Child<QComboBox>(dialog, "cbbProfile");
-  profiles->setCurrentIndex(profiles->findText(profile));
-  ASSERT_EQ(profiles->currentText(), profile);
-}
-
 using ManySourcesPerFile = WizardTest;
 
 TEST_F(ManySourcesPerFile, OwnProfileSpanAndFiltersReachEachTaskAndRestoreReallyRestores) {
@@ -105,7 +97,7 @@ TEST_F(ManySourcesPerFile, OwnProfileSpanAndFiltersReachEachTaskAndRestoreReally
   // The first: MP3 sound of seconds 1 to 3.
   OwnSettings(*wizard, {0}, [](TFormFileSettings* dialog) {
     Child<QGroupBox>(dialog, "grpProfile")->setChecked(true);
-    ChooseProfile(dialog, QStringLiteral("音频"), QStringLiteral("MP3 Audio"));
+    Choose(*dialog, QStringLiteral("音频"), QStringLiteral("MP3 Audio"));
     Child<QGroupBox>(dialog, "grpSpan")->setChecked(true);
     ChooseSpan(dialog, 1000, 3000);
     Child<QPushButton>(dialog, "btnOk")->click();
@@ -135,7 +127,7 @@ TEST_F(ManySourcesPerFile, OwnProfileSpanAndFiltersReachEachTaskAndRestoreReally
   // offered only where a file has settings of its own.
   OwnSettings(*wizard, {2}, [](TFormFileSettings* dialog) {
     Child<QGroupBox>(dialog, "grpProfile")->setChecked(true);
-    ChooseProfile(dialog, QStringLiteral("视频"), QStringLiteral("Matroska Video"));
+    Choose(*dialog, QStringLiteral("视频"), QStringLiteral("Matroska Video"));
     Child<QGroupBox>(dialog, "grpSpan")->setChecked(true);
     ChooseSpan(dialog, 2000, 4000);
     Child<QPushButton>(dialog, "btnOk")->click();
