@@ -590,6 +590,45 @@
     </message>
 </context>
 <context>
+    <name>veltrano::gui::TFormFileSettings</name>
+    <message>
+        <source>为所选文件设置</source>
+        <translation>Settings of the Selected Files</translation>
+    </message>
+    <message>
+        <source>%1 个文件: %2</source>
+        <translation>%1 files: %2</translation>
+    </message>
+    <message>
+        <source>自己的输出配置</source>
+        <translation>Own output profile</translation>
+    </message>
+    <message>
+        <source>自己的时间段</source>
+        <translation>Own time span</translation>
+    </message>
+    <message>
+        <source>自己的滤镜</source>
+        <translation>Own filters</translation>
+    </message>
+    <message>
+        <source>未勾选的部分使用向导中的统一设置。</source>
+        <translation>Unticked parts use the wizard&apos;s settings for all files.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>请选择输出配置</source>
+        <translation>Please choose an output profile</translation>
+    </message>
+</context>
+<context>
     <name>veltrano::gui::TFormLogoFilter</name>
     <message>
         <source>添加LOGO</source>
@@ -943,6 +982,50 @@
     <message>
         <source>无法按所选的音轨和字幕转换 %1: %2</source>
         <translation>Cannot convert %1 with the chosen audio and subtitle tracks: %2</translation>
+    </message>
+    <message>
+        <source>结尾</source>
+        <translation>end</translation>
+    </message>
+    <message>
+        <source>时间段 %1 超出了文件的长度: %2</source>
+        <translation>The time span %1 lies beyond the length of the file: %2</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>为所选文件设置…</source>
+        <translation>Settings for the Selected Files…</translation>
+    </message>
+    <message>
+        <source>为所选的文件选择自己的输出配置、时间段或滤镜</source>
+        <translation>Give the selected files their own output profile, time span or filters</translation>
+    </message>
+    <message>
+        <source>恢复为统一设置</source>
+        <translation>Back to the Common Settings</translation>
+    </message>
+    <message>
+        <source>统一设置</source>
+        <translation>common settings</translation>
+    </message>
+    <message>
+        <source>输出配置已删除</source>
+        <translation>profile deleted</translation>
+    </message>
+    <message>
+        <source>无滤镜</source>
+        <translation>no filters</translation>
+    </message>
+    <message>
+        <source>%1 个滤镜</source>
+        <translation>%1 filter(s)</translation>
+    </message>
+    <message>
+        <source>文件的输出配置已被删除: %1</source>
+        <translation>The output profile of the file has been deleted: %1</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,12 +35,15 @@ class TAVFilter : public TPersistent {
   virtual std::string GetFilterString() const = 0;
   // The caption shown in the wizard's filter list.
   virtual std::string GetDisplayName() const = 0;
+  // A copy of this filter, of its class.
+  virtual std::unique_ptr<TAVFilter> Clone() const = 0;
 };
 
 // A PNG picture drawn at X, Y.
 class TLogoFilter : public TAVFilter {
  public:
   const char* ClassName() const override { return "TLogoFilter"; }
+  std::unique_ptr<TAVFilter> Clone() const override { return std::make_unique<TLogoFilter>(*this); }
   std::string GetFilterString() const override;
   std::string GetDisplayName() const override { return "Logo Filter"; }
 
@@ -60,6 +64,9 @@ class TLogoFilter : public TAVFilter {
 class TOverlayTextFilter : public TAVFilter {
  public:
   const char* ClassName() const override { return "TOverlayTextFilter"; }
+  std::unique_ptr<TAVFilter> Clone() const override {
+    return std::make_unique<TOverlayTextFilter>(*this);
+  }
   std::string GetFilterString() const override;
   std::string GetDisplayName() const override { return "Overlay Text Filter"; }
 
@@ -92,6 +99,9 @@ class TOverlayTextFilter : public TAVFilter {
 class TSubtitleFilter : public TAVFilter {
  public:
   const char* ClassName() const override { return "TSubtitleFilter"; }
+  std::unique_ptr<TAVFilter> Clone() const override {
+    return std::make_unique<TSubtitleFilter>(*this);
+  }
   std::string GetFilterString() const override;
   std::string GetDisplayName() const override { return "Hard Subtitle Filter"; }
 
@@ -115,6 +125,9 @@ class TSubtitleFilter : public TAVFilter {
 class TVideoStdFilter : public TAVFilter {
  public:
   const char* ClassName() const override { return "TVideoStdFilter"; }
+  std::unique_ptr<TAVFilter> Clone() const override {
+    return std::make_unique<TVideoStdFilter>(*this);
+  }
   std::string GetFilterString() const override;
   std::string GetDisplayName() const override { return "Standar Filters"; }
 

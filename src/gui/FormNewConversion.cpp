@@ -64,20 +64,11 @@ namespace {
 
 // The refresh interval of the enabled states.
 constexpr int kUpdateIntervalMs = 300;
-constexpr int kProfileRole = Qt::UserRole;
-// The category as stored in the profiles (the shown caption may be translated).
-constexpr int kCategoryRole = Qt::UserRole;
 
 QComboBox* DropDown(const char* name, QWidget* parent) {
   auto* list = new QComboBox(parent);
   list->setObjectName(QLatin1String(name));
   return list;
-}
-
-QLabel* TimeLabel(const char* name, QWidget* parent) {
-  auto* label = new QLabel(QStringLiteral("00:00:00"), parent);
-  label->setObjectName(QLatin1String(name));
-  return label;
 }
 
 }  // namespace
@@ -100,14 +91,7 @@ TFormNewConversion::TFormNewConversion(TAVProfileList& profiles,
   tabSource->setCurrentIndex(0);
   output_folder_ = AVConfiguration().OutputFolder();
   options_.SetRecordingTime(MaxInt64);
-  {
-    const QSignalBlocker blocker(cbbCategory);
-    for (const std::string& caption : profiles_.Categories()) {
-      cbbCategory->addItem(CategoryCaption(caption), QString::fromStdString(caption));
-    }
-    cbbCategory->setCurrentIndex(0);
-  }
-  CategoryChosen();
+  ProfileChosen();
   edtSource->setFocus();
 
   tmrUpdate = new QTimer(this);
@@ -136,31 +120,17 @@ TSourcePage* TFormNewConversion::CreateSourcePage() {
   tabSource->addTab(tabDvd, tr("Dvd"));
   connect(tabSource, &QTabWidget::currentChanged, this, &TFormNewConversion::SourceChanged);
 
-  cbbCategory = DropDown("cbbCategory", page_source_);
-  cbbProfile = DropDown("cbbProfile", page_source_);
-  cbbProfile->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  cbbProfile->setMinimumContentsLength(24);
-  actEditProfile = new QAction(Icon(TIcon::Properties),
-                               tr("编辑配置文件"), this);
-  actEditProfile->setObjectName(QStringLiteral("actEditProfile"));
-  auto* btnEditProfile = new QToolButton(page_source_);
-  btnEditProfile->setDefaultAction(actEditProfile);
-  connect(cbbCategory, &QComboBox::currentIndexChanged, this, &TFormNewConversion::CategoryChosen);
-  connect(cbbProfile, &QComboBox::currentIndexChanged, this, &TFormNewConversion::ProfileChosen);
-  connect(actEditProfile, &QAction::triggered, this, &TFormNewConversion::EditCurrentProfile);
+  profile_choice_ = new TProfileChoice(profiles_, page_source_);
+  connect(profile_choice_, &TProfileChoice::Chosen, this, &TFormNewConversion::ProfileChosen);
 
   edtSavePath = new TFileNameEdit(page_source_);
   edtSavePath->setObjectName(QStringLiteral("edtSavePath"));
   edtSavePath->SetKind(TFileNameEdit::TKind::SaveFile);
   edtSavePath->EnableCompletion();
 
-  auto* profile_row = new QHBoxLayout;
-  profile_row->addWidget(cbbCategory);
-  profile_row->addWidget(cbbProfile, 1);
-  profile_row->addWidget(btnEditProfile);
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel(tr("输出配置:"), page_source_), 0, 0);
-  grid->addLayout(profile_row, 0, 1);
+  grid->addWidget(profile_choice_, 0, 1);
   grid->addWidget(new QLabel(tr("保存路径:"), page_source_), 1, 0);
   grid->addWidget(edtSavePath, 1, 1);
   lblEstimate = new QLabel(page_source_);
@@ -175,7 +145,10 @@ TSourcePage* TFormNewConversion::CreateSourcePage() {
   frmVideoInfo->setObjectName(QStringLiteral("frmVideoInfo"));
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(frmVideoInfo, 0, Qt::AlignTop);
-  bottom->addWidget(CreateTimeSettings(), 1);
+  span_choice_ = new TSpanChoice(page_source_, true);
+  AVPreview = span_choice_->Preview();
+  connect(span_choice_, &TSpanChoice::Changed, this, &TFormNewConversion::SpanChosen);
+  bottom->addWidget(span_choice_, 1);
 
   // Shown while files are probed or a DVD is scanned.
   lblBusy = new QLabel(page_source_);
@@ -265,111 +238,29 @@ QWidget* TFormNewConversion::CreateDvdTab() {
   return tab;
 }
 
-QWidget* TFormNewConversion::CreateTimeSettings() {
-  auto* box = new QWidget(page_source_);
-  AVPreview = new TAVPreviewWidget(box);
-  AVPreview->setObjectName(QStringLiteral("AVPreview"));
-  AVPreview->setFixedSize(176, 132);
-  connect(AVPreview, &TAVPreviewWidget::Opened, this, &TFormNewConversion::PreviewOpened);
-  barTime = new TTimeBar(box);
-  barTime->setObjectName(QStringLiteral("barTime"));
-  connect(barTime, &QSlider::valueChanged, this, &TFormNewConversion::TimeBarMoved);
-  lblDuration = TimeLabel("lblDuration", box);
-  lblStart = TimeLabel("lblStart", box);
-  lblEnd = TimeLabel("lblEnd", box);
-  btnStart = new QPushButton(tr("设置开始点"), box);
-  btnStart->setObjectName(QStringLiteral("btnStart"));
-  btnEnd = new QPushButton(tr("设置结束点"), box);
-  btnEnd->setObjectName(QStringLiteral("btnEnd"));
-  connect(btnStart, &QPushButton::clicked, this, &TFormNewConversion::SetStartPoint);
-  connect(btnEnd, &QPushButton::clicked, this, &TFormNewConversion::SetEndPoint);
-
-  auto* grid = new QGridLayout(box);
-  grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(new QLabel(tr("时间设置:"), box), 0, 0, Qt::AlignTop);
-  grid->addWidget(AVPreview, 0, 1, 1, 4);
-  grid->addWidget(barTime, 1, 1, 1, 3);
-  grid->addWidget(lblDuration, 1, 4);
-  grid->addWidget(btnStart, 2, 1);
-  grid->addWidget(lblStart, 2, 2);
-  grid->addWidget(btnEnd, 2, 3);
-  grid->addWidget(lblEnd, 2, 4);
-  grid->setColumnStretch(5, 1);
-  return box;
-}
-
 QWizardPage* TFormNewConversion::CreateFilterPage() {
   auto* page = new QWizardPage;
   page->setTitle(tr("更多设置..."));
-  auto* toolbar = new QToolBar(page);
-  toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  auto* menu = new QMenu(page);
-  auto add_kind = [this, menu](const QString& caption, auto make) {
-    connect(menu->addAction(caption), &QAction::triggered, this,
-            [this, make] { AddFilter(make()); });
-  };
-  add_kind(tr("新建标准水印"), [] { return std::unique_ptr<TAVFilter>(new TVideoStdFilter); });
-  add_kind(tr("新建Logo水印"), [] { return std::unique_ptr<TAVFilter>(new TLogoFilter); });
-  add_kind(tr("新建文字水印"), [] { return std::unique_ptr<TAVFilter>(new TOverlayTextFilter); });
-  add_kind(tr("新建字幕"), [] { return std::unique_ptr<TAVFilter>(new TSubtitleFilter); });
-  auto* btnNewFilter = new QToolButton(toolbar);
-  btnNewFilter->setObjectName(QStringLiteral("btnNewFilter"));
-  btnNewFilter->setText(tr("新建"));
-  btnNewFilter->setIcon(Icon(TIcon::NewItem));
-  btnNewFilter->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  btnNewFilter->setPopupMode(QToolButton::InstantPopup);
-  btnNewFilter->setMenu(menu);
-  toolbar->addWidget(btnNewFilter);
-  actEditFilter = toolbar->addAction(Icon(TIcon::Properties),
-                                     tr("编辑水印配置"));
-  actEditFilter->setObjectName(QStringLiteral("actEditFilter"));
-  actDeleteFilter = toolbar->addAction(Icon(TIcon::Delete), tr("删除"));
-  actDeleteFilter->setObjectName(QStringLiteral("actDeleteFilter"));
-  connect(actEditFilter, &QAction::triggered, this, &TFormNewConversion::EditFilter);
-  connect(actDeleteFilter, &QAction::triggered, this, &TFormNewConversion::DeleteFilter);
   // A leftover switch of the filter page: checked, hidden, without effect.
   auto* chkFilterPreview = new QCheckBox(QStringLiteral("Filter Preview"), page);
   chkFilterPreview->setChecked(true);
   chkFilterPreview->hide();
-
-  lstFilters = new QListWidget(page);
-  lstFilters->setObjectName(QStringLiteral("lstFilters"));
-  connect(lstFilters, &QListWidget::itemDoubleClicked, this, &TFormNewConversion::EditFilter);
+  filter_choice_ = new TFilterChoice(page);
   auto* layout = new QVBoxLayout(page);
-  layout->addWidget(toolbar);
-  layout->addWidget(lstFilters);
+  layout->addWidget(filter_choice_);
   return page;
 }
 
 // Profiles ----------------------------------------------------------------------------
 
-// Entries keep the profile's handle, not its address: the profile editor may
-// delete the selected profile while the wizard's timer asks for it.
 TAVProfile* TFormNewConversion::SelectedProfile() const {
-  if (cbbProfile->currentIndex() < 0) return nullptr;
-  return profiles_.FindHandle(cbbProfile->currentData(kProfileRole).toULongLong());
+  return profile_choice_->Selected();
 }
 
 TAVProfile* TFormNewConversion::CurrentProfile() const {
   TAVProfile* profile = SelectedProfile();
   VEL_ASSERT(profile != nullptr);
   return profile;
-}
-
-void TFormNewConversion::CategoryChosen() {
-  {
-    const QSignalBlocker blocker(cbbProfile);
-    cbbProfile->clear();
-    for (TAVProfile* profile : profiles_.ProfilesOfCategory(
-             cbbCategory->currentData(kCategoryRole).toString().toStdString())) {
-      cbbProfile->addItem(QString::fromStdString(profile->Description()),
-                          QVariant::fromValue(static_cast<qulonglong>(profile->Handle())));
-    }
-    // A category the profile editor has emptied lists nothing: no profile is
-    // selected and the wizard cannot be finished until another is chosen.
-    cbbProfile->setCurrentIndex(cbbProfile->count() > 0 ? 0 : -1);
-  }
-  ProfileChosen();
 }
 
 void TFormNewConversion::ProfileChosen() {
@@ -382,49 +273,15 @@ void TFormNewConversion::ProfileChosen() {
   RefreshSourceList();
 }
 
-// The target field follows the profile's extension.
+// The target field follows the extension of the first file's profile.
 void TFormNewConversion::FollowProfile() {
-  const TAVProfile* profile = SelectedProfile();
   const QString target = edtSavePath->FileName();
   if (target.trimmed().isEmpty()) return;
   if (target == proposed_target_ && SourceIsValid()) {
     ProposeTarget();
     return;
   }
-  QString changed = target;
-  const qsizetype name_start = changed.lastIndexOf(QLatin1Char('/')) + 1;
-  const qsizetype dot = changed.lastIndexOf(QLatin1Char('.'));
-  if (dot >= name_start) changed.truncate(dot);
-  edtSavePath->SetFileName(changed + QString::fromStdString(profile->Extension()));
-}
-
-void TFormNewConversion::EditCurrentProfile() {
-  auto* current = dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile());
-  if (current == nullptr) return;
-  const uint64_t handle = current->Handle();
-  TAVProfile* chosen = EditProfile(profiles_, current, this);
-  // Without a profile handed back the wizard keeps its own, if it still exists.
-  if (chosen == nullptr) chosen = profiles_.FindHandle(handle);
-  SelectProfile(chosen);
-}
-
-void TFormNewConversion::SelectProfile(TAVProfile* profile) {
-  if (profile != nullptr) {
-    const int category = cbbCategory->findData(QString::fromStdString(profile->Category()),
-                                               kCategoryRole, Qt::MatchFixedString);
-    const QSignalBlocker blocker(cbbCategory);
-    if (category >= 0) cbbCategory->setCurrentIndex(category);
-  }
-  CategoryChosen();
-  if (profile == nullptr) return;
-  const int index = cbbProfile->findData(
-      QVariant::fromValue(static_cast<qulonglong>(profile->Handle())), kProfileRole);
-  if (index < 0) return;
-  {
-    const QSignalBlocker blocker(cbbProfile);
-    cbbProfile->setCurrentIndex(index);
-  }
-  ProfileChosen();
+  edtSavePath->SetFileName(WithExtension(target, ProfileExtension(0)));
 }
 
 // Finishing ---------------------------------------------------------------------------
@@ -505,11 +362,11 @@ void TFormNewConversion::accept() {
   if (scanning_ || Busy() || SelectedProfile() == nullptr) return;
   std::vector<bool> overwrite;
   if (!TargetsAccepted(overwrite)) return;
-  // Finishing on page 1 does not apply the filters, even when page 2 holds some.
-  options_.FilterOptions().SetVideoFilters(currentId() == kFilterPage ? FilterText() : "");
+  if (!DvdTabShown() && !EntriesAccepted()) return;
   try {
-    PrepareProfileOptions(options_, *CurrentProfile(), AVConfiguration());
-    settings_ = BuildConversionSettings();
+    // Finishing on page 1 does not apply the filters for all files, even
+    // when page 2 holds some (a file's own filters apply).
+    settings_ = BuildConversionSettings(currentId() == kFilterPage);
     // The user allowed these tasks to replace the files under their targets.
     for (size_t index = 0; index < settings_.size() && index < overwrite.size(); ++index) {
       settings_[index]->SetOverwrite(overwrite[index]);
@@ -550,21 +407,28 @@ std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::TakeConver
 }
 
 std::unique_ptr<TConversionSettings> TFormNewConversion::NewSettings(
-    const std::string& source, const std::string& target) const {
+    const std::string& source, const std::string& target, const TAVProfile& profile,
+    TAVConvertOptions& options) const {
+  PrepareProfileOptions(options, profile, AVConfiguration());
   auto settings = std::make_unique<TConversionSettings>();
   settings->SetSourceFile(source);
   settings->SetTargetFile(target);
-  settings->SetProfile(CurrentProfile()->Description());
+  settings->SetProfile(profile.Description());
   settings->SetCategoryId(1);
-  settings->SetConvertOptions(options_);
+  settings->SetConvertOptions(options);
   return settings;
 }
 
-std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings() {
+std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConversionSettings(
+    bool common_filters) {
   AVPreview->Close();
   std::vector<std::unique_ptr<TConversionSettings>> result;
   if (DvdTabShown()) {
-    auto settings = NewSettings(SourceName(), TargetOf(0));
+    TAVConvertOptions options;
+    options.Assign(options_);
+    options.FilterOptions().SetVideoFilters(common_filters ? FilterText(filter_choice_->Filters())
+                                                           : std::string());
+    auto settings = NewSettings(SourceName(), TargetOf(0), *CurrentProfile(), options);
     settings->SetSourceType(TAVSourceType::stDvd);
     settings->SetDvdDriver(CurrentTitle().dvd);
     settings->SetDvdTitle(CurrentTitle().index);
@@ -576,22 +440,24 @@ std::vector<std::unique_ptr<TConversionSettings>> TFormNewConversion::BuildConve
     return result;
   }
   for (size_t index = 0; index < entries_.size(); ++index) {
-    result.push_back(NewSettings(entries_[index].file.toStdString(), TargetOf(index)));
+    const TSourceEntry& entry = entries_[index];
+    TAVConvertOptions options;
+    EntryOptions(options, entry, common_filters);
+    result.push_back(
+        NewSettings(entry.file.toStdString(), TargetOf(index), *EntryProfile(entry), options));
   }
   return result;
 }
 
 void TFormNewConversion::UpdateStates() {
   page_source_->Refresh();
-  const bool previewing = AVPreview->Active();
-  for (QWidget* control : std::initializer_list<QWidget*>{barTime, btnStart, btnEnd}) {
-    control->setEnabled(previewing);
-  }
-  actEditProfile->setEnabled(dynamic_cast<TAVCustomAudioProfile*>(SelectedProfile()) != nullptr);
-  const bool filter_selected =
-      lstFilters->currentItem() != nullptr && lstFilters->currentItem()->isSelected();
-  actEditFilter->setEnabled(filter_selected);
-  actDeleteFilter->setEnabled(filter_selected);
+  span_choice_->UpdateStates();
+  profile_choice_->UpdateStates();
+  filter_choice_->UpdateStates();
+  const std::vector<size_t> rows = SelectedRows();
+  actOwnSettings->setEnabled(!rows.empty() && !Busy());
+  actCommonSettings->setEnabled(std::any_of(
+      rows.begin(), rows.end(), [this](size_t row) { return entries_[row].own.Any(); }));
 }
 
 }  // namespace veltrano::gui

@@ -12,9 +12,13 @@
 // the first is shown as the source with "共 N 个文件" beside it, the list of
 // sources shows each file with its target (editable), duration and estimated
 // output size, and a line names the files a folder had that were skipped and
-// why. Each file becomes a task of its own with the same profile, span,
+// why. Each file becomes a task of its own with the wizard's profile, span,
 // filters and track choice and a target proposed from its own name (for a
-// folder's files in the same sub-folder under the output folder). Proposed
+// folder's files in the same sub-folder under the output folder). Rows of
+// the list may be given a profile, a span or filters of their own
+// ("为所选文件设置…", FormNewConversionFile.h) and given back to the settings
+// for all ("恢复为统一设置"); the list's column "设置" names what a file has
+// of its own, and its target, duration and estimate follow it. Proposed
 // targets never take an existing file, a reserved target (an unfiled task's)
 // or another target of the same batch.
 //
@@ -43,11 +47,11 @@
 #include "common/TrackChoice.h"
 #include "converter/AVProbe.h"
 #include "converter/DvdNavigation.h"
+#include "gui/FormNewConversionParts.h"
 
 class QAction;
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
@@ -69,7 +73,6 @@ class TDvdCombo;
 class TFileNameEdit;
 class TFrameVideoInfo;
 class TSourcePage;
-class TTimeBar;
 
 class TFormNewConversion : public QWizard {
   Q_OBJECT
@@ -100,7 +103,7 @@ class TFormNewConversion : public QWizard {
   // What the track lists choose.
   TTrackChoice TrackChoice() const;
 
-  // The profile selected in cbbProfile; a fatal check failure when none is.
+  // The profile selected for all files; a fatal check failure when none is.
   TAVProfile* CurrentProfile() const;
   const TAVConvertOptions& ConvertOptions() const { return options_; }
   // The title record of the selected entry of the title list.
@@ -116,7 +119,8 @@ class TFormNewConversion : public QWizard {
   // unfinished task's target is refused with an error box, and an existing
   // file is replaced only when the user answers "目标文件已存在，是否替换？"
   // with Yes (the first task then has Overwrite). A refusal returns to the
-  // target field.
+  // target field. A time span that does not fit a file's length is refused,
+  // naming the file, as is a file whose own profile has been deleted.
   void accept() override;
   // Refused while a DVD title's details are being loaded.
   void reject() override;
@@ -130,16 +134,12 @@ class TFormNewConversion : public QWizard {
   TSourcePage* CreateSourcePage();
   QWidget* CreateFileTab();
   QWidget* CreateDvdTab();
-  QWidget* CreateTimeSettings();
   QWizardPage* CreateFilterPage();
 
   // Profiles (FormNewConversion.cpp).
   TAVProfile* SelectedProfile() const;
-  void CategoryChosen();
   void ProfileChosen();
   void FollowProfile();
-  void EditCurrentProfile();
-  void SelectProfile(TAVProfile* profile);
 
   // Source, target, preview and time span (NewConversionSource.cpp).
   void SourceChanged();
@@ -152,6 +152,7 @@ class TFormNewConversion : public QWizard {
     QString target;  // for all but the first (which is edtSavePath's)
     bool target_edited = false;
     std::shared_ptr<const TProbedMedia> media;  // null until probed (or unreadable)
+    TOwnSettings own;                           // what differs from the wizard's settings for all
   };
   QWidget* CreateSourceList(QWidget* parent);
   QWidget* CreateTrackChoice(QWidget* parent);
@@ -172,6 +173,24 @@ class TFormNewConversion : public QWizard {
   // `options_` prepared for the profile with the track choice, for `target`.
   bool PreparedOptions(TAVConvertOptions& options, const TSourceEntry& entry,
                        const std::string& target) const;
+
+  // A file's own settings (NewConversionList.cpp).
+  std::vector<size_t> SelectedRows() const;
+  void ShowSourceMenu(const QPoint& position);
+  void ChooseOwnSettings();
+  void RestoreCommonSettings();
+  void SetOwnSettings(const std::vector<size_t>& rows, const TOwnSettings& own);
+  QString OwnSettingsText(const TOwnSettings& own) const;
+  // The profile of a file: its own, or the one for all; null when its own
+  // has been deleted (or none is selected).
+  TAVProfile* EntryProfile(const TSourceEntry& entry) const;
+  // `options_` with the file's own span and filters (or the common filters
+  // when `common_filters`) into `options`, not yet prepared for a profile.
+  void EntryOptions(TAVConvertOptions& options, const TSourceEntry& entry,
+                    bool common_filters) const;
+  // False (with the reason shown) when a file's span does not fit its length
+  // or its own profile is gone.
+  bool EntriesAccepted();
   TSizeEstimate EstimateFor(const TSourceEntry& entry, const std::string& target) const;
   std::string TargetOf(size_t index) const;
   // Applies the track choice to every task; false (with the reason shown)
@@ -185,19 +204,19 @@ class TFormNewConversion : public QWizard {
   void ShowBusy(const QString& what);
   void BusyChanged();
   void ResetTimeSpan();
+  void SpanChosen();
   void ProposeTarget();
   // What the target was last proposed for: the file, or the DVD and title.
   std::string SourceKey() const;
   // `file_name` in the output folder, made free of existing files and `taken`.
   std::string OutputTarget(const std::string& file_name,
                            const std::vector<std::string>& taken) const;
-  // The source's name with the profile's extension, in the output folder.
-  std::string ProposedFileTarget(const std::string& source,
+  // The source's name with `extension`, in the output folder.
+  std::string ProposedFileTarget(const std::string& source, const std::string& extension,
                                  const std::vector<std::string>& taken) const;
-  std::string ProfileExtension() const;
-  void TimeBarMoved(int position_ms);
-  void SetStartPoint();
-  void SetEndPoint();
+  // The extension of the profile of source `index` (the DVD title's: the
+  // common profile's).
+  std::string ProfileExtension(size_t index = 0) const;
 
   // DVD (NewConversionSource.cpp).
   void DvdSelected();
@@ -206,19 +225,16 @@ class TFormNewConversion : public QWizard {
   void DvdScanned(std::vector<TDvdTitle> titles, bool opened);
   void TitleChosen();
 
-  // Filters (NewConversionFilters.cpp).
-  void AddFilter(std::unique_ptr<TAVFilter> filter);
-  void EditFilter();
-  void DeleteFilter();
-  std::string FilterText() const;
-
   // Finishing (FormNewConversion.cpp).
   bool TargetsAccepted(std::vector<bool>& overwrite);
   bool TargetAccepted(const std::string& target, const std::vector<std::string>& sources,
                       const std::vector<std::string>& reserved, bool& overwrite);
-  std::vector<std::unique_ptr<TConversionSettings>> BuildConversionSettings();
+  std::vector<std::unique_ptr<TConversionSettings>> BuildConversionSettings(bool common_filters);
+  // A task of `profile` with `options` (prepared for it here).
   std::unique_ptr<TConversionSettings> NewSettings(const std::string& source,
-                                                   const std::string& target) const;
+                                                   const std::string& target,
+                                                   const TAVProfile& profile,
+                                                   TAVConvertOptions& options) const;
   void UpdateStates();
 
   TAVProfileList& profiles_;
@@ -234,7 +250,6 @@ class TFormNewConversion : public QWizard {
   std::string title_label_;  // the volume label of the disc the title list comes from
   std::vector<TDvdTitle> title_list_;
   bool scanning_ = false;
-  std::vector<std::unique_ptr<TAVFilter>> filters_;  // in the order of lstFilters
   std::vector<std::unique_ptr<TConversionSettings>> settings_;
 
   TSourcePage* page_source_ = nullptr;
@@ -244,6 +259,9 @@ class TFormNewConversion : public QWizard {
   QLabel* lblFileCount = nullptr;
   QPushButton* btnAddFolder = nullptr;
   QTreeWidget* lstSources = nullptr;
+  QAction* actOwnSettings = nullptr;
+  QAction* actCommonSettings = nullptr;
+  QWidget* boxOwnSettings = nullptr;
   QLabel* lblSkipped = nullptr;
   QLabel* lblEstimate = nullptr;
   QComboBox* cbbAudioTrack = nullptr;
@@ -253,21 +271,12 @@ class TFormNewConversion : public QWizard {
   QComboBox* cbbAngle = nullptr;
   QComboBox* cbbChapter = nullptr;
   QComboBox* cbbThrough = nullptr;
-  QComboBox* cbbCategory = nullptr;
-  QComboBox* cbbProfile = nullptr;
-  QAction* actEditProfile = nullptr;
+  TProfileChoice* profile_choice_ = nullptr;
   TFileNameEdit* edtSavePath = nullptr;
   TFrameVideoInfo* frmVideoInfo = nullptr;
-  TAVPreviewWidget* AVPreview = nullptr;
-  TTimeBar* barTime = nullptr;
-  QLabel* lblDuration = nullptr;
-  QLabel* lblStart = nullptr;
-  QLabel* lblEnd = nullptr;
-  QPushButton* btnStart = nullptr;
-  QPushButton* btnEnd = nullptr;
-  QListWidget* lstFilters = nullptr;
-  QAction* actEditFilter = nullptr;
-  QAction* actDeleteFilter = nullptr;
+  TSpanChoice* span_choice_ = nullptr;
+  TAVPreviewWidget* AVPreview = nullptr;  // the span choice's
+  TFilterChoice* filter_choice_ = nullptr;
   QTimer* tmrUpdate = nullptr;
   QLabel* lblBusy = nullptr;
   QProgressBar* barBusy = nullptr;

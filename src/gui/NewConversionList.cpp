@@ -1,5 +1,7 @@
 // The wizard's list of sources (files and folders), their targets,
-// durations and estimated sizes, and the choice of tracks.
+// durations, estimated sizes and settings of their own, and the choice of
+// tracks.
+#include <QAction>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,9 +10,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -25,11 +30,12 @@
 #include "gui/BackgroundWork.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormNewConversion.h"
+#include "gui/FormNewConversionFile.h"
 
 namespace veltrano::gui {
 namespace {
 
-enum TColumn { kSourceColumn, kTargetColumn, kDurationColumn, kSizeColumn };
+enum TColumn { kSourceColumn, kTargetColumn, kDurationColumn, kSizeColumn, kSettingsColumn };
 // The entry of a track list: "" (as the profile has it), "none", a number or "all".
 constexpr int kChoiceRole = Qt::UserRole;
 constexpr int kShownSkipped = 3;
@@ -68,25 +74,50 @@ QWidget* TFormNewConversion::CreateSourceList(QWidget* parent) {
   lstSources = new QTreeWidget(box);
   lstSources->setObjectName(QStringLiteral("lstSources"));
   lstSources->setRootIsDecorated(false);
-  lstSources->setHeaderLabels({tr("源文件"), tr("目标文件"), tr("时长"), tr("预计大小")});
+  lstSources->setHeaderLabels(
+      {tr("源文件"), tr("目标文件"), tr("时长"), tr("预计大小"), tr("设置")});
   lstSources->header()->setStretchLastSection(false);
   lstSources->header()->setSectionResizeMode(kSourceColumn, QHeaderView::Stretch);
   lstSources->header()->setSectionResizeMode(kTargetColumn, QHeaderView::Stretch);
   lstSources->header()->setSectionResizeMode(kDurationColumn, QHeaderView::ResizeToContents);
   lstSources->header()->setSectionResizeMode(kSizeColumn, QHeaderView::ResizeToContents);
+  lstSources->header()->setSectionResizeMode(kSettingsColumn, QHeaderView::ResizeToContents);
+  lstSources->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  lstSources->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lstSources, &QWidget::customContextMenuRequested, this,
+          &TFormNewConversion::ShowSourceMenu);
+  connect(lstSources, &QTreeWidget::itemSelectionChanged, this, &TFormNewConversion::UpdateStates);
   lstSources->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   lstSources->setMinimumHeight(160);
   // The ends of the paths tell files apart.
   lstSources->setTextElideMode(Qt::ElideLeft);
   connect(lstSources, &QTreeWidget::itemChanged, this, &TFormNewConversion::TargetEdited);
+  actOwnSettings = new QAction(tr("为所选文件设置…"), this);
+  actOwnSettings->setObjectName(QStringLiteral("actOwnSettings"));
+  actOwnSettings->setToolTip(tr("为所选的文件选择自己的输出配置、时间段或滤镜"));
+  actCommonSettings = new QAction(tr("恢复为统一设置"), this);
+  actCommonSettings->setObjectName(QStringLiteral("actCommonSettings"));
+  connect(actOwnSettings, &QAction::triggered, this, &TFormNewConversion::ChooseOwnSettings);
+  connect(actCommonSettings, &QAction::triggered, this, &TFormNewConversion::RestoreCommonSettings);
+  boxOwnSettings = new QWidget(box);
+  auto* buttons = new QHBoxLayout(boxOwnSettings);
+  buttons->setContentsMargins(0, 0, 0, 0);
+  for (QAction* action : {actOwnSettings, actCommonSettings}) {
+    auto* button = new QToolButton(boxOwnSettings);
+    button->setDefaultAction(action);
+    buttons->addWidget(button);
+  }
+  buttons->addStretch(1);
   lblSkipped = new QLabel(box);
   lblSkipped->setObjectName(QStringLiteral("lblSkipped"));
   lblSkipped->setWordWrap(true);
   auto* layout = new QVBoxLayout(box);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(lstSources, 1);
+  layout->addWidget(boxOwnSettings);
   layout->addWidget(lblSkipped);
   lstSources->hide();
+  boxOwnSettings->hide();
   lblSkipped->hide();
   return box;
 }
@@ -138,12 +169,12 @@ std::vector<TFormNewConversion::TSourceEntry> TFormNewConversion::ExpandSources(
   std::vector<TSourceEntry> entries;
   for (const QString& name : names) {
     if (!QFileInfo(name).isDir()) {
-      entries.push_back({name, {}, {}, false, nullptr});
+      entries.push_back({name, {}, {}, false, nullptr, {}});
       continue;
     }
     TFolderScan scan = ScanMediaFolder(name.toStdString());
     for (const std::string& file : scan.files) {
-      entries.push_back({Text(file), Text(scan.root), {}, false, nullptr});
+      entries.push_back({Text(file), Text(scan.root), {}, false, nullptr, {}});
     }
     skipped.insert(skipped.end(), scan.skipped.begin(), scan.skipped.end());
   }
@@ -246,7 +277,8 @@ void TFormNewConversion::ProposeListTargets() {
   for (size_t index = 1; index < entries_.size(); ++index) {
     TSourceEntry& entry = entries_[index];
     if (!entry.target_edited) {
-      entry.target = Text(ProposedFileTarget(entry.file.toStdString(), taken));
+      entry.target =
+          Text(ProposedFileTarget(entry.file.toStdString(), ProfileExtension(index), taken));
     }
     taken.push_back(entry.target.toStdString());
   }
@@ -270,9 +302,9 @@ void TFormNewConversion::TargetEdited(QTreeWidgetItem* item, int column) {
 
 bool TFormNewConversion::PreparedOptions(TAVConvertOptions& options, const TSourceEntry& entry,
                                          const std::string& target) const {
-  const TAVProfile* profile = SelectedProfile();
+  const TAVProfile* profile = EntryProfile(entry);
   if (profile == nullptr || entry.media == nullptr) return false;
-  options.Assign(options_);
+  EntryOptions(options, entry, false);
   try {
     PrepareProfileOptions(options, *profile, AVConfiguration());
     ApplyTrackChoice(options, TrackChoice(), *entry.media, target);
@@ -292,6 +324,7 @@ TSizeEstimate TFormNewConversion::EstimateFor(const TSourceEntry& entry,
 void TFormNewConversion::RefreshSourceList() {
   if (lstSources == nullptr || lblEstimate == nullptr) return;
   const QSignalBlocker blocker(lstSources);
+  const std::vector<size_t> selected = SelectedRows();
   lstSources->clear();
   TSizeEstimate total{0, 0, true};
   for (size_t index = 0; index < entries_.size(); ++index) {
@@ -308,17 +341,29 @@ void TFormNewConversion::RefreshSourceList() {
     item->setToolTip(kSourceColumn, entry.file);
     item->setText(kTargetColumn, Text(target));
     item->setToolTip(kTargetColumn, Text(target));
+    TAVConvertOptions options;
+    EntryOptions(options, entry, false);
     item->setText(kDurationColumn, entry.media != nullptr ? DurationText(ConvertedSeconds(
-                                                                options_, entry.media->duration))
+                                                                options, entry.media->duration))
                                                           : QStringLiteral("?"));
     item->setText(kSizeColumn, Text(EstimateText(estimate)));
     item->setTextAlignment(kDurationColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
+    item->setText(kSettingsColumn, OwnSettingsText(entry.own));
+    if (entry.own.Any()) {
+      QFont font = item->font(kSettingsColumn);
+      font.setBold(true);
+      item->setFont(kSettingsColumn, font);
+    }
+  }
+  for (size_t row : selected) {
+    if (row < entries_.size()) lstSources->topLevelItem(static_cast<int>(row))->setSelected(true);
   }
   const bool several = entries_.size() > 1;
   if (several == lstSources->isHidden()) {
     lstSources->setVisible(several);
+    boxOwnSettings->setVisible(several);
     GrowToContents();
   }
   if (DvdTabShown() || entries_.empty()) {
@@ -328,6 +373,113 @@ void TFormNewConversion::RefreshSourceList() {
   lblEstimate->setText(entries_.size() > 1
                            ? tr("预计输出大小: 共 %1").arg(Text(EstimateText(total)))
                            : tr("预计输出大小: %1").arg(Text(EstimateText(total))));
+}
+
+// Own settings -----------------------------------------------------------------------
+
+std::vector<size_t> TFormNewConversion::SelectedRows() const {
+  std::vector<size_t> rows;
+  for (int row = 0; row < lstSources->topLevelItemCount(); ++row) {
+    if (lstSources->topLevelItem(row)->isSelected() && row < static_cast<int>(entries_.size())) {
+      rows.push_back(static_cast<size_t>(row));
+    }
+  }
+  return rows;
+}
+
+void TFormNewConversion::ShowSourceMenu(const QPoint& position) {
+  UpdateStates();
+  QMenu menu(lstSources);
+  menu.addAction(actOwnSettings);
+  menu.addAction(actCommonSettings);
+  menu.exec(lstSources->viewport()->mapToGlobal(position));
+}
+
+void TFormNewConversion::ChooseOwnSettings() {
+  const std::vector<size_t> rows = SelectedRows();
+  if (rows.empty() || SelectedProfile() == nullptr) return;
+  std::vector<TFormFileSettings::TFile> files;
+  for (size_t row : rows) {
+    const TSourceEntry& entry = entries_[row];
+    files.push_back({entry.file, entry.media != nullptr ? entry.media->duration : 0.0});
+  }
+  TFormFileSettings dialog(profiles_, std::move(files), entries_[rows.front()].own,
+                           SelectedProfile(), span_choice_->Span(), filter_choice_->Filters(),
+                           this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  SetOwnSettings(rows, dialog.Settings());
+}
+
+void TFormNewConversion::RestoreCommonSettings() {
+  SetOwnSettings(SelectedRows(), {});
+}
+
+// The targets follow the files' profiles: proposed ones anew, typed ones
+// with the extension changed.
+void TFormNewConversion::SetOwnSettings(const std::vector<size_t>& rows, const TOwnSettings& own) {
+  for (size_t row : rows) {
+    TSourceEntry& entry = entries_[row];
+    entry.own = own;
+    if (row > 0 && entry.target_edited) {
+      entry.target = WithExtension(entry.target, ProfileExtension(row));
+    }
+  }
+  if (std::find(rows.begin(), rows.end(), 0) != rows.end()) FollowProfile();
+  ProposeListTargets();
+  RefreshSourceList();
+  UpdateStates();
+}
+
+QString TFormNewConversion::OwnSettingsText(const TOwnSettings& own) const {
+  if (!own.Any()) return tr("统一设置");
+  QStringList parts;
+  if (own.profile) {
+    const TAVProfile* profile = profiles_.FindHandle(*own.profile);
+    parts << (profile != nullptr ? Text(profile->Description()) : tr("输出配置已删除"));
+  }
+  if (own.span) parts << SpanText(*own.span);
+  if (own.filters != nullptr) {
+    parts << (own.filters->empty() ? tr("无滤镜") : tr("%1 个滤镜").arg(own.filters->size()));
+  }
+  return parts.join(QStringLiteral("; "));
+}
+
+TAVProfile* TFormNewConversion::EntryProfile(const TSourceEntry& entry) const {
+  if (entry.own.profile) return profiles_.FindHandle(*entry.own.profile);
+  return SelectedProfile();
+}
+
+void TFormNewConversion::EntryOptions(TAVConvertOptions& options, const TSourceEntry& entry,
+                                      bool common_filters) const {
+  options.Assign(options_);
+  if (entry.own.span) {
+    options.SetStartTime(entry.own.span->start);
+    options.SetRecordingTime(entry.own.span->recording);
+  }
+  if (entry.own.filters != nullptr) {
+    options.FilterOptions().SetVideoFilters(FilterText(*entry.own.filters));
+  } else {
+    options.FilterOptions().SetVideoFilters(common_filters ? FilterText(filter_choice_->Filters())
+                                                           : std::string());
+  }
+}
+
+bool TFormNewConversion::EntriesAccepted() {
+  for (size_t row = 0; row < entries_.size(); ++row) {
+    const TSourceEntry& entry = entries_[row];
+    if (EntryProfile(entry) == nullptr) {
+      ShowErrorBox(tr("文件的输出配置已被删除: %1").arg(entry.file).toStdString());
+      return false;
+    }
+    const TTimeSpan span =
+        entry.own.span.value_or(TTimeSpan{options_.StartTime(), options_.RecordingTime()});
+    if (entry.media != nullptr && !SpanFits(span, entry.media->duration)) {
+      if (currentId() != kSourcePage) back();
+      ShowErrorBox(SpanRefusal(span, entry.file).toStdString());
+      return false;
+    }
+  }
+  return true;
 }
 
 // The list and the skipped files need room of their own: the wizard grows

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include <cmath>
 #include <memory>
 
 #include <fmt/format.h>
@@ -25,15 +24,9 @@
 #include "gui/DvdComboBox.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormNewConversion.h"
-#include "gui/TimeBar.h"
 
 namespace veltrano::gui {
 namespace {
-
-// Whole seconds, rounded half to even, as "%d:%d:%d".
-QString TimeText(double seconds) {
-  return QString::fromStdString(SecondsToClockText(static_cast<int64_t>(std::nearbyint(seconds))));
-}
 
 // The streams of `file` when the media probe finds a video or an audio
 // stream in it; null otherwise.
@@ -74,7 +67,7 @@ void TFormNewConversion::ChooseSources(const QStringList& names) {
         refused = name;
         break;
       }
-      entries.push_back({name, {}, {}, false, std::move(media)});
+      entries.push_back({name, {}, {}, false, std::move(media), {}});
     }
     return [this, names, refused, entries = std::move(entries)]() mutable {
       if (refused.isNull()) {
@@ -116,9 +109,8 @@ void TFormNewConversion::SourceChanged() {
 void TFormNewConversion::ReloadPreview() {
   AVPreview->Close();
   if (!SourceIsValid()) return;
-  barTime->setValue(0);
+  span_choice_->ClearSource();
   ResetTimeSpan();
-  lblDuration->setText(QStringLiteral("00:00:00"));
   if (!DvdTabShown()) {
     AVPreview->Open(edtSource->FileName().toStdString());
     return;
@@ -130,61 +122,25 @@ void TFormNewConversion::ReloadPreview() {
   });
 }
 
-void TFormNewConversion::PreviewOpened() {
-  if (!AVPreview->Active()) return;
-  lblDuration->setText(TimeText(AVPreview->Duration()));
-  barTime->setMaximum(static_cast<int>(AVPreview->Duration() * 1000.0));
-}
-
 // A new source starts without a span: a span chosen on another source could
 // lie beyond this one's end.
 void TFormNewConversion::ResetTimeSpan() {
-  barTime->SetSelStart(0);
-  barTime->SetSelEnd(0);
-  options_.SetStartTime(0);
-  options_.SetRecordingTime(MaxInt64);
-  lblStart->setText(QStringLiteral("00:00:00"));
-  lblEnd->setText(QStringLiteral("00:00:00"));
-  RefreshSourceList();
+  span_choice_->SetSpan(WholeSource());
+  SpanChosen();
 }
 
-void TFormNewConversion::TimeBarMoved(int position_ms) {
-  if (AVPreview->Active()) AVPreview->SetTimestamp(position_ms / 1000.0);
-}
-
-// A span must end after it starts: a point that would turn it round is
-// refused, with the reason, and the span stays as it was.
-void TFormNewConversion::SetStartPoint() {
-  const int position = barTime->value();
-  if (barTime->SelEnd() > 0 && position >= barTime->SelEnd()) {
-    ShowErrorBox(tr("开始点必须早于结束点").toStdString());
-    return;
-  }
-  barTime->SetSelStart(position);
-  options_.SetStartTime(static_cast<int64_t>(position) * 1000);
-  if (barTime->SelEnd() > 0) {
-    options_.SetRecordingTime((static_cast<int64_t>(barTime->SelEnd()) - position) * 1000);
-  }
-  lblStart->setText(TimeText(position / 1000.0));
-  RefreshSourceList();
-}
-
-void TFormNewConversion::SetEndPoint() {
-  const int position = barTime->value();
-  if (position <= barTime->SelStart()) {
-    ShowErrorBox(tr("结束点必须晚于开始点").toStdString());
-    return;
-  }
-  barTime->SetSelEnd(position);
-  options_.SetRecordingTime((static_cast<int64_t>(position) - barTime->SelStart()) * 1000);
-  lblEnd->setText(TimeText(position / 1000.0));
+void TFormNewConversion::SpanChosen() {
+  const TTimeSpan span = span_choice_->Span();
+  options_.SetStartTime(span.start);
+  options_.SetRecordingTime(span.recording);
   RefreshSourceList();
 }
 
 // Targets -----------------------------------------------------------------------------
 
-std::string TFormNewConversion::ProfileExtension() const {
-  const TAVProfile* profile = SelectedProfile();
+std::string TFormNewConversion::ProfileExtension(size_t index) const {
+  const TAVProfile* profile =
+      DvdTabShown() || index >= entries_.size() ? SelectedProfile() : EntryProfile(entries_[index]);
   return profile != nullptr ? profile->Extension() : std::string();
 }
 
@@ -197,12 +153,13 @@ std::string TFormNewConversion::OutputTarget(const std::string& file_name,
 
 // A folder's file keeps its sub-folder under the output folder.
 std::string TFormNewConversion::ProposedFileTarget(const std::string& source,
+                                                   const std::string& extension,
                                                    const std::vector<std::string>& taken) const {
   std::string root;
   for (const TSourceEntry& entry : entries_) {
     if (entry.file.toStdString() == source) root = entry.root.toStdString();
   }
-  return FolderTarget(source, root, output_folder_, ProfileExtension(), taken);
+  return FolderTarget(source, root, output_folder_, extension, taken);
 }
 
 void TFormNewConversion::ProposeTarget() {
@@ -216,7 +173,8 @@ void TFormNewConversion::ProposeTarget() {
       DvdTabShown() ? OutputTarget(fmt::format("{}_{}{}", title_label_, CurrentTitle().index,
                                                ProfileExtension()),
                                    reserved_targets_)
-                    : ProposedFileTarget(edtSource->FileName().toStdString(), reserved_targets_);
+                    : ProposedFileTarget(edtSource->FileName().toStdString(), ProfileExtension(0),
+                                         reserved_targets_);
   proposed_target_ = QString::fromStdString(target);
   edtSavePath->SetFileName(proposed_target_);
 }
@@ -254,7 +212,7 @@ void TFormNewConversion::ScanDvd(const std::string& path) {
   scanned_dvd_ = path;
   AVPreview->Close();
   tabDvd->setEnabled(false);
-  barTime->setEnabled(false);
+  span_choice_->UpdateStates();
   ShowBusy(tr("正在读取DVD…"));
   work_->Run([this, path]() -> TBackgroundWork::TFinish {
     std::vector<TDvdTitle> titles;

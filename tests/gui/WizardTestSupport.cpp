@@ -37,10 +37,10 @@ std::unique_ptr<TFormNewConversion> WizardTest::Wizard(const std::vector<std::st
   return wizard;
 }
 
-void Choose(TFormNewConversion& wizard, const QString& category, const QString& profile) {
-  auto* categories = Child<QComboBox>(&wizard, "cbbCategory");
+void Choose(QWidget& window, const QString& category, const QString& profile) {
+  auto* categories = Child<QComboBox>(&window, "cbbCategory");
   categories->setCurrentIndex(categories->findText(category));
-  auto* list = Child<QComboBox>(&wizard, "cbbProfile");
+  auto* list = Child<QComboBox>(&window, "cbbProfile");
   if (profile.isEmpty()) return;
   const int index = list->findText(profile);
   ASSERT_GE(index, 0) << profile.toStdString();

@@ -34,8 +34,9 @@ class WizardTest : public ::testing::Test {
   std::unique_ptr<veltrano::test::TMessageRecorder> messages;
 };
 
-// Selects the category and then the profile by their captions.
-void Choose(TFormNewConversion& wizard, const QString& category, const QString& profile);
+// Selects the category and then the profile by their captions, in the
+// wizard or in the dialog of a file's own settings.
+void Choose(QWidget& window, const QString& category, const QString& profile);
 // Waits for the validity timer to enable the finish button, then presses it.
 bool Finish(TFormNewConversion& wizard);
 // The target field's text.

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <fstream>
 
 #include "Screens.h"
@@ -27,6 +29,7 @@
 #include "gui/FilterDialogs.h"
 #include "gui/FormEditProfile.h"
 #include "gui/FormNewConversion.h"
+#include "gui/FormNewConversionFile.h"
 #include "gui/TimeBar.h"
 #include "support/DvdFixture.h"
 #include "support/MediaFixture.h"
@@ -249,6 +252,84 @@ VELTRANO_SCREEN(wizard_tracks) {
   auto* subtitle = wizard->findChild<QComboBox*>(QStringLiteral("cbbSubtitleTrack"));
   subtitle->setCurrentIndex(subtitle->findData(QStringLiteral("1")));
   return wizard;
+}
+
+namespace {
+
+// Waits until `preview` shows its source.
+void WaitForPreview(const gui::TAVPreviewWidget& preview) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!preview.Active() && waited.elapsed() < 20000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+// Three episodes, the second and third in a profile of their own.
+std::vector<std::filesystem::path> Episodes(TScreenContext& ctx) {
+  test::TClip spec = test::AvClipSpec("mpeg4", "aac");
+  spec.seconds = 4;
+  spec.size = "320x240";
+  std::vector<std::filesystem::path> files{ctx.home / "第1集.mp4", ctx.home / "第2集.mp4",
+                                           ctx.home / "第3集 花絮.mp4"};
+  test::MakeClip(files[0], spec);
+  for (size_t i = 1; i < files.size(); ++i) std::filesystem::copy_file(files[0], files[i]);
+  return files;
+}
+
+void ChooseOwnProfile(QWidget* dialog, const QString& category, const QString& profile) {
+  dialog->findChild<QGroupBox*>(QStringLiteral("grpProfile"))->setChecked(true);
+  auto* categories = dialog->findChild<QComboBox*>(QStringLiteral("cbbCategory"));
+  categories->setCurrentIndex(categories->findData(category));
+  auto* profiles = dialog->findChild<QComboBox*>(QStringLiteral("cbbProfile"));
+  profiles->setCurrentIndex(profiles->findText(profile));
+}
+
+}  // namespace
+
+// The list of sources with files of their own settings.
+VELTRANO_SCREEN(wizard_own_settings) {
+  AVConfiguration().SetOutputFolder((ctx.home / "Tellurix转换").string());
+  const auto files = Episodes(ctx);
+  auto profiles = Profiles(ctx);
+  auto* wizard = Kept(ctx, new TFormNewConversion(*profiles, {}));
+  QStringList sources;
+  for (const auto& file : files) sources << QString::fromStdString(file.string());
+  wizard->SetSources(sources);
+  wizard->show();
+  WaitForProbes(*wizard);
+  auto* list = wizard->findChild<QTreeWidget*>(QStringLiteral("lstSources"));
+  auto* own = wizard->findChild<QAction*>(QStringLiteral("actOwnSettings"));
+  for (int row : {1, 2}) {
+    list->clearSelection();
+    list->topLevelItem(row)->setSelected(true);
+    own->setEnabled(true);
+    ConfirmNextFilterDialog([row](QWidget* dialog) {
+      if (row == 1) {
+        ChooseOwnProfile(dialog, QStringLiteral("音频"), QStringLiteral("MP3 Audio"));
+      } else {
+        dialog->findChild<QGroupBox*>(QStringLiteral("grpFilters"))->setChecked(true);
+      }
+    });
+    own->trigger();
+  }
+  list->clearSelection();
+  list->topLevelItem(1)->setSelected(true);
+  return wizard;
+}
+
+// The dialog of a file's own settings.
+VELTRANO_SCREEN(wizard_file_settings) {
+  const auto files = Episodes(ctx);
+  auto profiles = Profiles(ctx);
+  auto* dialog =
+      Kept(ctx, new gui::TFormFileSettings(
+                    *profiles, {{QString::fromStdString(files[2].string()), 4.0}}, {},
+                    profiles->FindProfile("MPEG-4视频"), gui::WholeSource(), {}, nullptr));
+  ChooseOwnProfile(dialog, QStringLiteral("音频"), QStringLiteral("MP3 Audio"));
+  dialog->show();
+  WaitForPreview(*dialog->findChild<gui::TAVPreviewWidget*>(QStringLiteral("AVPreview")));
+  return dialog;
 }
 
 }  // namespace veltrano::screens
