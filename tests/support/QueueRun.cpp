@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -24,28 +25,17 @@ pid_t SpawnQueueRun(const std::string& program, const std::filesystem::path& hom
   env.push_back("HOME=" + home.string());
   env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
   env.insert(env.end(), extra.begin(), extra.end());
-  std::vector<char*> envp;
-  for (std::string& entry : env) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  const std::string log_name = log.string();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int fd = open(log_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd >= 0) {
-      dup2(fd, STDOUT_FILENO);
-      dup2(fd, STDERR_FILENO);
-    }
-    execle(program.c_str(), program.c_str(), "queue", "run", static_cast<char*>(nullptr),
-           envp.data());
-    _exit(127);
-  }
-  return pid;
+  return SpawnProgram({program, "queue", "run"}, log, std::move(env));
 }
 
-pid_t SpawnProgram(std::vector<std::string> argv, const std::filesystem::path& log) {
+pid_t SpawnProgram(std::vector<std::string> argv, const std::filesystem::path& log,
+                   std::vector<std::string> env) {
   std::vector<char*> args;
   for (std::string& arg : argv) args.push_back(arg.data());
   args.push_back(nullptr);
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
   const std::string log_name = log.string();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -56,7 +46,7 @@ pid_t SpawnProgram(std::vector<std::string> argv, const std::filesystem::path& l
       dup2(out, STDOUT_FILENO);
       dup2(out, STDERR_FILENO);
     }
-    execv(args[0], args.data());
+    execve(args[0], args.data(), env.empty() ? environ : envp.data());
     _exit(127);
   }
   return pid;

@@ -16,9 +16,11 @@ namespace veltrano::test {
 pid_t SpawnQueueRun(const std::string& program, const std::filesystem::path& home,
                     const std::filesystem::path& log, const std::vector<std::string>& extra = {});
 
-// Starts `argv` (argv[0] the program's path) with stdin from /dev/null and its
-// output (stdout and stderr) in `log`. Returns its process id.
-pid_t SpawnProgram(std::vector<std::string> argv, const std::filesystem::path& log);
+// Starts `argv` (argv[0] the program's path) with stdin from /dev/null, its
+// output (stdout and stderr) in `log` and the environment `env` ("NAME=value";
+// when empty, this process's). Returns its process id.
+pid_t SpawnProgram(std::vector<std::string> argv, const std::filesystem::path& log,
+                   std::vector<std::string> env = {});
 
 // Waits until process `pid` has a handler for `signal` (its /proc status lists
 // it as caught), at most `limit`: a signal sent before that would end the
