@@ -14,10 +14,10 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/RunState.h"
 #include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 namespace {
@@ -90,7 +90,7 @@ void ApplyVolume(AVFrame* frame, int volume) {
   }
 }
 
-int TAVConverter::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
+int TConverterEngine::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
   return DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
     ist.pts = ist.next_pts;
     if (frame->sample_rate > 0) {
@@ -107,13 +107,13 @@ int TAVConverter::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
   });
 }
 
-double TAVConverter::SyncInputSeconds(const TOutputStreamState& ost) const {
+double TConverterEngine::SyncInputSeconds(const TOutputStreamState& ost) const {
   return static_cast<double>(ost.sync_ist->pts) / 1000000.0;
 }
 
 // Creates (or rebuilds, when the decoder's output changed) the converter
 // from the decoded samples to the encoder's rate, layout and format.
-void TAVConverter::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame) {
+void TConverterEngine::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame) {
   AVCodecContext* enc = ost.enc;
   const int in_rate = frame->sample_rate;
   const int in_channels = frame->ch_layout.nb_channels;
@@ -157,7 +157,7 @@ void TAVConverter::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame*
 
 // Converts `count` samples (nullptr: what the converter still holds) and
 // appends them to the stream's FIFO.
-void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count) {
+void TConverterEngine::QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count) {
   AVAudioFifo* fifo = ost.fifo.get();
   if (!ost.resample) {
     if (count > 0 &&
@@ -184,7 +184,8 @@ void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* dat
   }
 }
 
-void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame) {
+void TConverterEngine::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist,
+                                  const AVFrame* frame) {
   AVCodecContext* enc = ost.enc;
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   PrepareAudioConverter(ost, frame);
@@ -240,7 +241,7 @@ void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, c
 
 // Encodes what the FIFO holds: whole encoder frames, or everything for
 // encoders that take any number of samples (and at the end of input).
-void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
+void TConverterEngine::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
   const int frame_size = ost.enc->frame_size;
   AVAudioFifo* fifo = ost.fifo.get();
   if (frame_size > 1) {
@@ -251,7 +252,7 @@ void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
   }
 }
 
-void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
+void TConverterEngine::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   AVCodecContext* enc = ost.enc;
   // Samples beyond the requested span are read and left out; the stream
   // ends with the last sample inside it.
@@ -283,7 +284,7 @@ void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   ReceiveAudioPackets(ost);
 }
 
-void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
+void TConverterEngine::ReceiveAudioPackets(TOutputStreamState& ost) {
   AVPacket* pkt = run_->transcode->out_packet.get();
   while (true) {
     const int ret =
@@ -299,7 +300,7 @@ void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
 
 // Ends the stream's audio: what the resampler and the FIFO still hold (up to
 // the end of the span), then the encoder's delayed packets.
-void TAVConverter::FlushAudio(TOutputStreamState& ost) {
+void TConverterEngine::FlushAudio(TOutputStreamState& ost) {
   if (ost.fifo) {
     if (ost.resample) QueueAudio(ost, nullptr, 0);
     EncodeQueuedAudio(ost, true);

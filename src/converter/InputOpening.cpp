@@ -12,23 +12,23 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/CodecLookup.h"
 #include "converter/RunState.h"
 #include "converter/SourceAccess.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 namespace {
 
 // A stop request ends a read that would otherwise block.
 int InterruptWhenStopped(void* opaque) {
-  return static_cast<TAVConverter*>(opaque)->State() == csStopped ? 1 : 0;
+  return static_cast<TConverterEngine*>(opaque)->State() == csStopped ? 1 : 0;
 }
 
 }  // namespace
 
-void TAVConverter::ResolveFormats() {
+void TConverterEngine::ResolveFormats() {
   const std::string& input = FConvertOptions.InputFormat();
   const std::string& output = FConvertOptions.OutputFormat();
   if (input.empty() && output.empty()) return;
@@ -39,7 +39,7 @@ void TAVConverter::ResolveFormats() {
   }
 }
 
-void TAVConverter::OpenInputFile(int n) {
+void TConverterEngine::OpenInputFile(int n) {
   VEL_ASSERT(n >= 0 && n < static_cast<int>(FInputFiles.size()));
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   const TGrabOptions& grab = FConvertOptions.GrabOptions();
@@ -171,7 +171,7 @@ void TAVConverter::OpenInputFile(int n) {
 // Counts the packets of each stream at the start of input `n`, read through
 // a second, independent demuxer so that the conversion's own stays where it
 // is. Only inputs with several streams of one kind need it; all zero otherwise.
-std::vector<int64_t> TAVConverter::CountAnalysisFrames(int n) const {
+std::vector<int64_t> TConverterEngine::CountAnalysisFrames(int n) const {
   const AVFormatContext* opened = run_->input_files[n].ctx.get();
   std::vector<int64_t> counts(opened->nb_streams, 0);
   int per_kind[AVMEDIA_TYPE_NB] = {0};
@@ -211,7 +211,7 @@ std::vector<int64_t> TAVConverter::CountAnalysisFrames(int n) const {
 }
 
 // Creates each stream's decoder context and takes the source's parameters.
-void TAVConverter::ReadDecoderParameters(int n) {
+void TConverterEngine::ReadDecoderParameters(int n) {
   TInputFile& file = run_->input_files[n];
   AVFormatContext* ctx = file.ctx.get();
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -253,7 +253,7 @@ void TAVConverter::ReadDecoderParameters(int n) {
   }
 }
 
-void TAVConverter::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
+void TConverterEngine::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   TStreamParameters& source = run_->source;
   // Pictures decoded at a reduced resolution are smaller by the same factor.

@@ -19,11 +19,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVLib.h"
 #include "converter/FFmpegPtr.h"
 #include "converter/OutputDecodeCheck.h"
 #include "converter/RunState.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 namespace {
@@ -152,7 +152,7 @@ std::vector<std::string> CheckOutputFile(const std::string& path,
   return problems;
 }
 
-void TAVConverter::CheckCompletedOutputs() {
+void TConverterEngine::CheckCompletedOutputs() {
   TOutputExpectation expected;
   expected.seconds = AskedSeconds(FConvertOptions, FDuration);
   expected.threads = FConvertOptions.ThreadCount();

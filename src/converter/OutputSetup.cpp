@@ -15,7 +15,6 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/CodecLookup.h"
 #include "converter/DeviceProfiles.h"
@@ -26,6 +25,7 @@ extern "C" {
 #include "converter/SafeOutputs.h"
 #include "converter/SourceAccess.h"
 #include "converter/StreamPlan.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 namespace {
@@ -91,7 +91,7 @@ TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
 
 // The sizes and formats of an output: the source's, with what the options
 // ask for instead. The run's record of the source stays as it is.
-TStreamParameters TAVConverter::OutputParameters(const TStreamParameters& source) const {
+TStreamParameters TConverterEngine::OutputParameters(const TStreamParameters& source) const {
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   TStreamParameters out = source;
@@ -125,7 +125,7 @@ TStreamParameters TAVConverter::OutputParameters(const TStreamParameters& source
   return out;
 }
 
-void TAVConverter::OpenOutputFile(int n) {
+void TConverterEngine::OpenOutputFile(int n) {
   VEL_ASSERT(n >= 0 && n < static_cast<int>(FOutputFiles.size()));
   const std::string& name = FOutputFiles[n];
   const TStreamParameters parameters = OutputParameters(run_->source);
@@ -187,7 +187,7 @@ void TAVConverter::OpenOutputFile(int n) {
 // closest one it has, else the lookup fails as for any unknown name. The
 // replacement is logged as a detail (info level): the profiles name old
 // encoders on purpose, and the user has nothing to do about it.
-const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
+const AVCodec* TConverterEngine::FindEncoder(const std::string& name, int kind) {
   const std::string replacement = ReplacementEncoder(name);
   if (!replacement.empty() && replacement != name) {
     if (LogLevel() >= AV_LOG_INFO) {
@@ -199,8 +199,8 @@ const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
   return FindCodecByName(name, static_cast<AVMediaType>(kind), true);
 }
 
-AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
-                                        const AVCodec* encoder) {
+AVStream* TConverterEngine::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
+                                            const AVCodec* encoder) {
   AVStream* st = avformat_new_stream(file.ctx.get(), nullptr);
   if (st == nullptr) throw EAVError("Could not alloc stream");
   st->id = st->index;
@@ -225,9 +225,9 @@ AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kin
 // otherwise it gets the one called `encoder_name`, or the encoder of the codec
 // the output's format guesses for its name. The codec context starts with the
 // job's thread count and `codec_tag` (0: the format's own).
-TEncodedStream TAVConverter::NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
-                                              const std::string& encoder_name, bool copy,
-                                              int32_t codec_tag) {
+TEncodedStream TConverterEngine::NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
+                                                  const std::string& encoder_name, bool copy,
+                                                  int32_t codec_tag) {
   const AVMediaType type = ToAVMediaType(kind);
   const AVCodec* encoder = nullptr;
   AVCodecID codec_id = AV_CODEC_ID_NONE;
@@ -247,7 +247,7 @@ TEncodedStream TAVConverter::NewEncodedStream(TOutputFile& file, int n, TMediaKi
   return {st, c, encoder, codec_id};
 }
 
-void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
+void TConverterEngine::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TVideoOptions& v = FConvertOptions.VideoOptions();
   AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
   const bool copy = v.VideoStreamCopy();
@@ -322,7 +322,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
 // place of the output that names an audio stream (several tracks kept),
 // each with its own track's channels and rate unless the options set them;
 // else one, from the source's record.
-void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out) {
+void TConverterEngine::CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out) {
   const std::vector<const AVCodecContext*> tracks = MappedTracks(AVMEDIA_TYPE_AUDIO);
   if (tracks.empty()) {
     CreateAudioStream(file, n, out);
@@ -337,7 +337,7 @@ void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamPar
 
 // The decoders of the streams of `type` that the stream maps name from the
 // next output stream on, up to the first map that names something else.
-std::vector<const AVCodecContext*> TAVConverter::MappedTracks(int type) const {
+std::vector<const AVCodecContext*> TConverterEngine::MappedTracks(int type) const {
   size_t first_map = 0;  // the streams created so far, the current output's included
   for (const TOutputFile& earlier : run_->output_files) first_map += earlier.ctx->nb_streams;
   std::vector<const AVCodecContext*> tracks;
@@ -354,7 +354,7 @@ std::vector<const AVCodecContext*> TAVConverter::MappedTracks(int type) const {
   return tracks;
 }
 
-void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {
+void TConverterEngine::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TAudioOptions& a = FConvertOptions.AudioOptions();
   AVCodecContext* audio_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get();
   const bool copy = a.AudioStreamCopy();
@@ -403,12 +403,12 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamPara
 
 // The subtitle streams of output n: one per map at the subtitle place of the
 // output that names a subtitle stream, else one.
-void TAVConverter::CreateSubtitleStreams(TOutputFile& file, int n) {
+void TConverterEngine::CreateSubtitleStreams(TOutputFile& file, int n) {
   const size_t count = std::max<size_t>(MappedTracks(AVMEDIA_TYPE_SUBTITLE).size(), 1);
   for (size_t i = 0; i < count; ++i) CreateSubtitleStream(file, n);
 }
 
-void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
+void TConverterEngine::CreateSubtitleStream(TOutputFile& file, int n) {
   const TSubtitleOptions& s = FConvertOptions.SubtitleOptions();
   const bool copy = s.SubtitleStreamCopy();
   const AVCodec* encoder = nullptr;
@@ -433,7 +433,7 @@ void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
   }
 }
 
-void TAVConverter::ApplyMuxerSettings(TOutputFile& file) {
+void TConverterEngine::ApplyMuxerSettings(TOutputFile& file) {
   AVFormatContext* ctx = file.ctx.get();
   const TMuxerOptions& mux = FConvertOptions.MuxerOptions();
   ctx->max_delay = static_cast<int>(std::lround(mux.MuxMaxDelay() * 1000000.0));

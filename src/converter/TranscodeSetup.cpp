@@ -26,13 +26,13 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/LegacyOptions.h"
 #include "converter/OutputChoices.h"
 #include "converter/RunState.h"
 #include "converter/StreamPlan.h"
 #include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 
@@ -84,7 +84,7 @@ int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
   }
 }
 
-void TAVConverter::SetupTranscode() {
+void TConverterEngine::SetupTranscode() {
   TTranscodeState& t = *run_->transcode;
   CreateInputRecords();
   CreateOutputRecords();
@@ -114,13 +114,13 @@ void TAVConverter::SetupTranscode() {
 }
 
 // Keeps the plan of the run, and prints it in the log at the info level.
-void TAVConverter::RecordPlan() {
+void TConverterEngine::RecordPlan() {
   FPlan = PlanOfRun(*run_, FInputFiles, FOutputFiles);
   if (LogLevel() < AV_LOG_INFO) return;
   for (const std::string& line : DescribePlan(FPlan)) DoLog(AV_LOG_INFO, line + "\n");
 }
 
-void TAVConverter::CreateInputRecords() {
+void TConverterEngine::CreateInputRecords() {
   TTranscodeState& t = *run_->transcode;
   int ist_index = 0;
   for (size_t n = 0; n < run_->input_files.size(); ++n) {
@@ -144,7 +144,7 @@ void TAVConverter::CreateInputRecords() {
   t.no_packet.assign(run_->input_files.size(), false);
 }
 
-void TAVConverter::CreateOutputRecords() {
+void TConverterEngine::CreateOutputRecords() {
   TTranscodeState& t = *run_->transcode;
   int total = 0;
   for (const TOutputFile& file : run_->output_files) {
@@ -188,7 +188,7 @@ void TAVConverter::CreateOutputRecords() {
   }
 }
 
-void TAVConverter::ChooseSource(TOutputStreamState& ost, int n) {
+void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
   TTranscodeState& t = *run_->transcode;
   const AVMediaType kind = ost.enc->codec_type;
   if (!run_->stream_maps.empty()) {
@@ -229,7 +229,7 @@ void TAVConverter::ChooseSource(TOutputStreamState& ost, int n) {
   t.input_streams[ost.source_index]->discard = false;
 }
 
-bool TAVConverter::InProgram(const TInputStreamState& ist, int program_id) const {
+bool TConverterEngine::InProgram(const TInputStreamState& ist, int program_id) const {
   const AVFormatContext* ctx = run_->input_files[ist.file_index].ctx.get();
   for (unsigned p = 0; p < ctx->nb_programs; ++p) {
     const AVProgram* program = ctx->programs[p];
@@ -241,7 +241,7 @@ bool TAVConverter::InProgram(const TInputStreamState& ist, int program_id) const
   return false;
 }
 
-void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
+void TConverterEngine::PrepareOutputStream(TOutputStreamState& ost) {
   TInputStreamState& ist = *run_->transcode->input_streams[ost.source_index];
   AVCodecContext* c = ost.enc;
   const AVDictionaryEntry* e = nullptr;
@@ -262,7 +262,7 @@ void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
   }
 }
 
-void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
+void TConverterEngine::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
   const AVCodecParameters* in = ist.st->codecpar;
   AVCodecParameters* par = ost.st->codecpar;
   const AVOutputFormat* format = run_->output_files[ost.file_index].ctx->oformat;
@@ -314,7 +314,7 @@ void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState&
   }
 }
 
-void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+void TConverterEngine::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
   AVCodecContext* c = ost.enc;
   const AVCodecContext* d = ist.dec;
   switch (c->codec_type) {
@@ -374,7 +374,7 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
   if (c->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) PrepareTwoPass(ost);
 }
 
-void TAVConverter::PrepareTwoPass(TOutputStreamState& ost) {
+void TConverterEngine::PrepareTwoPass(TOutputStreamState& ost) {
   const int n = OutputStreamNumber(ost);
   const std::filesystem::path folder = TwoPassFolder(FOutputFiles[ost.file_index]);
   ost.stats_path = (folder / fmt::sprintf("ffmpeg2pass-%d.log", n)).string();
@@ -398,7 +398,7 @@ void TAVConverter::PrepareTwoPass(TOutputStreamState& ost) {
 }
 
 // After a completed pass 2 the statistics have served: their folder goes.
-void TAVConverter::RemoveTwoPassFolders() const {
+void TConverterEngine::RemoveTwoPassFolders() const {
   for (const auto& ost : run_->transcode->output_streams) {
     if (ost->encoding_needed && (ost->enc->flags & AV_CODEC_FLAG_PASS2) &&
         !ost->stats_path.empty()) {
@@ -408,7 +408,7 @@ void TAVConverter::RemoveTwoPassFolders() const {
   }
 }
 
-int TAVConverter::OutputStreamNumber(const TOutputStreamState& ost) const {
+int TConverterEngine::OutputStreamNumber(const TOutputStreamState& ost) const {
   const auto& streams = run_->transcode->output_streams;
   for (size_t i = 0; i < streams.size(); ++i) {
     if (streams[i].get() == &ost) return static_cast<int>(i);
@@ -416,7 +416,7 @@ int TAVConverter::OutputStreamNumber(const TOutputStreamState& ost) const {
   return -1;
 }
 
-void TAVConverter::OpenEncoders() {
+void TConverterEngine::OpenEncoders() {
   TTranscodeState& t = *run_->transcode;
   std::set<std::string> taken;
   for (auto& ost : t.output_streams) {
@@ -477,7 +477,8 @@ void TAVConverter::OpenEncoders() {
 // Opens the encoder of `ost` under its library's lock, when the library
 // needs one; a conversion waiting for a library that another one holds can
 // be stopped meanwhile.
-int TAVConverter::OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options) {
+int TConverterEngine::OpenEncoder(TOutputStreamState& ost, const AVCodec* codec,
+                                  Dictionary& options) {
   TCodecLock* lock = CodecLock(codec);
   TOutputFile& file = run_->output_files[ost.file_index];
   file.encoder_leases.resize(file.encoders.size());
@@ -494,7 +495,8 @@ int TAVConverter::OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dic
   return opened;
 }
 
-Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const {
+Dictionary TConverterEngine::EncoderOptions(const TOutputStreamState& ost,
+                                            const AVCodec* codec) const {
   Dictionary options;
   for (const auto& [name, value] : run_->private_codec_options) options.Set(name, value);
   // libx264 keeps its own statistics file; it goes next to ours.
@@ -509,7 +511,7 @@ Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVC
 // A maximum rate below the bit rate (or a minimum above it) makes today's
 // encoders refuse to open; the bit rate is what the profile asked for, so the
 // limits give way to it.
-void TAVConverter::ReconcileRateLimits(AVCodecContext& enc) {
+void TConverterEngine::ReconcileRateLimits(AVCodecContext& enc) {
   if (enc.bit_rate <= 0) return;
   if (enc.rc_max_rate > 0 && enc.rc_max_rate < enc.bit_rate) {
     DoLog(AV_LOG_WARNING, fmt::format("Maximum rate {} is below the bit rate {}; raised to it\n",
@@ -523,7 +525,7 @@ void TAVConverter::ReconcileRateLimits(AVCodecContext& enc) {
   }
 }
 
-void TAVConverter::OpenDecoders() {
+void TConverterEngine::OpenDecoders() {
   for (auto& ist : run_->transcode->input_streams) {
     if (!ist->decoding_needed) continue;
     const AVCodec* codec = ist->dec->codec != nullptr ? ist->dec->codec
@@ -546,7 +548,7 @@ void TAVConverter::OpenDecoders() {
   }
 }
 
-void TAVConverter::CopyChapters(size_t input, size_t output) {
+void TConverterEngine::CopyChapters(size_t input, size_t output) {
   AVFormatContext* is = run_->input_files[input].ctx.get();
   AVFormatContext* os = run_->output_files[output].ctx.get();
   const int64_t recording = FConvertOptions.RecordingTime();

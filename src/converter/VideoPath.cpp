@@ -16,11 +16,11 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/FilterEntries.h"
 #include "converter/RunState.h"
 #include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 
@@ -49,7 +49,7 @@ struct TInOutFree {
 
 }  // namespace
 
-int TAVConverter::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
+int TConverterEngine::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
   const int result = DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
     ++FFramesDecoded;
     if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
@@ -82,7 +82,7 @@ int TAVConverter::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
   return result;
 }
 
-int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost) {
+int TConverterEngine::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost) {
   const AVCodecContext* dec = ist.dec;
   AVCodecContext* enc = ost.enc;
   const TVideoOptions& video = FConvertOptions.VideoOptions();
@@ -161,7 +161,8 @@ int TAVConverter::ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamSta
   return 0;
 }
 
-void TAVConverter::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame) {
+void TConverterEngine::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist,
+                                        AVFrame* frame) {
   if (frame != nullptr) {
     if (frame->width != ost.graph_width || frame->height != ost.graph_height ||
         frame->format != ost.graph_pix_fmt) {
@@ -211,7 +212,7 @@ void TAVConverter::FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& 
 // it, more than 1 duplicates it. A jump of the input time by more than the
 // discontinuity threshold is taken out of the sync (and logged) instead of
 // being filled with copies or emptied by drops.
-int64_t TAVConverter::VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts) {
+int64_t TConverterEngine::VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts) {
   const int method = FConvertOptions.VideoOptions().VideoSyncMethod();
   if (method == 0) {
     ost.sync_opts = std::llrint(sync_ipts);
@@ -239,7 +240,8 @@ int64_t TAVConverter::VideoFramesToWrite(TOutputStreamState& ost, double sync_ip
   return vdelta > 1.1 ? std::llrint(vdelta) : 1;
 }
 
-void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture) {
+void TConverterEngine::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist,
+                                        AVFrame* picture) {
   AVCodecContext* enc = ost.enc;
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   const double sync_ipts =
@@ -253,8 +255,8 @@ void TAVConverter::OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& 
   if (limit != INT64_MAX && ost.sync_opts >= limit) FinishStream(ost);
 }
 
-void TAVConverter::WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist,
-                                    AVFrame* picture, int64_t copies) {
+void TConverterEngine::WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist,
+                                        AVFrame* picture, int64_t copies) {
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   const int template_flags = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)]->flags;
   if (template_flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) {
@@ -272,7 +274,7 @@ void TAVConverter::WriteVideoCopies(TOutputStreamState& ost, const TInputStreamS
   }
 }
 
-void TAVConverter::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture) {
+void TConverterEngine::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture) {
   AVCodecContext* enc = ost.enc;
   const int sent = EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(enc, picture); });
   if (sent < 0 && !(picture == nullptr && sent == AVERROR_EOF)) EncodingFailed(ost, "Video", sent);
@@ -288,7 +290,7 @@ void TAVConverter::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* pict
 }
 
 // Ends the stream's video: the encoder gives the pictures it still holds.
-void TAVConverter::FlushVideo(TOutputStreamState& ost) {
+void TConverterEngine::FlushVideo(TOutputStreamState& ost) {
   EncodeVideoFrame(ost, nullptr);
 }
 
