@@ -12,10 +12,10 @@ extern "C" {
 #include "converter/AVLib.h"
 #include "converter/ConvertThread.h"
 #include "converter/MessageBoxes.h"
-#include "converter/RunState.h"
 #include "converter/StreamProtocol.h"
-#include "converter/TranscodeState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 

@@ -9,12 +9,12 @@ extern "C" {
 }
 
 #include "converter/DeviceProfiles.h"
-#include "converter/RunState.h"
 #include "converter/StreamFit.h"
 #include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
-#include "converter/TranscodeState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 

@@ -13,10 +13,10 @@ extern "C" {
 }
 
 #include "converter/AVError.h"
-#include "converter/CodecLookup.h"
-#include "converter/RunState.h"
 #include "converter/SourceAccess.h"
+#include "engine/CodecLookup.h"
 #include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {

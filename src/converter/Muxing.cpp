@@ -7,10 +7,10 @@
 #include <algorithm>
 
 #include "converter/AVError.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 

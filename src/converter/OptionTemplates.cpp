@@ -11,8 +11,8 @@ extern "C" {
 #include "converter/AVError.h"
 #include "converter/LegacyOptions.h"
 #include "converter/MessageBoxes.h"
-#include "converter/RunState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 

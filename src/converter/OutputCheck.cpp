@@ -21,9 +21,9 @@ extern "C" {
 
 #include "converter/AVLib.h"
 #include "converter/FFmpegPtr.h"
-#include "converter/OutputDecodeCheck.h"
-#include "converter/RunState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/OutputDecodeCheck.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {

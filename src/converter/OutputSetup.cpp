@@ -16,16 +16,17 @@ extern "C" {
 }
 
 #include "converter/AVError.h"
-#include "converter/CodecLookup.h"
 #include "converter/DeviceProfiles.h"
 #include "converter/LegacyOptions.h"
 #include "converter/MessageBoxes.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
 #include "converter/SafeOutputs.h"
 #include "converter/SourceAccess.h"
+#include "converter/StreamFit.h"
 #include "converter/StreamPlan.h"
+#include "engine/CodecLookup.h"
 #include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {

@@ -11,9 +11,9 @@ extern "C" {
 
 #include "converter/DeviceProfiles.h"
 #include "converter/FFmpegPtr.h"
-#include "converter/PlaybackCheck.h"
-#include "converter/RunState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/PlaybackCheck.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 

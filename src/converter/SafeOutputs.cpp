@@ -22,11 +22,11 @@ extern "C" {
 }
 
 #include "converter/AVError.h"
-#include "converter/OutputChoices.h"
 #include "converter/OutputRecord.h"
-#include "converter/RunState.h"
 #include "converter/SourceAccess.h"
 #include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "converter/AVError.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 namespace {

@@ -28,11 +28,11 @@ extern "C" {
 
 #include "converter/AVError.h"
 #include "converter/LegacyOptions.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
 #include "converter/StreamPlan.h"
-#include "converter/TranscodeState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 

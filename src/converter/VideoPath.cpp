@@ -18,9 +18,9 @@ extern "C" {
 
 #include "converter/AVError.h"
 #include "converter/FilterEntries.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
 #include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
