@@ -2,11 +2,16 @@
 //
 // A converter holds its job (input file names, output file names and a
 // TAVConvertOptions), runs it on a worker thread of its own and reports
-// through four events and a few figures. Several converters run side by side;
-// everything a run needs lives in the converter's run state (RunState.h),
-// apart from the process-wide log routing (ConvertThread.h). A run reads the
-// job's options and never writes them: what it learns of the sources lives in
-// the run state, and the figures the user interface reads are atomics here.
+// through four events and a few figures. This header is all its users see:
+// the job, the events, the control, the figures and the plan. Everything
+// else lives in its engine (TConverterEngine, converter/engine/, a folder only
+// the converter library reaches), so that a change inside the run recompiles
+// none of the window, the task layer or the command line. Several converters
+// run side by side; everything a run needs lives in the engine's run state
+// (engine/RunState.h), apart from the process-wide log routing
+// (ConvertThread.h). A run reads the job's options and never writes them:
+// what it learns of the sources lives in the run state, and the figures the
+// user interface reads are atomics of the engine.
 //
 // The run (AVConverter.cpp), carried out on the worker thread:
 //   1. parse StreamMaps into the stream map table;
@@ -36,17 +41,31 @@
 // ErrorMsg. After a completed run the output is probed and what differs from
 // the request is logged as a warning ("输出检查: ...").
 //
-// The packet path, one packet at a time on the worker:
-//   reader (av_read_frame into TTranscodeState::packet, MainLoop.cpp)
-//   -> decoder (the input stream's context; decoded frames in
-//      TInputStreamState::frame) - or, for a copied stream, straight on
-//   -> video: filter graph (crop, scale, the user's filters; the picture
-//      taken from the sink in TOutputStreamState::filtered) and frame-rate
-//      sync (VideoPath.cpp); audio: resampler into the stream's sample FIFO
-//      (AudioPath.cpp); subtitles: re-timed (SubtitlePath.cpp)
-//   -> encoder (the output stream's context; packets in
-//      TTranscodeState::out_packet)
-//   -> bitstream filters -> timestamp repair -> interleaving muxer (Muxing.cpp).
+// The packet path, one packet at a time on the worker, and who owns what on
+// it (engine/RunState.h for the files, engine/TranscodeState.h for the
+// records of the transcode), in the order the data flows:
+//   input file (TInputFile: the demuxer, a decoder context per stream, the
+//     byte stream of a source read only once) - its reading state
+//     (TInputFileState) and the packet just read (TTranscodeState::packet;
+//     the main loop, MainLoop.cpp, reads it and hands it on)
+//   -> input stream (TInputStreamState: timestamps, the decoded frame) -
+//      the decoder, or for a copied stream straight to the output stream
+//   -> one path per output stream (TOutputStreamState: encoder, sync
+//      position, what was muxed), with the state only that path owns:
+//        video (TVideoPathState, VideoPath.cpp): the filter graph (crop,
+//          scale, the user's filters), the picture taken from its sink and
+//          the frame-rate sync's correction;
+//        audio (TAudioPathState, AudioPath.cpp): the resampler and the FIFO
+//          of samples waiting for a full encoder frame;
+//        subtitles (SubtitlePath.cpp): re-timed, encoded into
+//          TTranscodeState::subtitle_out;
+//        copy (MainLoop.cpp): the packet re-timed as it is;
+//        two-pass statistics of an encoder (TTwoPassState);
+//      each path ends at its encoder, whose packets go into
+//      TTranscodeState::out_packet; flushing a path drains its encoder
+//   -> output file (TOutputFile: the muxer, the encoder contexts of its
+//      streams, the work file it writes under) - bitstream filters,
+//      timestamp repair and the interleaving muxer (Muxing.cpp).
 // Every buffer belongs to the record named above and is reused packet after
 // packet; the muxer takes each packet's reference. All FFmpeg handles live in
 // the owners of FFmpegPtr.h inside the run state, so any way out of a stage
@@ -66,8 +85,9 @@
 // demuxer's interrupt callback. A paused worker sleeps on a condition
 // variable.
 //
-// Ownership: the converter owns its options, name lists, worker thread and
-// the run state (FFmpeg contexts, records); it must outlive its worker, so the
+// Ownership: the converter owns its engine, which owns the options, name
+// lists, worker thread and the run state (FFmpeg contexts, records); the
+// engine must outlive its worker, so the
 // destructor stops a running job and waits for it. Events still queued for a
 // converter that has been destroyed are dropped; a converter is destroyed on
 // the user-interface thread, where its events run.

@@ -248,6 +248,61 @@ TEncodedStream TConverterEngine::NewEncodedStream(TOutputFile& file, int n, TMed
   return {st, c, encoder, codec_id};
 }
 
+// The encoder settings of a new video stream `c` of `file`: rate, size,
+// aspect, pixel format, quality and rate control, from `out` and the options.
+void TConverterEngine::ConfigureVideoEncoder(TOutputFile& file, AVStream* st, AVCodecContext* c,
+                                             const AVCodec* encoder, AVCodecID codec_id,
+                                             const TStreamParameters& out) {
+  const TVideoOptions& v = FConvertOptions.VideoOptions();
+  AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
+  AVRational fps = out.frame_rate;
+  if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
+  c->codec_id = codec_id;
+  CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  const bool bit_rate_asked = std::count(run_->opt_names.begin(), run_->opt_names.end(), "b") > 0;
+  const float quality = ApplyVideoQuality(c, v.VideoQuality(), bit_rate_asked);
+  if (quality < 0) {
+    throw EAVError(fmt::format("Invalid quality {} for the encoder {}", v.VideoQuality(),
+                               encoder != nullptr ? encoder->name : "?"));
+  }
+  file.quality.back() = quality;
+  if (encoder != nullptr && encoder->supported_framerates != nullptr && !v.ForceFPS()) {
+    fps = encoder->supported_framerates[av_find_nearest_q_idx(fps, encoder->supported_framerates)];
+  }
+  c->time_base = AVRational{fps.den, fps.num};
+  c->framerate = fps;
+  c->width = out.frame_width;
+  c->height = out.frame_height;
+  c->sample_aspect_ratio = PixelAspect(out.frame_aspect_ratio, c->width, c->height);
+  st->sample_aspect_ratio = c->sample_aspect_ratio;
+  c->pix_fmt = static_cast<AVPixelFormat>(out.pix_fmt);
+  // A device that plays only some pixel formats gets one of them.
+  const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
+  if (device != nullptr && v.FramePixFormat() < 0) {
+    c->pix_fmt = static_cast<AVPixelFormat>(DevicePixelFormat(*device, codec_id, c->pix_fmt));
+  }
+  c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
+
+  if (v.IntraOnly()) c->gop_size = 0;
+  if (v.VideoQscale() != 0 || v.SameQuality()) {
+    c->flags |= AV_CODEC_FLAG_QSCALE;
+    file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * v.VideoQscale();
+    c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
+  }
+  // The context frees its matrices, so it gets copies of the options' arrays.
+  if (!v.IntraMatrix().empty()) c->intra_matrix = CopyMatrix(v.Intra_Matrix());
+  if (!v.InterMatrix().empty()) c->inter_matrix = CopyMatrix(v.Inter_Matrix());
+
+  c->rc_override_count = 0;
+  if (c->rc_initial_buffer_occupancy == 0) {
+    c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
+  }
+  c->intra_dc_precision = v.IntraDcPrecision() - 8;
+  if (FConvertOptions.DoPSNR()) c->flags |= AV_CODEC_FLAG_PSNR;
+  if (v.Pass() == 1) c->flags |= AV_CODEC_FLAG_PASS1;
+  if (v.Pass() == 2) c->flags |= AV_CODEC_FLAG_PASS2;
+}
+
 void TConverterEngine::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TVideoOptions& v = FConvertOptions.VideoOptions();
   AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
@@ -269,52 +324,7 @@ void TConverterEngine::CreateVideoStream(TOutputFile& file, int n, const TStream
     st->sample_aspect_ratio =
         PixelAspect(out.frame_aspect_ratio, out.frame_width, out.frame_height);
   } else {
-    AVRational fps = out.frame_rate;
-    if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
-    c->codec_id = codec_id;
-    CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    const bool bit_rate_asked = std::count(run_->opt_names.begin(), run_->opt_names.end(), "b") > 0;
-    const float quality = ApplyVideoQuality(c, v.VideoQuality(), bit_rate_asked);
-    if (quality < 0) {
-      throw EAVError(fmt::format("Invalid quality {} for the encoder {}", v.VideoQuality(),
-                                 encoder != nullptr ? encoder->name : "?"));
-    }
-    file.quality.back() = quality;
-    if (encoder != nullptr && encoder->supported_framerates != nullptr && !v.ForceFPS()) {
-      fps = encoder->supported_framerates[av_find_nearest_q_idx(fps, encoder->supported_framerates)];
-    }
-    c->time_base = AVRational{fps.den, fps.num};
-    c->framerate = fps;
-    c->width = out.frame_width;
-    c->height = out.frame_height;
-    c->sample_aspect_ratio = PixelAspect(out.frame_aspect_ratio, c->width, c->height);
-    st->sample_aspect_ratio = c->sample_aspect_ratio;
-    c->pix_fmt = static_cast<AVPixelFormat>(out.pix_fmt);
-    // A device that plays only some pixel formats gets one of them.
-    const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
-    if (device != nullptr && v.FramePixFormat() < 0) {
-      c->pix_fmt = static_cast<AVPixelFormat>(DevicePixelFormat(*device, codec_id, c->pix_fmt));
-    }
-    c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
-
-    if (v.IntraOnly()) c->gop_size = 0;
-    if (v.VideoQscale() != 0 || v.SameQuality()) {
-      c->flags |= AV_CODEC_FLAG_QSCALE;
-      file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * v.VideoQscale();
-      c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
-    }
-    // The context frees its matrices, so it gets copies of the options' arrays.
-    if (!v.IntraMatrix().empty()) c->intra_matrix = CopyMatrix(v.Intra_Matrix());
-    if (!v.InterMatrix().empty()) c->inter_matrix = CopyMatrix(v.Inter_Matrix());
-
-    c->rc_override_count = 0;
-    if (c->rc_initial_buffer_occupancy == 0) {
-      c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
-    }
-    c->intra_dc_precision = v.IntraDcPrecision() - 8;
-    if (FConvertOptions.DoPSNR()) c->flags |= AV_CODEC_FLAG_PSNR;
-    if (v.Pass() == 1) c->flags |= AV_CODEC_FLAG_PASS1;
-    if (v.Pass() == 2) c->flags |= AV_CODEC_FLAG_PASS2;
+    ConfigureVideoEncoder(file, st, c, encoder, codec_id, out);
   }
   if (!IsBlank(v.VideoLanguage())) av_dict_set(&st->metadata, "language", v.VideoLanguage().c_str(), 0);
 }

@@ -20,13 +20,16 @@
 #include <vector>
 
 #include "converter/AVConverter.h"
+#include "engine/RunState.h"
 
 struct AVCodec;
 struct AVCodecContext;
+struct AVFilterContext;
 struct AVFrame;
 struct AVPacket;
 struct AVSubtitle;
 struct AVRational;
+struct AVFormatContext;
 struct AVOutputFormat;
 struct AVStream;
 
@@ -41,6 +44,7 @@ struct TInputStreamState;
 struct TOutputStreamState;
 struct TStreamRequest;
 class Dictionary;
+class TStreamIO;
 enum class TMediaKind : int;
 
 class TConverterEngine {
@@ -143,6 +147,10 @@ class TConverterEngine {
   // Input opening (InputOpening.cpp).
   void ResolveFormats();
   void OpenInputFile(int n);
+  Dictionary DemuxerParameters() const;
+  void ForceDecoders(AVFormatContext* ctx) const;
+  std::unique_ptr<TStreamIO> OpenSourceStream(int n);
+  void SelectProgram(AVFormatContext* ctx) const;
   void ReadDecoderParameters(int n);
   void ReadVideoParameters(AVStream* st, AVCodecContext* dec);
   std::vector<int64_t> CountAnalysisFrames(int n) const;
@@ -159,6 +167,9 @@ class TConverterEngine {
   TEncodedStream NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
                                   const std::string& encoder_name, bool copy, int32_t codec_tag);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void ConfigureVideoEncoder(TOutputFile& file, AVStream* st, AVCodecContext* c,
+                             const AVCodec* encoder, AVCodecID codec_id,
+                             const TStreamParameters& out);
   void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
   void CreateSubtitleStreams(TOutputFile& file, int n);
@@ -234,6 +245,9 @@ class TConverterEngine {
   // Video path (VideoPath.cpp).
   int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
   int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
+  int CreateVideoGraphEnds(const AVCodecContext* dec, TOutputStreamState& ost);
+  AVFilterContext* LinkVideoFilterChain(const AVCodecContext* dec, TOutputStreamState& ost);
+  int LinkUserVideoFilters(AVFilterContext* last, TOutputStreamState& ost);
   void FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame);
   int64_t VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts);
   void OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);

@@ -66,6 +66,47 @@ class TStatsInput {
   AVCodecContext* enc_ = nullptr;
 };
 
+// What the video path owns for one output stream: the filter graph that
+// crops, scales and converts the decoded pictures, the picture taken from its
+// sink, and the frame-rate sync's correction.
+struct TVideoPathState {
+  bool crop = false;   // cropping asked for
+  bool scale = false;  // scaling or a pixel format change asked for
+  int width = 0;       // the picture the encoder takes
+  int height = 0;
+  int pix_fmt = -1;
+  FilterGraphPtr graph;
+  int graph_width = 0;  // decoded picture the graph was built for
+  int graph_height = 0;
+  int graph_pix_fmt = -1;
+  AVFilterContext* buffer_source = nullptr;
+  AVFilterContext* buffer_sink = nullptr;
+  FramePtr filtered;  // picture taken from the sink
+  // Input time (encoder time base units) taken out after timestamp jumps
+  // that were treated as discontinuities.
+  int64_t sync_offset = 0;
+};
+
+// What the audio path owns for one output stream: the conversion to the
+// encoder's rate, layout and format, and the samples waiting for a full
+// encoder frame.
+struct TAudioPathState {
+  bool resampling = false;  // sticky once set
+  SwrContextPtr resampler;
+  int in_format = -1;  // decoder format the resampler was built for
+  int in_rate = 0;
+  int in_channels = 0;
+  AudioFifoPtr fifo;
+};
+
+// The two-pass statistics of one encoder: the pass-1 log it writes, or the
+// pass-2 statistics it reads.
+struct TTwoPassState {
+  std::unique_ptr<FILE, TFileCloser> logfile;
+  std::string stats_path;
+  TStatsInput stats_in;  // last member: frees the statistics before anything else goes
+};
+
 struct TOutputStreamState {
   int file_index = 0;
   int index = 0;         // stream number inside the output file
@@ -81,10 +122,7 @@ struct TOutputStreamState {
   // encoder flushed (or the input has ended).
   bool finished = false;
   TInputStreamState* sync_ist = nullptr;
-  int64_t sync_opts = 0;  // output position in encoder time base units
-  // Video: input time (encoder time base units) taken out after timestamp
-  // jumps that were treated as discontinuities.
-  int64_t sync_offset = 0;
+  int64_t sync_opts = 0;              // output position in encoder time base units
   float quality = 0;                  // fixed-quality scale (lambda units)
   AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
   double position = 0;                // seconds written to the muxer so far
@@ -92,33 +130,9 @@ struct TOutputStreamState {
   int64_t last_dts = AV_NOPTS_VALUE;  // decode time of the last packet muxed (stream time base)
   TBitstreamFilterChain* bitstream_filters = nullptr;
 
-  // Video: cropping and scaling happen in the stream's filter graph.
-  bool video_crop = false;
-  bool video_resample = false;
-  int resample_width = 0;
-  int resample_height = 0;
-  int resample_pix_fmt = -1;
-  FilterGraphPtr graph;
-  int graph_width = 0;  // decoded picture the graph was built for
-  int graph_height = 0;
-  int graph_pix_fmt = -1;
-  AVFilterContext* buffer_source = nullptr;
-  AVFilterContext* buffer_sink = nullptr;
-  FramePtr filtered;  // picture taken from the sink
-
-  // Audio: conversion to the encoder's rate, layout and format, and the
-  // samples waiting for a full encoder frame.
-  bool audio_resample = false;  // sticky once set
-  SwrContextPtr resample;
-  int resample_in_format = -1;  // decoder format the converter was built for
-  int resample_in_rate = 0;
-  int resample_in_channels = 0;
-  AudioFifoPtr fifo;
-
-  // Two-pass statistics.
-  std::unique_ptr<FILE, TFileCloser> logfile;
-  std::string stats_path;
-  TStatsInput stats_in;  // last member: frees the statistics before anything else goes
+  TVideoPathState video;
+  TAudioPathState audio;
+  TTwoPassState two_pass;  // last member: its statistics go before anything else
 };
 
 // Sends `pkt` (nullptr: end of input) to `dec` and hands every decoded frame
