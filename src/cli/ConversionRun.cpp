@@ -137,8 +137,8 @@ void PrepareConverter(TAVConverter& converter, TConversionSettings& settings) {
   converter.SetOutputFiles({settings.TargetFile()});
 }
 
-int RunConversion(TAVConverter& converter, const TConversionSettings& settings, bool quiet) {
-  TEventLoopDispatcher& ui = dynamic_cast<TEventLoopDispatcher&>(converter.Dispatcher());
+int RunConversion(TAVConverter& converter, TEventLoopDispatcher& ui,
+                  const TConversionSettings& settings, bool quiet) {
   TConversionDisplay display(settings, quiet);
   TErrorBoxHandler previous = SetErrorBoxHandler([&display](const std::string& text) {
     display.Erase();

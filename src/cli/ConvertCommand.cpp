@@ -315,7 +315,7 @@ void AddConvertCommand(CLI::App& app) {
       std::fprintf(stderr, "Not overwriting - exiting\n");
       throw CLI::RuntimeError(1);
     }
-    const int status = RunConversion(converter, *settings, request->quiet);
+    const int status = RunConversion(converter, ui, *settings, request->quiet);
     if (status != 0) throw CLI::RuntimeError(status);
   });
 }

@@ -20,6 +20,7 @@ class App;
 namespace veltrano {
 class TAVConfiguration;
 class TAVConverter;
+class TEventLoopDispatcher;
 class TConversionSettings;
 }
 
@@ -90,9 +91,10 @@ class TInterruptGuard {
 };
 bool Interrupted();
 
-// Runs the job of `settings` in `converter` to its end with the log, the
-// progress line and the summary on stderr; Ctrl+C stops it cleanly. The exit
-// status: 0 completed, 1 failed, 130 stopped.
-int RunConversion(TAVConverter& converter, const TConversionSettings& settings, bool quiet);
+// Runs the job of `settings` in `converter` (made with the dispatcher `ui`)
+// to its end with the log, the progress line and the summary on stderr;
+// Ctrl+C stops it cleanly. The exit status: 0 completed, 1 failed, 130 stopped.
+int RunConversion(TAVConverter& converter, TEventLoopDispatcher& ui,
+                  const TConversionSettings& settings, bool quiet);
 
 }  // namespace veltrano::cli

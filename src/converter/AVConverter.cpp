@@ -12,9 +12,10 @@ extern "C" {
 #include "converter/AVLib.h"
 #include "converter/ConvertThread.h"
 #include "converter/MessageBoxes.h"
-#include "converter/RunState.h"
 #include "converter/StreamProtocol.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
@@ -41,12 +42,12 @@ AVMediaType ToAVMediaType(TMediaKind kind) {
 TRunState::TRunState() = default;
 TRunState::~TRunState() = default;
 
-TAVConverter::TAVConverter(IDispatcher* dispatcher)
-    : FDispatcher(dispatcher != nullptr ? dispatcher : &DefaultDispatcher()) {
+TConverterEngine::TConverterEngine(TAVConverter& owner, IDispatcher* dispatcher)
+    : owner_(owner), FDispatcher(dispatcher != nullptr ? dispatcher : &DefaultDispatcher()) {
   LoadMediaLibraries();
 }
 
-TAVConverter::~TAVConverter() {
+TConverterEngine::~TConverterEngine() {
   life_.reset();  // what the worker queued for this converter is dropped
   if (FThread) {
     Stop();
@@ -56,43 +57,46 @@ TAVConverter::~TAVConverter() {
 
 // Figures ---------------------------------------------------------------------
 
-int32_t TAVConverter::Progress() const {
-  const double start = static_cast<double>(FConvertOptions.StartTime());
-  const int64_t recording = FConvertOptions.RecordingTime();
-  const double duration = FDuration;
-  const double converted = FConvertedDuration;
+int32_t ProgressPercent(const TAVConvertOptions& options, double duration, double converted) {
+  const double start = static_cast<double>(options.StartTime());
+  const int64_t recording = options.RecordingTime();
   if (start <= 0 && duration * 1000000.0 <= static_cast<double>(recording)) {
     if (duration <= 0) return 0;
     return static_cast<int32_t>(std::nearbyint(converted / duration * 100.0));
   }
-  const int64_t total = std::llround(duration * 1000000.0) - FConvertOptions.StartTime();
+  const int64_t total = std::llround(duration * 1000000.0) - options.StartTime();
   const int64_t span = std::min(recording, total);
   if (span <= 0) return 0;
   return static_cast<int32_t>(
       std::nearbyint(converted * 100.0 * 1000000.0 / static_cast<double>(span)));
 }
 
-int64_t TAVConverter::GetUsedTime() const { return (last_time - timer_start) / 1000000; }
-
-int64_t TAVConverter::GetLeftTime() const {
-  const int64_t progress = Progress();
+int64_t LeftSeconds(int32_t progress, int64_t used) {
   if (progress <= 0) return kUnknownLeftTime;
-  return GetUsedTime() * (100 - progress) / progress;
+  return used * (100 - progress) / progress;
 }
 
-std::string TAVConverter::ErrorMsg() const {
+int32_t TConverterEngine::Progress() const {
+  return ProgressPercent(FConvertOptions, FDuration, FConvertedDuration);
+}
+
+int64_t TConverterEngine::GetUsedTime() const {
+  return (last_time - timer_start) / 1000000;
+}
+
+std::string TConverterEngine::ErrorMsg() const {
   std::lock_guard lock(error_mutex_);
   return FErrorMsg;
 }
 
-void TAVConverter::SetError(const std::string& message) {
+void TConverterEngine::SetError(const std::string& message) {
   std::lock_guard lock(error_mutex_);
   FErrorMsg = message;
 }
 
 // Control ---------------------------------------------------------------------
 
-void TAVConverter::Convert() {
+void TConverterEngine::Convert() {
   if (FThread) {
     VEL_ASSERT(FThread->Finished());  // a converter runs one job at a time
     FThread.reset();
@@ -108,7 +112,7 @@ void TAVConverter::Convert() {
 
 // The figures of the previous run; the duration stays, as the caller may
 // have set it for a source that does not tell its own.
-void TAVConverter::ResetFigures() {
+void TConverterEngine::ResetFigures() {
   FConvertedDuration = 0;
   FBitrate = 0;
   FTargetFileSize = 0;
@@ -120,12 +124,12 @@ void TAVConverter::ResetFigures() {
   last_time = 0;
 }
 
-void TAVConverter::Pause() {
+void TConverterEngine::Pause() {
   TAVConvertState expected = csRunning;
   FState.compare_exchange_strong(expected, csPaused);
 }
 
-void TAVConverter::Resume() {
+void TConverterEngine::Resume() {
   TAVConvertState expected = csPaused;
   if (FState.compare_exchange_strong(expected, csRunning)) {
     std::lock_guard lock(state_mutex_);
@@ -133,7 +137,7 @@ void TAVConverter::Resume() {
   }
 }
 
-void TAVConverter::Stop() {
+void TConverterEngine::Stop() {
   TAVConvertState current = FState;
   while (current == csRunning || current == csPaused) {
     if (FState.compare_exchange_weak(current, csStopped)) {
@@ -144,11 +148,11 @@ void TAVConverter::Stop() {
   }
 }
 
-bool TAVConverter::IsRunning() const {
+bool TConverterEngine::IsRunning() const {
   return FThread && (!FThread->Finished() || ended_run_number_ != run_number_);
 }
 
-void TAVConverter::WaitFor() {
+void TConverterEngine::WaitFor() {
   if (!FThread) return;
   const bool ui = FDispatcher->IsUiThread();
   while (!FThread->Finished() || (ui && ended_run_number_ != run_number_)) {
@@ -162,43 +166,45 @@ void TAVConverter::WaitFor() {
 }
 
 // Only for the destructor: the end event will not run any more.
-void TAVConverter::WaitForWorker() {
+void TConverterEngine::WaitForWorker() {
   while (!FThread->Finished()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   FThread.reset();
 }
 
 // Events ----------------------------------------------------------------------
 
-void TAVConverter::PostToUiThread(std::function<void()> fn) {
+void TConverterEngine::PostToUiThread(std::function<void()> fn) {
   FDispatcher->Post([life = std::weak_ptr<int>(life_), fn = std::move(fn)] {
     if (!life.expired()) fn();
   });
 }
 
-void TAVConverter::ShowErrorBoxLater(const std::string& text) {
+void TConverterEngine::ShowErrorBoxLater(const std::string& text) {
   FDispatcher->Post([text] { ShowErrorBox(text); });
 }
 
-void TAVConverter::DoLog(int level, const std::string& text) {
-  if (FOnLog) FOnLog(*this, level, text);
+void TConverterEngine::DoLog(int level, const std::string& text) {
+  if (FOnLog) FOnLog(owner_, level, text);
 }
 
-void TAVConverter::DoStopped() {
-  if (FOnStopped) FOnStopped(*this);
+void TConverterEngine::DoStopped() {
+  if (FOnStopped) FOnStopped(owner_);
 }
 
-void TAVConverter::DoError() { ShowErrorBox(ErrorMsg()); }
+void TConverterEngine::DoError() {
+  ShowErrorBox(ErrorMsg());
+}
 
-void TAVConverter::DoComplete() {
+void TConverterEngine::DoComplete() {
   if (!FOnComplete) return;
   try {
-    FOnComplete(*this);
+    FOnComplete(owner_);
   } catch (...) {
     // A failing completion handler must not take the worker down.
   }
 }
 
-void TAVConverter::Execute() {
+void TConverterEngine::Execute() {
   bool failed = false;
   try {
     if (static_cast<int>(FInputFiles.size()) > kMaxInputFiles) {
@@ -224,7 +230,7 @@ void TAVConverter::Execute() {
   ReleaseRun(failed);
 }
 
-void TAVConverter::OpenInputsAndOutputs() {
+void TConverterEngine::OpenInputsAndOutputs() {
   for (int n = 0; n < static_cast<int>(FInputFiles.size()); ++n) {
     OpenInputFile(n);
     ThrowIfStopped();
@@ -235,7 +241,7 @@ void TAVConverter::OpenInputsAndOutputs() {
   ThrowIfStopped();
 }
 
-void TAVConverter::CopyTimestampScales() {
+void TConverterEngine::CopyTimestampScales() {
   run_->input_files_ts_scale.resize(run_->input_files.size());
   for (size_t n = 0; n < run_->input_files.size(); ++n) {
     run_->input_files_ts_scale[n].assign(run_->input_files[n].ctx->nb_streams, 0.0);
@@ -249,7 +255,7 @@ void TAVConverter::CopyTimestampScales() {
   }
 }
 
-void TAVConverter::Transcode() {
+void TConverterEngine::Transcode() {
   run_->transcode = std::make_unique<TTranscodeState>();
   SetupTranscode();
   MainLoop();
@@ -272,7 +278,7 @@ void TAVConverter::Transcode() {
 
 // A failure message that names none of the job's files gets them added, so
 // that every message says which conversion failed.
-std::string TAVConverter::NamedFailure(const std::string& message) const {
+std::string TConverterEngine::NamedFailure(const std::string& message) const {
   auto joined = [&message](const TStrings& names, bool& named) {
     std::string text;
     for (const std::string& name : names) {
@@ -288,30 +294,30 @@ std::string TAVConverter::NamedFailure(const std::string& message) const {
   return message + " (" + inputs + " → " + outputs + ")";
 }
 
-void TAVConverter::EncodingFailed(const TOutputStreamState& ost, const char* kind,
-                                  int error) const {
+void TConverterEngine::EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                      int error) const {
   throw EAVError(WithReason(std::string(kind) + " encoding failed for",
                             FOutputFiles[ost.file_index], AvErrorText(error)));
 }
 
 // The message is shown after the run has ended (QueueEndEvent).
-void TAVConverter::ReportFailure(const std::string& raw_message) {
+void TConverterEngine::ReportFailure(const std::string& raw_message) {
   const std::string message = NamedFailure(raw_message);
   SetError(message);
 }
 
 // True when the run is to stop; a paused run waits here until it is resumed
 // or stopped. Loops that can run long ask it on every turn.
-bool TAVConverter::StopRequested() {
+bool TConverterEngine::StopRequested() {
   WaitWhilePaused();
   return FState == csStopped;
 }
 
-void TAVConverter::ThrowIfStopped() {
+void TConverterEngine::ThrowIfStopped() {
   if (FState == csStopped) throw EAVError("Stopped");
 }
 
-void TAVConverter::ReleaseRun(bool failed) {
+void TConverterEngine::ReleaseRun(bool failed) {
   // The records of the transcode first, then the outputs (closed, and named
   // or removed), then inputs and templates: destroying the run state
   // releases every handle in it.
@@ -336,7 +342,7 @@ void TAVConverter::ReleaseRun(bool failed) {
   QueueEndEvent(stopped);
 }
 
-void TAVConverter::QueueEndEvent(bool stopped) {
+void TConverterEngine::QueueEndEvent(bool stopped) {
   FDispatcher->Post([this, life = std::weak_ptr<int>(life_), stopped, run = run_number_.load()] {
     if (life.expired()) return;
     ended_run_number_ = run;
@@ -349,6 +355,127 @@ void TAVConverter::QueueEndEvent(bool stopped) {
     // waits for the user.
     if (!life.expired() && !ErrorMsg().empty()) DoError();
   });
+}
+
+// The converter's interface: each call goes to its engine -----------------------
+
+TAVConverter::TAVConverter(IDispatcher* dispatcher)
+    : engine_(std::make_unique<TConverterEngine>(*this, dispatcher)) {}
+TAVConverter::~TAVConverter() = default;
+
+TAVConvertOptions& TAVConverter::ConvertOptions() {
+  return engine_->FConvertOptions;
+}
+const TAVConvertOptions& TAVConverter::ConvertOptions() const {
+  return engine_->FConvertOptions;
+}
+void TAVConverter::SetConvertOptions(const TAVConvertOptions& value) {
+  engine_->FConvertOptions.Assign(value);
+}
+const TStrings& TAVConverter::InputFiles() const {
+  return engine_->FInputFiles;
+}
+void TAVConverter::SetInputFiles(const TStrings& value) {
+  engine_->FInputFiles = value;
+}
+const TStrings& TAVConverter::OutputFiles() const {
+  return engine_->FOutputFiles;
+}
+void TAVConverter::SetOutputFiles(const TStrings& value) {
+  engine_->FOutputFiles = value;
+}
+void TAVConverter::SetOverwrite(bool value) {
+  engine_->FOverwrite = value;
+}
+
+void TAVConverter::SetOnLog(TAVLogEvent handler) {
+  engine_->FOnLog = std::move(handler);
+}
+void TAVConverter::SetOnProgress(TAVProgressEvent handler) {
+  engine_->FOnProgress = std::move(handler);
+}
+void TAVConverter::SetOnComplete(TNotifyEvent handler) {
+  engine_->FOnComplete = std::move(handler);
+}
+void TAVConverter::SetOnStopped(TNotifyEvent handler) {
+  engine_->FOnStopped = std::move(handler);
+}
+void TAVConverter::SetOnOutput(TOutputEvent handler) {
+  engine_->FOnOutput = std::move(handler);
+}
+
+double TAVConverter::ConvertedDuration() const {
+  return engine_->FConvertedDuration;
+}
+double TAVConverter::Duration() const {
+  return engine_->FDuration;
+}
+void TAVConverter::SetDuration(double value) {
+  engine_->FDuration = value;
+}
+double TAVConverter::Bitrate() const {
+  return engine_->FBitrate;
+}
+int32_t TAVConverter::Progress() const {
+  return engine_->Progress();
+}
+int64_t TAVConverter::StartTime() const {
+  return engine_->timer_start;
+}
+int64_t TAVConverter::LastTime() const {
+  return engine_->last_time;
+}
+int64_t TAVConverter::TargetFileSize() const {
+  return engine_->FTargetFileSize;
+}
+int64_t TAVConverter::AudioSize() const {
+  return engine_->FAudioSize;
+}
+int64_t TAVConverter::VideoSize() const {
+  return engine_->FVideoSize;
+}
+int64_t TAVConverter::FramesDecoded() const {
+  return engine_->FFramesDecoded;
+}
+int64_t TAVConverter::SourceFileSize() const {
+  return engine_->FSourceFileSize;
+}
+int64_t TAVConverter::GetUsedTime() const {
+  return engine_->GetUsedTime();
+}
+int64_t TAVConverter::GetLeftTime() const {
+  return LeftSeconds(Progress(), GetUsedTime());
+}
+TAVConvertState TAVConverter::State() const {
+  return engine_->State();
+}
+const TConversionPlan& TAVConverter::Plan() const {
+  return engine_->FPlan;
+}
+std::string TAVConverter::ErrorMsg() const {
+  return engine_->ErrorMsg();
+}
+void TAVConverter::SetLogLevel(int level) {
+  engine_->FLogLevel = level;
+}
+
+void TAVConverter::Convert() {
+  engine_->Convert();
+}
+void TAVConverter::Pause() {
+  engine_->Pause();
+}
+void TAVConverter::Resume() {
+  engine_->Resume();
+}
+void TAVConverter::Stop() {
+  engine_->Stop();
+}
+bool TAVConverter::IsRunning() const {
+  return engine_->IsRunning();
+}
+void TAVConverter::WaitFor() {
+  engine_->WaitFor();
 }
 
 }  // namespace veltrano

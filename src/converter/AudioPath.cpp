@@ -14,10 +14,10 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 namespace {
@@ -90,7 +90,7 @@ void ApplyVolume(AVFrame* frame, int volume) {
   }
 }
 
-int TAVConverter::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
+int TConverterEngine::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
   return DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
     ist.pts = ist.next_pts;
     if (frame->sample_rate > 0) {
@@ -107,25 +107,25 @@ int TAVConverter::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
   });
 }
 
-double TAVConverter::SyncInputSeconds(const TOutputStreamState& ost) const {
+double TConverterEngine::SyncInputSeconds(const TOutputStreamState& ost) const {
   return static_cast<double>(ost.sync_ist->pts) / 1000000.0;
 }
 
 // Creates (or rebuilds, when the decoder's output changed) the converter
 // from the decoded samples to the encoder's rate, layout and format.
-void TAVConverter::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame) {
+void TConverterEngine::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame) {
   AVCodecContext* enc = ost.enc;
   const int in_rate = frame->sample_rate;
   const int in_channels = frame->ch_layout.nb_channels;
-  if (enc->ch_layout.nb_channels != in_channels) ost.audio_resample = true;
-  const bool needed = ost.audio_resample || frame->format != enc->sample_fmt ||
+  if (enc->ch_layout.nb_channels != in_channels) ost.audio.resampling = true;
+  const bool needed = ost.audio.resampling || frame->format != enc->sample_fmt ||
                       in_rate != enc->sample_rate || !SameLayout(frame->ch_layout, enc->ch_layout);
   if (!needed) {
-    ost.resample.reset();
+    ost.audio.resampler.reset();
     return;
   }
-  if (ost.resample && ost.resample_in_format == frame->format && ost.resample_in_rate == in_rate &&
-      ost.resample_in_channels == in_channels) {
+  if (ost.audio.resampler && ost.audio.in_format == frame->format && ost.audio.in_rate == in_rate &&
+      ost.audio.in_channels == in_channels) {
     return;
   }
   SwrContext* swr = nullptr;
@@ -141,7 +141,7 @@ void TAVConverter::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame*
     ret = swr_init(swr);
   }
   if (ret < 0) {
-    if (ost.audio_resample) {
+    if (ost.audio.resampling) {
       throw EAVError(fmt::sprintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
                                   in_channels, in_rate, enc->ch_layout.nb_channels, enc->sample_rate));
     }
@@ -149,17 +149,17 @@ void TAVConverter::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame*
                                 av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format)),
                                 av_get_sample_fmt_name(enc->sample_fmt)));
   }
-  ost.resample = std::move(owner);
-  ost.resample_in_format = frame->format;
-  ost.resample_in_rate = in_rate;
-  ost.resample_in_channels = in_channels;
+  ost.audio.resampler = std::move(owner);
+  ost.audio.in_format = frame->format;
+  ost.audio.in_rate = in_rate;
+  ost.audio.in_channels = in_channels;
 }
 
 // Converts `count` samples (nullptr: what the converter still holds) and
 // appends them to the stream's FIFO.
-void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count) {
-  AVAudioFifo* fifo = ost.fifo.get();
-  if (!ost.resample) {
+void TConverterEngine::QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count) {
+  AVAudioFifo* fifo = ost.audio.fifo.get();
+  if (!ost.audio.resampler) {
     if (count > 0 &&
         av_audio_fifo_write(fifo, reinterpret_cast<void**>(const_cast<uint8_t**>(data)), count) <
             count) {
@@ -167,7 +167,7 @@ void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* dat
     }
     return;
   }
-  const int capacity = swr_get_out_samples(ost.resample.get(), count);
+  const int capacity = swr_get_out_samples(ost.audio.resampler.get(), count);
   if (capacity <= 0) return;
   uint8_t** planes = nullptr;
   if (av_samples_alloc_array_and_samples(&planes, nullptr, ost.enc->ch_layout.nb_channels, capacity,
@@ -175,7 +175,7 @@ void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* dat
     throw EAVError("Out of memory in do_audio_out");
   }
   const SampleArrayPtr converted(planes);
-  const int produced = swr_convert(ost.resample.get(), converted.get(), capacity,
+  const int produced = swr_convert(ost.audio.resampler.get(), converted.get(), capacity,
                                    const_cast<const uint8_t**>(data), count);
   if (produced < 0) throw EAVError("Audio conversion failed: " + AvErrorText(produced));
   if (produced > 0 &&
@@ -184,7 +184,8 @@ void TAVConverter::QueueAudio(TOutputStreamState& ost, const uint8_t* const* dat
   }
 }
 
-void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame) {
+void TConverterEngine::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist,
+                                  const AVFrame* frame) {
   AVCodecContext* enc = ost.enc;
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   PrepareAudioConverter(ost, frame);
@@ -192,7 +193,7 @@ void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, c
   int count = frame->nb_samples;
   int drop = 0;
   int64_t silence = 0;
-  const int fifo_samples = av_audio_fifo_size(ost.fifo.get());
+  const int fifo_samples = av_audio_fifo_size(ost.audio.fifo.get());
   const double sync_seconds = SyncInputSeconds(ost);
   if (audio.AudioSyncMethod() != 0) {
     const double delta = sync_seconds * enc->sample_rate - static_cast<double>(ost.sync_opts) -
@@ -210,10 +211,10 @@ void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, c
           silence = sample_delta;
           ist.is_start = false;
         }
-      } else if (audio.AudioSyncMethod() > 1 && ost.resample) {
+      } else if (audio.AudioSyncMethod() > 1 && ost.audio.resampler) {
         const int limit = audio.AudioSyncMethod();
         const int comp = static_cast<int>(std::clamp<int64_t>(std::llrint(delta), -limit, limit));
-        swr_set_compensation(ost.resample.get(), comp, enc->sample_rate);
+        swr_set_compensation(ost.audio.resampler.get(), comp, enc->sample_rate);
       }
     }
   } else {
@@ -240,9 +241,9 @@ void TAVConverter::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, c
 
 // Encodes what the FIFO holds: whole encoder frames, or everything for
 // encoders that take any number of samples (and at the end of input).
-void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
+void TConverterEngine::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
   const int frame_size = ost.enc->frame_size;
-  AVAudioFifo* fifo = ost.fifo.get();
+  AVAudioFifo* fifo = ost.audio.fifo.get();
   if (frame_size > 1) {
     while (av_audio_fifo_size(fifo) >= frame_size) EncodeAudioSamples(ost, frame_size);
     if (last && av_audio_fifo_size(fifo) > 0) EncodeAudioSamples(ost, av_audio_fifo_size(fifo));
@@ -251,7 +252,7 @@ void TAVConverter::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
   }
 }
 
-void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
+void TConverterEngine::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   AVCodecContext* enc = ost.enc;
   // Samples beyond the requested span are read and left out; the stream
   // ends with the last sample inside it.
@@ -260,7 +261,7 @@ void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   if (room < count) {
     const int keep = static_cast<int>(std::max<int64_t>(room, 0));
     if (keep > 0) EncodeAudioSamples(ost, keep);
-    av_audio_fifo_drain(ost.fifo.get(), count - keep);
+    av_audio_fifo_drain(ost.audio.fifo.get(), count - keep);
     ost.sync_opts += count - keep;
     FinishStream(ost);
     return;
@@ -274,7 +275,7 @@ void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
     av_frame_unref(frame);
     throw EAVError("Out of memory in do_audio_out");
   }
-  av_audio_fifo_read(ost.fifo.get(), reinterpret_cast<void**>(frame->data), count);
+  av_audio_fifo_read(ost.audio.fifo.get(), reinterpret_cast<void**>(frame->data), count);
   frame->pts = ost.sync_opts;
   ost.sync_opts += count;
   const int sent = EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(enc, frame); });
@@ -283,7 +284,7 @@ void TAVConverter::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   ReceiveAudioPackets(ost);
 }
 
-void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
+void TConverterEngine::ReceiveAudioPackets(TOutputStreamState& ost) {
   AVPacket* pkt = run_->transcode->out_packet.get();
   while (true) {
     const int ret =
@@ -299,9 +300,9 @@ void TAVConverter::ReceiveAudioPackets(TOutputStreamState& ost) {
 
 // Ends the stream's audio: what the resampler and the FIFO still hold (up to
 // the end of the span), then the encoder's delayed packets.
-void TAVConverter::FlushAudio(TOutputStreamState& ost) {
-  if (ost.fifo) {
-    if (ost.resample) QueueAudio(ost, nullptr, 0);
+void TConverterEngine::FlushAudio(TOutputStreamState& ost) {
+  if (ost.audio.fifo) {
+    if (ost.audio.resampler) QueueAudio(ost, nullptr, 0);
     EncodeQueuedAudio(ost, true);
   }
   if (EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(ost.enc, nullptr); }) < 0) return;

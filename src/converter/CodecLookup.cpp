@@ -1,4 +1,4 @@
-#include "converter/CodecLookup.h"
+#include "engine/CodecLookup.h"
 
 #include "converter/AVError.h"
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "converter/AVConverter.h"
+#include "engine/ConverterEngine.h"
 
 namespace veltrano {
 namespace {
@@ -44,23 +44,27 @@ class TRegistration {
 
 }  // namespace
 
-TAVConvertThread::TAVConvertThread(TAVConverter& converter)
-    : FConverter(converter), thread_([this] { Execute(); }) {}
+TAVConvertThread::TAVConvertThread(TConverterEngine& engine)
+    : engine_(engine), thread_([this] { Execute(); }) {}
+
+TAVConverter& TAVConvertThread::Converter() const {
+  return engine_.Owner();
+}
 
 TAVConvertThread::~TAVConvertThread() {
   if (thread_.joinable()) thread_.join();
 }
 
 void TAVConvertThread::Execute() {
-  const TStrings& inputs = FConverter.InputFiles();
+  const TStrings& inputs = engine_.FInputFiles;
   NameCurrentThread(inputs.empty() ? std::string() : inputs.front());
   {
     TRegistration registration(this);
-    FConverter.Execute();
+    engine_.Execute();
   }
   finished_ = true;
   // Wake a user-interface thread that waits for this run to end.
-  FConverter.Dispatcher().Post([] {});
+  engine_.Dispatcher().Post([] {});
 }
 
 TLogCapture::TLogCapture(std::function<void(int, const std::string&)> take)
@@ -100,9 +104,9 @@ void EngineLogRouter(void* /*avcl*/, int level, const char* format, va_list args
     // safe to use after the registry lock is released.
     TAVConvertThread* thread = FindConvertThread(std::this_thread::get_id());
     if (thread == nullptr) return;
-    TAVConverter& converter = thread->Converter();
-    if (level > converter.LogLevel()) return;
-    converter.DoLog(level, std::string(buffer, std::strlen(buffer)));
+    TConverterEngine& engine = thread->Engine();
+    if (level > engine.LogLevel()) return;
+    engine.DoLog(level, std::string(buffer, std::strlen(buffer)));
   } catch (...) {
     // A log line is never worth ending a conversion for.
   }

@@ -16,24 +16,26 @@
 namespace veltrano {
 
 class TAVConverter;
+class TConverterEngine;
 
 class TAVConvertThread {
  public:
   // Starts the thread at once; it runs the converter's run sequence.
-  explicit TAVConvertThread(TAVConverter& converter);
+  explicit TAVConvertThread(TConverterEngine& engine);
   // Joins the thread (the run must have ended or be ending).
   ~TAVConvertThread();
   TAVConvertThread(const TAVConvertThread&) = delete;
   TAVConvertThread& operator=(const TAVConvertThread&) = delete;
 
-  TAVConverter& Converter() const { return FConverter; }
+  TAVConverter& Converter() const;
+  TConverterEngine& Engine() const { return engine_; }
   bool Finished() const { return finished_; }
   bool IsCurrentThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
  private:
   void Execute();
 
-  TAVConverter& FConverter;
+  TConverterEngine& engine_;
   std::atomic<bool> finished_{false};
   std::thread thread_;
 };

@@ -8,17 +8,17 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/DeviceProfiles.h"
-#include "converter/RunState.h"
 #include "converter/StreamFit.h"
 #include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
-bool TAVConverter::CopiesFittingStream(TOutputStreamState& ost, const TInputStreamState& ist) {
+bool TConverterEngine::CopiesFittingStream(TOutputStreamState& ost, const TInputStreamState& ist) {
   if (!FConvertOptions.CopyFittingStreams()) return false;
   const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
   const int kind = ost.enc->codec_type;
@@ -38,7 +38,7 @@ bool TAVConverter::CopiesFittingStream(TOutputStreamState& ost, const TInputStre
   return verdict.copy;
 }
 
-TStreamRequest TAVConverter::FitRequest(const TOutputStreamState& ost) const {
+TStreamRequest TConverterEngine::FitRequest(const TOutputStreamState& ost) const {
   const AVCodecContext* c = ost.enc;
   const TVideoOptions& v = FConvertOptions.VideoOptions();
   const TAudioOptions& a = FConvertOptions.AudioOptions();
@@ -74,7 +74,7 @@ TStreamRequest TAVConverter::FitRequest(const TOutputStreamState& ost) const {
   return request;
 }
 
-int64_t TAVConverter::MeasuredBitRate(const TInputStreamState& ist) {
+int64_t TConverterEngine::MeasuredBitRate(const TInputStreamState& ist) {
   TTranscodeState& t = *run_->transcode;
   if (t.measured_bit_rates.size() < run_->input_files.size()) {
     t.measured_bit_rates.resize(run_->input_files.size());
@@ -92,7 +92,7 @@ int64_t TAVConverter::MeasuredBitRate(const TInputStreamState& ist) {
 
 // Appends the stream maps of output `n` when it keeps every track and the
 // options name no streams themselves.
-void TAVConverter::AddKeptTrackMaps(const AVOutputFormat* format) {
+void TConverterEngine::AddKeptTrackMaps(const AVOutputFormat* format) {
   if (!FConvertOptions.KeepAllTracks() || !FConvertOptions.StreamMaps().empty()) return;
   std::vector<TSourceStreamEntry> streams;
   for (size_t f = 0; f < run_->input_files.size(); ++f) {

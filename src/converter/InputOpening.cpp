@@ -12,23 +12,23 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/CodecLookup.h"
-#include "converter/RunState.h"
 #include "converter/SourceAccess.h"
+#include "engine/CodecLookup.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {
 
 // A stop request ends a read that would otherwise block.
 int InterruptWhenStopped(void* opaque) {
-  return static_cast<TAVConverter*>(opaque)->State() == csStopped ? 1 : 0;
+  return static_cast<TConverterEngine*>(opaque)->State() == csStopped ? 1 : 0;
 }
 
 }  // namespace
 
-void TAVConverter::ResolveFormats() {
+void TConverterEngine::ResolveFormats() {
   const std::string& input = FConvertOptions.InputFormat();
   const std::string& output = FConvertOptions.OutputFormat();
   if (input.empty() && output.empty()) return;
@@ -39,17 +39,10 @@ void TAVConverter::ResolveFormats() {
   }
 }
 
-void TAVConverter::OpenInputFile(int n) {
-  VEL_ASSERT(n >= 0 && n < static_cast<int>(FInputFiles.size()));
+// Demuxer parameters; raw and capture demuxers take them, others ignore them.
+Dictionary TConverterEngine::DemuxerParameters() const {
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   const TGrabOptions& grab = FConvertOptions.GrabOptions();
-
-  // Declared first so that it outlives the demuxer that reads from it.
-  std::unique_ptr<TStreamIO> stream_io;
-  InputFormatPtr ctx(avformat_alloc_context());
-  if (!ctx) throw EAVError("Out of memory");
-
-  // Demuxer parameters; raw and capture demuxers take them, others ignore them.
   Dictionary params;
   if (video.FrameRate().num() > 0 && video.FrameRate().den() > 0) {
     params.Set("framerate", fmt::format("{}/{}", video.FrameRate().num(), video.FrameRate().den()));
@@ -69,10 +62,12 @@ void TAVConverter::OpenInputFile(int n) {
   if (grab.VideoChannel() != 0) params.Set("channel", std::to_string(grab.VideoChannel()));
   if (!grab.VideoStandard().empty()) params.Set("standard", grab.VideoStandard());
   if (FConvertOptions.LoopInput()) params.Set("loop", "1");
+  return params;
+}
 
-  CopyTemplateOptions(ctx.get(), run_->avformat_opts.get(), AV_OPT_FLAG_DECODING_PARAM);
-
-  // Forced decoders, by name.
+// The decoders the options force, by name, set on the demuxer.
+void TConverterEngine::ForceDecoders(AVFormatContext* ctx) const {
+  const TVideoOptions& video = FConvertOptions.VideoOptions();
   const AVCodec* video_decoder =
       FindCodecByName(video.DecoderVideoCodecName(), AVMEDIA_TYPE_VIDEO, false);
   const AVCodec* audio_decoder = FindCodecByName(
@@ -94,21 +89,61 @@ void TAVConverter::OpenInputFile(int n) {
     ctx->subtitle_codec = subtitle_decoder;
     ctx->subtitle_codec_id = subtitle_decoder->id;
   }
+}
+
+// Only the streams of the program the options name are read.
+void TConverterEngine::SelectProgram(AVFormatContext* ctx) const {
+  const int program_id = FConvertOptions.ProgramID();
+  if (program_id == 0) return;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) ctx->streams[i]->discard = AVDISCARD_ALL;
+  bool found = false;
+  for (unsigned p = 0; p < ctx->nb_programs; ++p) {
+    AVProgram* program = ctx->programs[p];
+    if (program->id == program_id) {
+      found = true;
+      for (unsigned i = 0; i < program->nb_stream_indexes; ++i) {
+        ctx->streams[program->stream_index[i]]->discard = AVDISCARD_DEFAULT;
+      }
+    } else {
+      program->discard = AVDISCARD_ALL;
+    }
+  }
+  if (!found) throw EAVError("Specified program id not found");
+}
+
+// The byte stream a source is read through when the library cannot read it
+// by name itself; none for an ordinary file.
+std::unique_ptr<TStreamIO> TConverterEngine::OpenSourceStream(int n) {
+  // A "stream:N" name is read from the system's own stream object.
+  // A source that can be read only once (a FIFO, a device, standard input)
+  // is read through a stream that waits for data in slices, so that a stop
+  // ends the wait: the open of a FIFO without a writer never returns.
+  if (IsStreamName(FInputFiles[n])) {
+    return OpenStreamIO(FInputFiles[n]);
+  }
+  if (ReadOnlyOnce(FInputFiles[n])) {
+    return OpenOnceReadSource(FInputFiles[n], [this] { return State() == csStopped; });
+  }
+  return nullptr;
+}
+
+void TConverterEngine::OpenInputFile(int n) {
+  VEL_ASSERT(n >= 0 && n < static_cast<int>(FInputFiles.size()));
+  // Declared first so that it outlives the demuxer that reads from it.
+  std::unique_ptr<TStreamIO> stream_io;
+  InputFormatPtr ctx(avformat_alloc_context());
+  if (!ctx) throw EAVError("Out of memory");
+
+  Dictionary params = DemuxerParameters();
+  CopyTemplateOptions(ctx.get(), run_->avformat_opts.get(), AV_OPT_FLAG_DECODING_PARAM);
+  ForceDecoders(ctx.get());
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
   // Program streams (DVD titles above all) leave some presentation times out;
   // copies into containers that need them would fail without generated ones.
   ctx->flags |= AVFMT_FLAG_GENPTS;
   ctx->interrupt_callback = {&InterruptWhenStopped, this};
 
-  // A "stream:N" name is read from the system's own stream object.
-  // A source that can be read only once (a FIFO, a device, standard input)
-  // is read through a stream that waits for data in slices, so that a stop
-  // ends the wait: the open of a FIFO without a writer never returns.
-  if (IsStreamName(FInputFiles[n])) {
-    stream_io = OpenStreamIO(FInputFiles[n]);
-  } else if (ReadOnlyOnce(FInputFiles[n])) {
-    stream_io = OpenOnceReadSource(FInputFiles[n], [this] { return State() == csStopped; });
-  }
+  stream_io = OpenSourceStream(n);
   if (stream_io) {
     ctx->pb = stream_io->Context();
     ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
@@ -126,23 +161,7 @@ void TAVConverter::OpenInputFile(int n) {
   }
   ctx.reset(raw);
 
-  const int program_id = FConvertOptions.ProgramID();
-  if (program_id != 0) {
-    for (unsigned i = 0; i < ctx->nb_streams; ++i) ctx->streams[i]->discard = AVDISCARD_ALL;
-    bool found = false;
-    for (unsigned p = 0; p < ctx->nb_programs; ++p) {
-      AVProgram* program = ctx->programs[p];
-      if (program->id == program_id) {
-        found = true;
-        for (unsigned i = 0; i < program->nb_stream_indexes; ++i) {
-          ctx->streams[program->stream_index[i]]->discard = AVDISCARD_DEFAULT;
-        }
-      } else {
-        program->discard = AVDISCARD_ALL;
-      }
-    }
-    if (!found) throw EAVError("Specified program id not found");
-  }
+  SelectProgram(ctx.get());
 
   const int info = avformat_find_stream_info(ctx.get(), nullptr);
   if (info < 0) {
@@ -171,7 +190,7 @@ void TAVConverter::OpenInputFile(int n) {
 // Counts the packets of each stream at the start of input `n`, read through
 // a second, independent demuxer so that the conversion's own stays where it
 // is. Only inputs with several streams of one kind need it; all zero otherwise.
-std::vector<int64_t> TAVConverter::CountAnalysisFrames(int n) const {
+std::vector<int64_t> TConverterEngine::CountAnalysisFrames(int n) const {
   const AVFormatContext* opened = run_->input_files[n].ctx.get();
   std::vector<int64_t> counts(opened->nb_streams, 0);
   int per_kind[AVMEDIA_TYPE_NB] = {0};
@@ -211,7 +230,7 @@ std::vector<int64_t> TAVConverter::CountAnalysisFrames(int n) const {
 }
 
 // Creates each stream's decoder context and takes the source's parameters.
-void TAVConverter::ReadDecoderParameters(int n) {
+void TConverterEngine::ReadDecoderParameters(int n) {
   TInputFile& file = run_->input_files[n];
   AVFormatContext* ctx = file.ctx.get();
   for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -253,7 +272,7 @@ void TAVConverter::ReadDecoderParameters(int n) {
   }
 }
 
-void TAVConverter::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
+void TConverterEngine::ReadVideoParameters(AVStream* st, AVCodecContext* dec) {
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   TStreamParameters& source = run_->source;
   // Pictures decoded at a reduced resolution are smaller by the same factor.

@@ -12,11 +12,11 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/MessageBoxes.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
@@ -27,7 +27,7 @@ constexpr int64_t kProgressReportUs = 500000;    // figures refreshed twice a se
 
 }  // namespace
 
-void TAVConverter::HandOverProgress(bool force) {
+void TConverterEngine::HandOverProgress(bool force) {
   TTranscodeState& t = *run_->transcode;
   const int64_t now = av_gettime_relative();
   if (!force && now - t.last_progress_handover < kProgressHandOverUs) return;
@@ -38,14 +38,14 @@ void TAVConverter::HandOverProgress(bool force) {
     progress_queued_ = false;
     if (!FOnProgress) return;
     try {
-      FOnProgress(*this);
+      FOnProgress(owner_);
     } catch (const std::exception& e) {
       ShowErrorBox(e.what());
     }
   });
 }
 
-void TAVConverter::WaitWhilePaused() {
+void TConverterEngine::WaitWhilePaused() {
   if (FState != csPaused) return;
   std::unique_lock lock(state_mutex_);
   state_changed_.wait(lock, [this] { return FState != csPaused; });
@@ -54,7 +54,7 @@ void TAVConverter::WaitWhilePaused() {
 // The input file whose streams are furthest behind, or -1 when there is
 // nothing more to read: every stream is finished (subtitles, which may never
 // come again, do not keep the loop going once the others are).
-int TAVConverter::ChooseInputFile(double& opts_min) {
+int TConverterEngine::ChooseInputFile(double& opts_min) {
   TTranscodeState& t = *run_->transcode;
   EndGeneratedInputs();
   double ipts_min = 1e100;
@@ -92,7 +92,7 @@ int TAVConverter::ChooseInputFile(double& opts_min) {
 
 // True when every output stream that `ist` feeds is finished: its packets
 // need neither decoding nor copying any more.
-bool TAVConverter::AllOutputsFinished(const TInputStreamState& ist) const {
+bool TConverterEngine::AllOutputsFinished(const TInputStreamState& ist) const {
   bool fed = false;
   for (const auto& ost : run_->transcode->output_streams) {
     if (ost->source_index != SourceIndex(ist)) continue;
@@ -105,7 +105,7 @@ bool TAVConverter::AllOutputsFinished(const TInputStreamState& ist) const {
 // Handles a failed read of input `file`: the real end of the input ends it
 // (true: the loop goes on); any other error, or an end that comes before the
 // bytes the file had when it was opened, ends the run with the reason.
-bool TAVConverter::ReadFailed(int file, int error) {
+bool TConverterEngine::ReadFailed(int file, int error) {
   TInputFile& input = run_->input_files[file];
   const std::string& name = FInputFiles[file];
   AVIOContext* pb = input.ctx->pb;
@@ -126,7 +126,7 @@ bool TAVConverter::ReadFailed(int file, int error) {
   return !FConvertOptions.ShortTest();
 }
 
-void TAVConverter::MainLoop() {
+void TConverterEngine::MainLoop() {
   TTranscodeState& t = *run_->transcode;
   AVPacket* pkt = t.packet.get();
   int no_packet_count = 0;
@@ -180,7 +180,7 @@ void TAVConverter::MainLoop() {
   }
 }
 
-void TAVConverter::CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt) {
+void TConverterEngine::CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt) {
   int64_t& offset = run_->input_files_ts_offset[ist.file_index];
   const AVRational tb = ist.st->time_base;
   const int64_t shift = av_rescale_q(offset, AV_TIME_BASE_Q, tb);
@@ -207,7 +207,7 @@ void TAVConverter::CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt) {
   }
 }
 
-bool TAVConverter::ReachedStartTime(const TInputStreamState& ist) const {
+bool TConverterEngine::ReachedStartTime(const TInputStreamState& ist) const {
   // The seek to a start time lands on a key frame before it. Timestamps count
   // from the requested start, so decoded data before it lies below zero and
   // is left out; copied packets keep it, as a copy must begin at a key frame.
@@ -221,13 +221,13 @@ bool TAVConverter::ReachedStartTime(const TInputStreamState& ist) const {
 // The end of the requested span in `time_base` units (INT64_MAX: no end).
 // Every stream stops there, not only the loop, so that the streams of an
 // output end together however the encoders delay their packets.
-int64_t TAVConverter::RecordingLimit(AVRational time_base) const {
+int64_t TConverterEngine::RecordingLimit(AVRational time_base) const {
   const int64_t recording = FConvertOptions.RecordingTime();
   if (recording == MaxInt64) return INT64_MAX;
   return av_rescale_q(recording, AV_TIME_BASE_Q, time_base);
 }
 
-void TAVConverter::EmulateRate(const TInputStreamState& ist) const {
+void TConverterEngine::EmulateRate(const TInputStreamState& ist) const {
   if (!FConvertOptions.RateEmu()) return;
   const int64_t elapsed = av_gettime() - ist.start;
   if (ist.pts > elapsed) {
@@ -245,7 +245,7 @@ int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt) {
   return av_rescale_q(1, av_inv_q(rate), AV_TIME_BASE_Q);
 }
 
-int TAVConverter::ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt) {
+int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt) {
   if (ist.next_pts == AV_NOPTS_VALUE) ist.next_pts = ist.pts;
   if (pkt != nullptr && pkt->dts != AV_NOPTS_VALUE) {
     ist.next_pts = ist.pts = av_rescale_q(pkt->dts, ist.st->time_base, AV_TIME_BASE_Q);
@@ -283,12 +283,12 @@ int TAVConverter::ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt
   return result;
 }
 
-int TAVConverter::SourceIndex(const TInputStreamState& ist) const {
+int TConverterEngine::SourceIndex(const TInputStreamState& ist) const {
   return run_->transcode->files[ist.file_index].ist_index + ist.index;
 }
 
-void TAVConverter::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist,
-                                    const AVPacket* in) {
+void TConverterEngine::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist,
+                                        const AVPacket* in) {
   const AVRational tb = ost.packet_time_base;
   if (ost.finished) return;
   if (ost.frame_number == 0 && !(in->flags & AV_PKT_FLAG_KEY) &&
@@ -316,7 +316,7 @@ void TAVConverter::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& 
   ++ost.frame_number;
 }
 
-void TAVConverter::ReportProgress(bool last) {
+void TConverterEngine::ReportProgress(bool last) {
   if (!last) {
     const int64_t now = av_gettime();
     if (last_time == 0) {
@@ -346,7 +346,7 @@ void TAVConverter::ReportProgress(bool last) {
   FBitrate = static_cast<double>(target) * 8 / t / 1000;
 }
 
-void TAVConverter::FlushDecoders() {
+void TConverterEngine::FlushDecoders() {
   for (auto& ist : run_->transcode->input_streams) {
     if (StopRequested()) break;
     if (ist->decoding_needed) ProcessInputPacket(*ist, nullptr);
@@ -357,7 +357,7 @@ void TAVConverter::FlushDecoders() {
   }
 }
 
-void TAVConverter::FinishStream(TOutputStreamState& ost) {
+void TConverterEngine::FinishStream(TOutputStreamState& ost) {
   if (ost.finished) return;
   ost.finished = true;
   switch (ost.enc->codec_type) {

@@ -6,15 +6,15 @@
 
 #include <algorithm>
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
-void TAVConverter::WriteHeaders() {
+void TConverterEngine::WriteHeaders() {
   for (auto& ost : run_->transcode->output_streams) InitBitstreamFilters(*ost);
   for (TOutputFile& file : run_->output_files) {
     // Options no generic class knows may belong to the muxer (muxrate, ...).
@@ -32,7 +32,7 @@ void TAVConverter::WriteHeaders() {
   }
 }
 
-void TAVConverter::InitBitstreamFilters(TOutputStreamState& ost) {
+void TConverterEngine::InitBitstreamFilters(TOutputStreamState& ost) {
   AVRational tb = ost.packet_time_base;
   for (BsfContextPtr& bsf : *ost.bitstream_filters) {
     if (avcodec_parameters_copy(bsf->par_in, ost.st->codecpar) < 0) throw EAVError("Out of memory");
@@ -47,7 +47,7 @@ void TAVConverter::InitBitstreamFilters(TOutputStreamState& ost) {
   ost.st->time_base = tb;
 }
 
-void TAVConverter::WritePacket(TOutputStreamState& ost, AVPacket* pkt) {
+void TConverterEngine::WritePacket(TOutputStreamState& ost, AVPacket* pkt) {
   pkt->stream_index = ost.index;
   FilterAndMux(ost, 0, pkt, ost.packet_time_base);
   av_packet_unref(pkt);
@@ -55,8 +55,8 @@ void TAVConverter::WritePacket(TOutputStreamState& ost, AVPacket* pkt) {
 
 // Passes `pkt` (timestamps in `tb`) through the stream's filters from
 // `filter` on, then to the muxer. A filter that fails leaves the packet as it was.
-void TAVConverter::FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt,
-                                AVRational tb) {
+void TConverterEngine::FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt,
+                                    AVRational tb) {
   TBitstreamFilterChain& chain = *ost.bitstream_filters;
   if (filter == chain.size()) {
     Mux(ost, pkt, tb);
@@ -78,7 +78,7 @@ void TAVConverter::FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket
   }
 }
 
-void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
+void TConverterEngine::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
   av_packet_rescale_ts(pkt, tb, ost.st->time_base);
   KeepDecodeTimesIncreasing(ost, pkt);
   const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
@@ -99,7 +99,7 @@ void TAVConverter::Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb) {
 // Sources with a glitch in their timestamps (two packets of one time, a step
 // back) would make the muxer refuse the packet and end the conversion; the
 // packet is moved just after its predecessor instead, as players expect.
-void TAVConverter::KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
+void TConverterEngine::KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
   const AVFormatContext* ctx = run_->output_files[ost.file_index].ctx.get();
   if (ctx->oformat->flags & AVFMT_NOTIMESTAMPS) return;
   if (pkt->dts == AV_NOPTS_VALUE) {
@@ -119,7 +119,7 @@ void TAVConverter::KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* 
   ost.last_dts = pkt->dts;
 }
 
-void TAVConverter::WriteTrailers() {
+void TConverterEngine::WriteTrailers() {
   for (TOutputFile& file : run_->output_files) {
     if (!file.header_written) continue;
     int written = av_write_trailer(file.ctx.get());

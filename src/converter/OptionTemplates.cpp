@@ -8,11 +8,11 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/LegacyOptions.h"
 #include "converter/MessageBoxes.h"
-#include "converter/RunState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 
@@ -33,7 +33,7 @@ bool IsVideoOnlyOption(const std::string& name) {
 
 }  // namespace
 
-void TAVConverter::PrepareRun() {
+void TConverterEngine::PrepareRun() {
   run_ = std::make_unique<TRunState>();
   for (int k = 0; k < kMediaKindCount; ++k) {
     run_->avcodec_opts[k].reset(avcodec_alloc_context3(nullptr));
@@ -46,7 +46,7 @@ void TAVConverter::PrepareRun() {
   if (!run_->avformat_opts || !run_->sws_opts) throw EAVError("Out of memory");
 }
 
-int TAVConverter::SetOption(const std::string& name, const std::string& value) {
+int TConverterEngine::SetOption(const std::string& name, const std::string& value) {
   TRunState& run = *run_;
   const char* key = name.c_str();
   const char* text = value.c_str();
@@ -93,7 +93,8 @@ int TAVConverter::SetOption(const std::string& name, const std::string& value) {
   return 0;
 }
 
-void TAVConverter::CopyTemplateOptions(void* target, const void* option_template, int mask) const {
+void TConverterEngine::CopyTemplateOptions(void* target, const void* option_template,
+                                           int mask) const {
   for (const std::string& name : run_->opt_names) {
     const AVOption* o =
         av_opt_find(const_cast<void*>(option_template), name.c_str(), nullptr, 0, 0);
@@ -109,7 +110,7 @@ void TAVConverter::CopyTemplateOptions(void* target, const void* option_template
 
 // The run ---------------------------------------------------------------------
 
-void TAVConverter::ParseStreamMaps() {
+void TConverterEngine::ParseStreamMaps() {
   const TStrings& lines = FConvertOptions.StreamMaps();
   if (static_cast<int>(lines.size()) > kMaxStreams) {
     throw EAVError("Too many stream maps (at most " + std::to_string(kMaxStreams) + ")");
@@ -133,7 +134,7 @@ void TAVConverter::ParseStreamMaps() {
   }
 }
 
-void TAVConverter::ApplyCodecOptions() {
+void TConverterEngine::ApplyCodecOptions() {
   if (FConvertOptions.AudioOptions().Bitrate() != 0) {
     SetOption("ab", std::to_string(FConvertOptions.AudioOptions().Bitrate()));
   }

@@ -20,11 +20,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVLib.h"
 #include "converter/FFmpegPtr.h"
-#include "converter/OutputDecodeCheck.h"
-#include "converter/RunState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/OutputDecodeCheck.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {
@@ -161,7 +161,7 @@ std::vector<std::string> CheckOutputFile(const std::string& path,
   return problems;
 }
 
-void TAVConverter::CheckCompletedOutputs() {
+void TConverterEngine::CheckCompletedOutputs() {
   if (CheckSkippedForMeasurement()) {
     DoLog(AV_LOG_WARNING, "输出检查: 已跳过 (VELTRANO_BENCH_SKIP_OUTPUT_CHECK, 仅供测速)\n");
     return;

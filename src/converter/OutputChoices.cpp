@@ -1,4 +1,4 @@
-#include "converter/OutputChoices.h"
+#include "engine/OutputChoices.h"
 
 #include <algorithm>
 #include <cctype>
@@ -139,49 +139,7 @@ bool IsPictureSequence(const std::string& name, const AVOutputFormat* format) {
 
 namespace {
 
-// `side` scaled by `factor` to the nearest even number within `bound`.
-int ScaledSide(int side, double factor, int bound) {
-  int scaled = static_cast<int>(std::lround(side * factor / 2.0)) * 2;
-  if (scaled > bound) scaled -= 2;
-  return std::max(scaled, 2);
-}
-
 }  // namespace
-
-void BoundFrameSize(int& width, int& height, int max_width, int max_height) {
-  if (width <= 0 || height <= 0) return;
-  constexpr int kUnbounded = std::numeric_limits<int>::max();
-  const int box_a = max_width > 0 ? max_width : kUnbounded;
-  const int box_b = max_height > 0 ? max_height : kUnbounded;
-  const int box_long = std::max(box_a, box_b);
-  const int box_short = std::min(box_a, box_b);
-  const bool landscape = width >= height;
-  const int picture_long = landscape ? width : height;
-  const int picture_short = landscape ? height : width;
-  const double factor = std::min({1.0, static_cast<double>(box_long) / picture_long,
-                                  static_cast<double>(box_short) / picture_short});
-  if (factor >= 1.0) return;
-  const int scaled_long = ScaledSide(picture_long, factor, box_long);
-  const int scaled_short = ScaledSide(picture_short, factor, box_short);
-  width = landscape ? scaled_long : scaled_short;
-  height = landscape ? scaled_short : scaled_long;
-}
-
-AVRational CappedFrameRate(AVRational source, int max_rate) {
-  if (max_rate <= 0 || source.num <= 0 || source.den <= 0) return source;
-  const double rate = av_q2d(source);
-  // A little tolerance, so that 30.0003 (a rate measured by the demuxer) counts as 30.
-  if (rate <= max_rate * 1.001) return source;
-  const int divisor = static_cast<int>(std::ceil(rate / (max_rate * 1.001)));
-  if (rate / divisor >= max_rate * 0.75) {
-    AVRational fraction{0, 1};
-    av_reduce(&fraction.num, &fraction.den, source.num, static_cast<int64_t>(source.den) * divisor,
-              std::numeric_limits<int>::max());
-    return fraction;
-  }
-  if (source.den % 1001 == 0) return AVRational{max_rate * 1000, 1001};
-  return AVRational{max_rate, 1};
-}
 
 float ApplyVideoQuality(AVCodecContext* c, float quality, bool bit_rate_asked) {
   if (quality <= 0) return 0;

@@ -1,4 +1,4 @@
-#include "converter/OutputDecodeCheck.h"
+#include "engine/OutputDecodeCheck.h"
 
 #include <memory>
 

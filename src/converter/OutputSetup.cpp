@@ -15,17 +15,18 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/CodecLookup.h"
 #include "converter/DeviceProfiles.h"
 #include "converter/LegacyOptions.h"
 #include "converter/MessageBoxes.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
 #include "converter/SafeOutputs.h"
 #include "converter/SourceAccess.h"
+#include "converter/StreamFit.h"
 #include "converter/StreamPlan.h"
+#include "engine/CodecLookup.h"
+#include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {
@@ -91,7 +92,7 @@ TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs) {
 
 // The sizes and formats of an output: the source's, with what the options
 // ask for instead. The run's record of the source stays as it is.
-TStreamParameters TAVConverter::OutputParameters(const TStreamParameters& source) const {
+TStreamParameters TConverterEngine::OutputParameters(const TStreamParameters& source) const {
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   const TVideoOptions& video = FConvertOptions.VideoOptions();
   TStreamParameters out = source;
@@ -125,7 +126,7 @@ TStreamParameters TAVConverter::OutputParameters(const TStreamParameters& source
   return out;
 }
 
-void TAVConverter::OpenOutputFile(int n) {
+void TConverterEngine::OpenOutputFile(int n) {
   VEL_ASSERT(n >= 0 && n < static_cast<int>(FOutputFiles.size()));
   const std::string& name = FOutputFiles[n];
   const TStreamParameters parameters = OutputParameters(run_->source);
@@ -187,7 +188,7 @@ void TAVConverter::OpenOutputFile(int n) {
 // closest one it has, else the lookup fails as for any unknown name. The
 // replacement is logged as a detail (info level): the profiles name old
 // encoders on purpose, and the user has nothing to do about it.
-const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
+const AVCodec* TConverterEngine::FindEncoder(const std::string& name, int kind) {
   const std::string replacement = ReplacementEncoder(name);
   if (!replacement.empty() && replacement != name) {
     if (LogLevel() >= AV_LOG_INFO) {
@@ -199,8 +200,8 @@ const AVCodec* TAVConverter::FindEncoder(const std::string& name, int kind) {
   return FindCodecByName(name, static_cast<AVMediaType>(kind), true);
 }
 
-AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
-                                        const AVCodec* encoder) {
+AVStream* TConverterEngine::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
+                                            const AVCodec* encoder) {
   AVStream* st = avformat_new_stream(file.ctx.get(), nullptr);
   if (st == nullptr) throw EAVError("Could not alloc stream");
   st->id = st->index;
@@ -225,9 +226,9 @@ AVStream* TAVConverter::NewOutputStream(TOutputFile& file, int n, TMediaKind kin
 // otherwise it gets the one called `encoder_name`, or the encoder of the codec
 // the output's format guesses for its name. The codec context starts with the
 // job's thread count and `codec_tag` (0: the format's own).
-TEncodedStream TAVConverter::NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
-                                              const std::string& encoder_name, bool copy,
-                                              int32_t codec_tag) {
+TEncodedStream TConverterEngine::NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
+                                                  const std::string& encoder_name, bool copy,
+                                                  int32_t codec_tag) {
   const AVMediaType type = ToAVMediaType(kind);
   const AVCodec* encoder = nullptr;
   AVCodecID codec_id = AV_CODEC_ID_NONE;
@@ -247,7 +248,62 @@ TEncodedStream TAVConverter::NewEncodedStream(TOutputFile& file, int n, TMediaKi
   return {st, c, encoder, codec_id};
 }
 
-void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
+// The encoder settings of a new video stream `c` of `file`: rate, size,
+// aspect, pixel format, quality and rate control, from `out` and the options.
+void TConverterEngine::ConfigureVideoEncoder(TOutputFile& file, AVStream* st, AVCodecContext* c,
+                                             const AVCodec* encoder, AVCodecID codec_id,
+                                             const TStreamParameters& out) {
+  const TVideoOptions& v = FConvertOptions.VideoOptions();
+  AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
+  AVRational fps = out.frame_rate;
+  if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
+  c->codec_id = codec_id;
+  CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  const bool bit_rate_asked = std::count(run_->opt_names.begin(), run_->opt_names.end(), "b") > 0;
+  const float quality = ApplyVideoQuality(c, v.VideoQuality(), bit_rate_asked);
+  if (quality < 0) {
+    throw EAVError(fmt::format("Invalid quality {} for the encoder {}", v.VideoQuality(),
+                               encoder != nullptr ? encoder->name : "?"));
+  }
+  file.quality.back() = quality;
+  if (encoder != nullptr && encoder->supported_framerates != nullptr && !v.ForceFPS()) {
+    fps = encoder->supported_framerates[av_find_nearest_q_idx(fps, encoder->supported_framerates)];
+  }
+  c->time_base = AVRational{fps.den, fps.num};
+  c->framerate = fps;
+  c->width = out.frame_width;
+  c->height = out.frame_height;
+  c->sample_aspect_ratio = PixelAspect(out.frame_aspect_ratio, c->width, c->height);
+  st->sample_aspect_ratio = c->sample_aspect_ratio;
+  c->pix_fmt = static_cast<AVPixelFormat>(out.pix_fmt);
+  // A device that plays only some pixel formats gets one of them.
+  const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
+  if (device != nullptr && v.FramePixFormat() < 0) {
+    c->pix_fmt = static_cast<AVPixelFormat>(DevicePixelFormat(*device, codec_id, c->pix_fmt));
+  }
+  c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
+
+  if (v.IntraOnly()) c->gop_size = 0;
+  if (v.VideoQscale() != 0 || v.SameQuality()) {
+    c->flags |= AV_CODEC_FLAG_QSCALE;
+    file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * v.VideoQscale();
+    c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
+  }
+  // The context frees its matrices, so it gets copies of the options' arrays.
+  if (!v.IntraMatrix().empty()) c->intra_matrix = CopyMatrix(v.Intra_Matrix());
+  if (!v.InterMatrix().empty()) c->inter_matrix = CopyMatrix(v.Inter_Matrix());
+
+  c->rc_override_count = 0;
+  if (c->rc_initial_buffer_occupancy == 0) {
+    c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
+  }
+  c->intra_dc_precision = v.IntraDcPrecision() - 8;
+  if (FConvertOptions.DoPSNR()) c->flags |= AV_CODEC_FLAG_PSNR;
+  if (v.Pass() == 1) c->flags |= AV_CODEC_FLAG_PASS1;
+  if (v.Pass() == 2) c->flags |= AV_CODEC_FLAG_PASS2;
+}
+
+void TConverterEngine::CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TVideoOptions& v = FConvertOptions.VideoOptions();
   AVCodecContext* video_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)].get();
   const bool copy = v.VideoStreamCopy();
@@ -268,52 +324,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
     st->sample_aspect_ratio =
         PixelAspect(out.frame_aspect_ratio, out.frame_width, out.frame_height);
   } else {
-    AVRational fps = out.frame_rate;
-    if (fps.num == 0 || fps.den == 0) fps = AVRational{25, 1};
-    c->codec_id = codec_id;
-    CopyTemplateOptions(c, video_template, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-    const bool bit_rate_asked = std::count(run_->opt_names.begin(), run_->opt_names.end(), "b") > 0;
-    const float quality = ApplyVideoQuality(c, v.VideoQuality(), bit_rate_asked);
-    if (quality < 0) {
-      throw EAVError(fmt::format("Invalid quality {} for the encoder {}", v.VideoQuality(),
-                                 encoder != nullptr ? encoder->name : "?"));
-    }
-    file.quality.back() = quality;
-    if (encoder != nullptr && encoder->supported_framerates != nullptr && !v.ForceFPS()) {
-      fps = encoder->supported_framerates[av_find_nearest_q_idx(fps, encoder->supported_framerates)];
-    }
-    c->time_base = AVRational{fps.den, fps.num};
-    c->framerate = fps;
-    c->width = out.frame_width;
-    c->height = out.frame_height;
-    c->sample_aspect_ratio = PixelAspect(out.frame_aspect_ratio, c->width, c->height);
-    st->sample_aspect_ratio = c->sample_aspect_ratio;
-    c->pix_fmt = static_cast<AVPixelFormat>(out.pix_fmt);
-    // A device that plays only some pixel formats gets one of them.
-    const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
-    if (device != nullptr && v.FramePixFormat() < 0) {
-      c->pix_fmt = static_cast<AVPixelFormat>(DevicePixelFormat(*device, codec_id, c->pix_fmt));
-    }
-    c->pix_fmt = ChoosePixelFormat(encoder, c->pix_fmt, c->strict_std_compliance);
-
-    if (v.IntraOnly()) c->gop_size = 0;
-    if (v.VideoQscale() != 0 || v.SameQuality()) {
-      c->flags |= AV_CODEC_FLAG_QSCALE;
-      file.quality.back() = static_cast<float>(FF_QP2LAMBDA) * v.VideoQscale();
-      c->global_quality = static_cast<int>(std::nearbyint(file.quality.back()));
-    }
-    // The context frees its matrices, so it gets copies of the options' arrays.
-    if (!v.IntraMatrix().empty()) c->intra_matrix = CopyMatrix(v.Intra_Matrix());
-    if (!v.InterMatrix().empty()) c->inter_matrix = CopyMatrix(v.Inter_Matrix());
-
-    c->rc_override_count = 0;
-    if (c->rc_initial_buffer_occupancy == 0) {
-      c->rc_initial_buffer_occupancy = c->rc_buffer_size * 3 / 4;
-    }
-    c->intra_dc_precision = v.IntraDcPrecision() - 8;
-    if (FConvertOptions.DoPSNR()) c->flags |= AV_CODEC_FLAG_PSNR;
-    if (v.Pass() == 1) c->flags |= AV_CODEC_FLAG_PASS1;
-    if (v.Pass() == 2) c->flags |= AV_CODEC_FLAG_PASS2;
+    ConfigureVideoEncoder(file, st, c, encoder, codec_id, out);
   }
   if (!IsBlank(v.VideoLanguage())) av_dict_set(&st->metadata, "language", v.VideoLanguage().c_str(), 0);
 }
@@ -322,7 +333,7 @@ void TAVConverter::CreateVideoStream(TOutputFile& file, int n, const TStreamPara
 // place of the output that names an audio stream (several tracks kept),
 // each with its own track's channels and rate unless the options set them;
 // else one, from the source's record.
-void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out) {
+void TConverterEngine::CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out) {
   const std::vector<const AVCodecContext*> tracks = MappedTracks(AVMEDIA_TYPE_AUDIO);
   if (tracks.empty()) {
     CreateAudioStream(file, n, out);
@@ -337,7 +348,7 @@ void TAVConverter::CreateAudioStreams(TOutputFile& file, int n, const TStreamPar
 
 // The decoders of the streams of `type` that the stream maps name from the
 // next output stream on, up to the first map that names something else.
-std::vector<const AVCodecContext*> TAVConverter::MappedTracks(int type) const {
+std::vector<const AVCodecContext*> TConverterEngine::MappedTracks(int type) const {
   size_t first_map = 0;  // the streams created so far, the current output's included
   for (const TOutputFile& earlier : run_->output_files) first_map += earlier.ctx->nb_streams;
   std::vector<const AVCodecContext*> tracks;
@@ -354,7 +365,7 @@ std::vector<const AVCodecContext*> TAVConverter::MappedTracks(int type) const {
   return tracks;
 }
 
-void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {
+void TConverterEngine::CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out) {
   const TAudioOptions& a = FConvertOptions.AudioOptions();
   AVCodecContext* audio_template = run_->avcodec_opts[static_cast<int>(TMediaKind::Audio)].get();
   const bool copy = a.AudioStreamCopy();
@@ -403,12 +414,12 @@ void TAVConverter::CreateAudioStream(TOutputFile& file, int n, const TStreamPara
 
 // The subtitle streams of output n: one per map at the subtitle place of the
 // output that names a subtitle stream, else one.
-void TAVConverter::CreateSubtitleStreams(TOutputFile& file, int n) {
+void TConverterEngine::CreateSubtitleStreams(TOutputFile& file, int n) {
   const size_t count = std::max<size_t>(MappedTracks(AVMEDIA_TYPE_SUBTITLE).size(), 1);
   for (size_t i = 0; i < count; ++i) CreateSubtitleStream(file, n);
 }
 
-void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
+void TConverterEngine::CreateSubtitleStream(TOutputFile& file, int n) {
   const TSubtitleOptions& s = FConvertOptions.SubtitleOptions();
   const bool copy = s.SubtitleStreamCopy();
   const AVCodec* encoder = nullptr;
@@ -433,7 +444,7 @@ void TAVConverter::CreateSubtitleStream(TOutputFile& file, int n) {
   }
 }
 
-void TAVConverter::ApplyMuxerSettings(TOutputFile& file) {
+void TConverterEngine::ApplyMuxerSettings(TOutputFile& file) {
   AVFormatContext* ctx = file.ctx.get();
   const TMuxerOptions& mux = FConvertOptions.MuxerOptions();
   ctx->max_delay = static_cast<int>(std::lround(mux.MuxMaxDelay() * 1000000.0));

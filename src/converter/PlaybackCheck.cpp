@@ -9,11 +9,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/DeviceProfiles.h"
 #include "converter/FFmpegPtr.h"
-#include "converter/PlaybackCheck.h"
-#include "converter/RunState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/PlaybackCheck.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 
@@ -52,7 +52,7 @@ std::vector<std::string> DevicePlaybackProblems(const TDeviceCapabilities& devic
   return problems;
 }
 
-void TAVConverter::CheckDevicePlayback() {
+void TConverterEngine::CheckDevicePlayback() {
   const TDeviceCapabilities* device = FindDevice(FConvertOptions.Device());
   if (device == nullptr) return;
   for (const TOutputFile& file : run_->output_files) {

@@ -5,8 +5,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 

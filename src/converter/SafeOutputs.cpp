@@ -21,12 +21,12 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/OutputChoices.h"
 #include "converter/OutputRecord.h"
-#include "converter/RunState.h"
 #include "converter/SourceAccess.h"
+#include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 namespace {
@@ -259,7 +259,7 @@ bool RemoveOwnWork(const std::string& work, const std::optional<TFileIdentity>& 
 // Before anything is opened: no output may be one of the inputs (for a DVD
 // title, a file of its disc), and no output may exist unless the job allows
 // replacing it.
-void TAVConverter::CheckOutputTargets() const {
+void TConverterEngine::CheckOutputTargets() const {
   std::vector<std::string> sources;
   for (const std::string& input : FInputFiles) {
     sources.push_back(IsStreamName(input) ? RegisteredStreamSource(input) : input);
@@ -278,14 +278,14 @@ void TAVConverter::CheckOutputTargets() const {
   }
 }
 
-void TAVConverter::Announce(TOutputRecord::TStep step, const TOutputFile& file,
-                            const TFileIdentity& identity) {
+void TConverterEngine::Announce(TOutputRecord::TStep step, const TOutputFile& file,
+                                const TFileIdentity& identity) {
   if (FOnOutput)
-    FOnOutput(*this, TOutputRecord{step, file.name, file.work_file, file.sequence, identity});
+    FOnOutput(owner_, TOutputRecord{step, file.name, file.work_file, file.sequence, identity});
 }
 
-void TAVConverter::AnnounceQuietly(TOutputRecord::TStep step, const TOutputFile& file,
-                                   const TFileIdentity& identity) {
+void TConverterEngine::AnnounceQuietly(TOutputRecord::TStep step, const TOutputFile& file,
+                                       const TFileIdentity& identity) {
   try {
     Announce(step, file, identity);
   } catch (const std::exception& e) {
@@ -298,7 +298,7 @@ void TAVConverter::AnnounceQuietly(TOutputRecord::TStep step, const TOutputFile&
 // exclusively, so that nothing that exists is ever opened for writing. The
 // muxer then writes that very file (through its descriptor), whatever its
 // name names meanwhile. Addresses and devices are opened as named.
-void TAVConverter::OpenWorkFile(TOutputFile& file, const AVOutputFormat* format) {
+void TConverterEngine::OpenWorkFile(TOutputFile& file, const AVOutputFormat* format) {
   AVFormatContext* ctx = file.ctx.get();
   const bool writes_file = !(format->flags & AVFMT_NOFILE);
   if (file.work_name == file.name) {
@@ -354,7 +354,7 @@ void TAVConverter::OpenWorkFile(TOutputFile& file, const AVOutputFormat* format)
 
 // Gives the finished work file its name: its identity is announced first,
 // the rename follows, and the name is confirmed to hold that very file.
-void TAVConverter::PublishWorkFile(TOutputFile& file) {
+void TConverterEngine::PublishWorkFile(TOutputFile& file) {
   if (!file.work_created) return;  // written in place
   if (file.sequence) {
     PublishOutput(file.work_file, file.name, true, FOverwrite);
@@ -381,7 +381,7 @@ void TAVConverter::PublishWorkFile(TOutputFile& file) {
 
 // Removes what the run made for an output it does not keep: its work file
 // (only the one it created) and the folders it created for it.
-void TAVConverter::DiscardWorkFile(TOutputFile& file) {
+void TConverterEngine::DiscardWorkFile(TOutputFile& file) {
   if (file.work_created) {
     RemoveOwnWork(file.work_file, file.work_identity);
     file.work_created = false;
@@ -393,7 +393,7 @@ void TAVConverter::DiscardWorkFile(TOutputFile& file) {
 // Closes every output's byte stream; then gives each output its name when the
 // run completed (or was stopped after its header was written) and removes
 // its work file otherwise. A failure to finish the files fails the run.
-void TAVConverter::CloseOutputs(bool failed) {
+void TConverterEngine::CloseOutputs(bool failed) {
   std::string problem;
   for (TOutputFile& file : run_->output_files) {
     if (!file.ctx || file.ctx->pb == nullptr || (file.ctx->oformat->flags & AVFMT_NOFILE)) continue;

@@ -11,15 +11,15 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
-void TAVConverter::AddSilentTracks() {
+void TConverterEngine::AddSilentTracks() {
   const TAudioOptions& audio = FConvertOptions.AudioOptions();
   const TSourceStreams source = SourceStreamsOf(run_->input_files);
   if (source.audio || audio.AudioDisable() || audio.AudioStreamCopy()) return;
@@ -60,7 +60,7 @@ void TAVConverter::AddSilentTracks() {
 
 // A generated input has no end of its own: it ends once the job's inputs
 // have ended and it has reached the time they reached.
-void TAVConverter::EndGeneratedInputs() {
+void TConverterEngine::EndGeneratedInputs() {
   TTranscodeState& t = *run_->transcode;
   bool generated = false;
   for (size_t i = 0; i < run_->input_files.size(); ++i) {

@@ -14,6 +14,10 @@
 
 #include "converter/DeviceProfiles.h"
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 struct AVInputFormat;
 struct AVOutputFormat;
 
@@ -66,5 +70,18 @@ std::string JoinedReasons(const TFitVerdict& verdict);
 // with `format` when given), measured over the packets of its first seconds;
 // 0 for a stream that shows too little. Empty when it cannot be read.
 std::vector<int64_t> MeasureBitRates(const std::string& name, const AVInputFormat* format);
+
+// `width` x `height` scaled down, keeping the aspect ratio, until it fits a
+// `max_width` x `max_height` box either way round (the box turned for a
+// portrait picture; 0 leaves that side of the box unbounded). Scaled sides
+// are even and never exceed the box; a picture that fits keeps its size.
+void BoundFrameSize(int& width, int& height, int max_width, int max_height);
+
+// The rate of a `source` stream limited to `max_rate` frames per second (0:
+// no limit). A faster source runs at the largest whole fraction of its rate
+// (1/2, 1/3, …) within the limit, so that pictures are dropped evenly (60 ->
+// 30, 50 -> 25, 59.94 -> 29.97); when that fraction would lose more than a
+// quarter of the limit, at the limit itself (30000/1001 for a 1001-based source).
+AVRational CappedFrameRate(AVRational source, int max_rate);
 
 }  // namespace veltrano

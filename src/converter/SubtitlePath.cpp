@@ -2,10 +2,10 @@
 // subtitles as a pair of packets: one that shows, one that clears).
 #include <cstring>
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
-#include "converter/RunState.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 namespace {
@@ -14,7 +14,7 @@ constexpr size_t kSubtitleBufferSize = 1048576;
 
 }  // namespace
 
-int TAVConverter::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt) {
+int TConverterEngine::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt) {
   AVPacket empty{};
   const AVPacket* input = pkt;
   if (input == nullptr) {
@@ -41,8 +41,8 @@ int TAVConverter::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt) {
   return 0;
 }
 
-void TAVConverter::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
-                                  AVSubtitle& subtitle, int64_t pts) {
+void TConverterEngine::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
+                                      AVSubtitle& subtitle, int64_t pts) {
   if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");
   if (av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) >= RecordingLimit(AV_TIME_BASE_Q)) {
     ost.finished = true;  // the span is over for this stream

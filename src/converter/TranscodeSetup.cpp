@@ -1,6 +1,6 @@
 // Transcode setup: the per-run records, stream mapping (explicit or
-// automatic), the copy-or-encode decision per output stream, two-pass
-// statistics, opening encoders and decoders, chapters and headers.
+// automatic), the copy-or-encode decision per output stream, opening the
+// decoders, chapters and headers. The encoders open in EncoderSetup.cpp.
 //
 // Decoders and encoders of different conversions run in parallel: today's
 // library is thread-safe across separate contexts and serialises the
@@ -26,13 +26,13 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
-#include "converter/AVConverter.h"
 #include "converter/AVError.h"
 #include "converter/LegacyOptions.h"
-#include "converter/OutputChoices.h"
-#include "converter/RunState.h"
 #include "converter/StreamPlan.h"
-#include "converter/TranscodeState.h"
+#include "engine/ConverterEngine.h"
+#include "engine/OutputChoices.h"
+#include "engine/RunState.h"
+#include "engine/TranscodeState.h"
 
 namespace veltrano {
 
@@ -41,15 +41,6 @@ namespace {
 const char* PixelFormatName(int format) {
   const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(format));
   return name != nullptr ? name : "unknown";
-}
-
-// The statistics folder of one output file: the two passes of one target
-// meet there, conversions of different targets never share it.
-std::filesystem::path TwoPassFolder(const std::string& output_file) {
-  const std::string name = std::filesystem::path(output_file).filename().string();
-  const size_t hash = std::hash<std::string>{}(std::filesystem::absolute(output_file).string());
-  return std::filesystem::temp_directory_path() /
-         fmt::format("veltrano-2pass-{}-{:016x}", name, hash);
 }
 
 // Why a stream cannot be copied into `format`: the output, the container,
@@ -84,7 +75,7 @@ int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
   }
 }
 
-void TAVConverter::SetupTranscode() {
+void TConverterEngine::SetupTranscode() {
   TTranscodeState& t = *run_->transcode;
   CreateInputRecords();
   CreateOutputRecords();
@@ -114,13 +105,13 @@ void TAVConverter::SetupTranscode() {
 }
 
 // Keeps the plan of the run, and prints it in the log at the info level.
-void TAVConverter::RecordPlan() {
+void TConverterEngine::RecordPlan() {
   FPlan = PlanOfRun(*run_, FInputFiles, FOutputFiles);
   if (LogLevel() < AV_LOG_INFO) return;
   for (const std::string& line : DescribePlan(FPlan)) DoLog(AV_LOG_INFO, line + "\n");
 }
 
-void TAVConverter::CreateInputRecords() {
+void TConverterEngine::CreateInputRecords() {
   TTranscodeState& t = *run_->transcode;
   int ist_index = 0;
   for (size_t n = 0; n < run_->input_files.size(); ++n) {
@@ -144,7 +135,7 @@ void TAVConverter::CreateInputRecords() {
   t.no_packet.assign(run_->input_files.size(), false);
 }
 
-void TAVConverter::CreateOutputRecords() {
+void TConverterEngine::CreateOutputRecords() {
   TTranscodeState& t = *run_->transcode;
   int total = 0;
   for (const TOutputFile& file : run_->output_files) {
@@ -188,7 +179,7 @@ void TAVConverter::CreateOutputRecords() {
   }
 }
 
-void TAVConverter::ChooseSource(TOutputStreamState& ost, int n) {
+void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
   TTranscodeState& t = *run_->transcode;
   const AVMediaType kind = ost.enc->codec_type;
   if (!run_->stream_maps.empty()) {
@@ -229,7 +220,7 @@ void TAVConverter::ChooseSource(TOutputStreamState& ost, int n) {
   t.input_streams[ost.source_index]->discard = false;
 }
 
-bool TAVConverter::InProgram(const TInputStreamState& ist, int program_id) const {
+bool TConverterEngine::InProgram(const TInputStreamState& ist, int program_id) const {
   const AVFormatContext* ctx = run_->input_files[ist.file_index].ctx.get();
   for (unsigned p = 0; p < ctx->nb_programs; ++p) {
     const AVProgram* program = ctx->programs[p];
@@ -241,7 +232,7 @@ bool TAVConverter::InProgram(const TInputStreamState& ist, int program_id) const
   return false;
 }
 
-void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
+void TConverterEngine::PrepareOutputStream(TOutputStreamState& ost) {
   TInputStreamState& ist = *run_->transcode->input_streams[ost.source_index];
   AVCodecContext* c = ost.enc;
   const AVDictionaryEntry* e = nullptr;
@@ -262,7 +253,7 @@ void TAVConverter::PrepareOutputStream(TOutputStreamState& ost) {
   }
 }
 
-void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
+void TConverterEngine::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
   const AVCodecParameters* in = ist.st->codecpar;
   AVCodecParameters* par = ost.st->codecpar;
   const AVOutputFormat* format = run_->output_files[ost.file_index].ctx->oformat;
@@ -314,13 +305,13 @@ void TAVConverter::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState&
   }
 }
 
-void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+void TConverterEngine::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
   AVCodecContext* c = ost.enc;
   const AVCodecContext* d = ist.dec;
   switch (c->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
-      ost.audio_resample = c->sample_rate != d->sample_rate ||
-                           FConvertOptions.AudioOptions().AudioSyncMethod() > 1;
+      ost.audio.resampling =
+          c->sample_rate != d->sample_rate || FConvertOptions.AudioOptions().AudioSyncMethod() > 1;
       break;
     case AVMEDIA_TYPE_VIDEO: {
       if (c->pix_fmt == AV_PIX_FMT_NONE) {
@@ -329,10 +320,10 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
       const TVideoOptions& v = FConvertOptions.VideoOptions();
       const int left = v.FrameLeftBand(), right = v.FrameRightBand();
       const int top = v.FrameTopBand(), bottom = v.FrameBottomBand();
-      ost.video_crop = left + right + top + bottom != 0;
-      ost.video_resample = !(d->width - left - right == c->width &&
-                             d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
-      if (ost.video_resample) {
+      ost.video.crop = left + right + top + bottom != 0;
+      ost.video.scale = !(d->width - left - right == c->width &&
+                          d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
+      if (ost.video.scale) {
         if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
           throw EAVError(
               WithReason("Cannot get resampling context for", FOutputFiles[ost.file_index],
@@ -342,9 +333,9 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
         }
         c->bits_per_raw_sample = 0;
       }
-      ost.resample_height = d->height - top - bottom;
-      ost.resample_width = d->width - left - right;
-      ost.resample_pix_fmt = d->pix_fmt;
+      ost.video.height = d->height - top - bottom;
+      ost.video.width = d->width - left - right;
+      ost.video.pix_fmt = d->pix_fmt;
       if (const int configured = ConfigureVideoFilters(ist, ost); configured != 0) {
         throw EAVError(WithReason("Error opening filters! for", FOutputFiles[ost.file_index],
                                   AvErrorText(configured)));
@@ -374,156 +365,7 @@ void TAVConverter::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& i
   if (c->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) PrepareTwoPass(ost);
 }
 
-void TAVConverter::PrepareTwoPass(TOutputStreamState& ost) {
-  const int n = OutputStreamNumber(ost);
-  const std::filesystem::path folder = TwoPassFolder(FOutputFiles[ost.file_index]);
-  ost.stats_path = (folder / fmt::sprintf("ffmpeg2pass-%d.log", n)).string();
-  AVCodecContext* c = ost.enc;
-  if (c->flags & AV_CODEC_FLAG_PASS1) {
-    std::error_code ignored;  // a failure shows up when the file is opened
-    std::filesystem::create_directories(folder, ignored);
-    ost.logfile.reset(std::fopen(ost.stats_path.c_str(), "wb"));
-    if (!ost.logfile) {
-      throw EAVError(
-          WithReason("Cannot write log file '" + ost.stats_path + "'", "", SystemErrorText(errno)));
-    }
-  } else {
-    // Pass 2 reads what pass 1 left; it never makes the folder itself.
-    std::ifstream in(ost.stats_path, std::ios::binary);
-    if (!in) throw EAVError("Cannot read log file '" + ost.stats_path + "' for pass 2");
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!ost.stats_in.Set(c, text.str())) throw EAVError("Could not allocate log buffer");
-  }
-}
-
-// After a completed pass 2 the statistics have served: their folder goes.
-void TAVConverter::RemoveTwoPassFolders() const {
-  for (const auto& ost : run_->transcode->output_streams) {
-    if (ost->encoding_needed && (ost->enc->flags & AV_CODEC_FLAG_PASS2) &&
-        !ost->stats_path.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(std::filesystem::path(ost->stats_path).parent_path(), ignored);
-    }
-  }
-}
-
-int TAVConverter::OutputStreamNumber(const TOutputStreamState& ost) const {
-  const auto& streams = run_->transcode->output_streams;
-  for (size_t i = 0; i < streams.size(); ++i) {
-    if (streams[i].get() == &ost) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-void TAVConverter::OpenEncoders() {
-  TTranscodeState& t = *run_->transcode;
-  std::set<std::string> taken;
-  for (auto& ost : t.output_streams) {
-    if (!ost->encoding_needed) continue;
-    const AVCodec* codec = ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
-    if (codec == nullptr) {
-      throw EAVError(WithReason(
-          fmt::format("Unsupported codec for output stream #{}:{} of", ost->file_index, ost->index),
-          FOutputFiles[ost->file_index],
-          fmt::format("no encoder for {}", avcodec_get_name(ost->enc->codec_id))));
-    }
-    ReconcileRateLimits(*ost->enc);
-    Dictionary options = EncoderOptions(*ost, codec);
-    const Dictionary offered = options;
-    const int opened = OpenEncoder(*ost, codec, options);
-    if (opened < 0) {
-      throw EAVError(fmt::format(
-          "Error while opening codec for output stream #{}:{} - maybe incorrect parameters such as "
-          "bit_rate, rate, width or height ({})",
-          ost->file_index, ost->index, AvErrorText(opened)));
-    }
-    const AVDictionaryEntry* e = nullptr;
-    while ((e = av_dict_get(offered.raw(), "", e, AV_DICT_IGNORE_SUFFIX)) != nullptr) {
-      if (options.Get(e->key) == nullptr) taken.insert(e->key);
-    }
-    if (avcodec_parameters_from_context(ost->st->codecpar, ost->enc) < 0) throw EAVError("Out of memory");
-    // Side data the encoder produced (buffer sizes and the like) informs the muxer.
-    for (int i = 0; i < ost->enc->nb_coded_side_data; ++i) {
-      const AVPacketSideData& side = ost->enc->coded_side_data[i];
-      uint8_t* data = av_stream_new_side_data(ost->st, side.type, side.size);
-      if (data == nullptr) throw EAVError("Out of memory");
-      std::memcpy(data, side.data, side.size);
-    }
-    ost->packet_time_base = ost->enc->time_base;
-    ost->st->time_base = ost->enc->time_base;
-    if (ost->enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-      ost->st->avg_frame_rate = ost->enc->framerate;
-    } else if (ost->enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      ost->fifo.reset(av_audio_fifo_alloc(ost->enc->sample_fmt, ost->enc->ch_layout.nb_channels, 1024));
-      if (!ost->fifo) throw EAVError("no memory");
-    }
-  }
-  auto MuxerTakes = [this](const std::string& name) {
-    for (const TOutputFile& file : run_->output_files) {
-      if (MuxerHasOption(file.ctx->oformat, name.c_str())) return true;
-    }
-    return false;
-  };
-  // Options of an encoder left out for a copy of what fits were not wrong.
-  for (const auto& [name, value] : run_->private_codec_options) {
-    if (taken.count(name) == 0 && !MuxerTakes(name) && !t.fit_copies) {
-      DoLog(AV_LOG_WARNING, fmt::format("Option {}={} was not taken by any encoder and is ignored\n",
-                                        name, value));
-    }
-  }
-}
-
-// Opens the encoder of `ost` under its library's lock, when the library
-// needs one; a conversion waiting for a library that another one holds can
-// be stopped meanwhile.
-int TAVConverter::OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options) {
-  TCodecLock* lock = CodecLock(codec);
-  TOutputFile& file = run_->output_files[ost.file_index];
-  file.encoder_leases.resize(file.encoders.size());
-  TEncoderLease& lease = file.encoder_leases[ost.index];
-  if (lock != nullptr && lock->Use() == TLibraryUse::OneEncoder && lock->Busy()) {
-    DoLog(AV_LOG_WARNING, fmt::format("Encoder {} is in use by another conversion, and the library "
-                                      "allows one at a time; waiting for it\n",
-                                      codec->name));
-  }
-  if (!lease.Acquire(lock, this, [this] { return !StopRequested(); })) ThrowIfStopped();
-  const int opened = avcodec_open2(ost.enc, codec, options.get());
-  lease.Opened();
-  if (lock != nullptr && lock->Use() == TLibraryUse::OpeningAlone) ost.encode_lock = lock;
-  return opened;
-}
-
-Dictionary TAVConverter::EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const {
-  Dictionary options;
-  for (const auto& [name, value] : run_->private_codec_options) options.Set(name, value);
-  // libx264 keeps its own statistics file; it goes next to ours.
-  if (!ost.stats_path.empty() && codec->priv_class != nullptr &&
-      av_opt_find(const_cast<AVClass**>(&codec->priv_class), "stats", nullptr, 0,
-                  AV_OPT_SEARCH_FAKE_OBJ) != nullptr) {
-    options.Set("stats", ost.stats_path);
-  }
-  return options;
-}
-
-// A maximum rate below the bit rate (or a minimum above it) makes today's
-// encoders refuse to open; the bit rate is what the profile asked for, so the
-// limits give way to it.
-void TAVConverter::ReconcileRateLimits(AVCodecContext& enc) {
-  if (enc.bit_rate <= 0) return;
-  if (enc.rc_max_rate > 0 && enc.rc_max_rate < enc.bit_rate) {
-    DoLog(AV_LOG_WARNING, fmt::format("Maximum rate {} is below the bit rate {}; raised to it\n",
-                                      enc.rc_max_rate, enc.bit_rate));
-    enc.rc_max_rate = enc.bit_rate;
-  }
-  if (enc.rc_min_rate > enc.bit_rate) {
-    DoLog(AV_LOG_WARNING, fmt::format("Minimum rate {} is above the bit rate {}; lowered to it\n",
-                                      enc.rc_min_rate, enc.bit_rate));
-    enc.rc_min_rate = enc.bit_rate;
-  }
-}
-
-void TAVConverter::OpenDecoders() {
+void TConverterEngine::OpenDecoders() {
   for (auto& ist : run_->transcode->input_streams) {
     if (!ist->decoding_needed) continue;
     const AVCodec* codec = ist->dec->codec != nullptr ? ist->dec->codec
@@ -546,7 +388,7 @@ void TAVConverter::OpenDecoders() {
   }
 }
 
-void TAVConverter::CopyChapters(size_t input, size_t output) {
+void TConverterEngine::CopyChapters(size_t input, size_t output) {
   AVFormatContext* is = run_->input_files[input].ctx.get();
   AVFormatContext* os = run_->output_files[output].ctx.get();
   const int64_t recording = FConvertOptions.RecordingTime();

@@ -65,28 +65,21 @@ TEST(ConverterFigures, ProgressAndRemainingTime) {
   EXPECT_EQ(c.Progress(), 0);  // no duration known
   EXPECT_EQ(c.GetLeftTime(), kUnknownLeftTime);
 
-  c.SetDuration(100);
-  c.SetConvertedDuration(25);
-  c.SetRunClock(1'000'000, 31'000'000);
-  EXPECT_EQ(c.Progress(), 25);
-  EXPECT_EQ(c.GetUsedTime(), 30);
-  EXPECT_EQ(c.GetLeftTime(), 90);
+  TAVConvertOptions options;
+  EXPECT_EQ(ProgressPercent(options, 100, 25), 25);
+  EXPECT_EQ(LeftSeconds(25, 30), 90);
+  EXPECT_EQ(LeftSeconds(0, 30), kUnknownLeftTime);
 
-  c.ConvertOptions().SetStartTime(10'000'000);
-  c.SetConvertedDuration(45);
-  EXPECT_EQ(c.Progress(), 50);
+  options.SetStartTime(10'000'000);
+  EXPECT_EQ(ProgressPercent(options, 100, 45), 50);
 
-  c.ConvertOptions().SetStartTime(0);
-  c.ConvertOptions().SetRecordingTime(20'000'000);  // shorter than the source
-  c.SetConvertedDuration(5);
-  EXPECT_EQ(c.Progress(), 25);
-  c.SetConvertedDuration(30);  // not clamped
-  EXPECT_EQ(c.Progress(), 150);
+  options.SetStartTime(0);
+  options.SetRecordingTime(20'000'000);  // shorter than the source
+  EXPECT_EQ(ProgressPercent(options, 100, 5), 25);
+  EXPECT_EQ(ProgressPercent(options, 100, 30), 150);  // not clamped
 
-  c.ConvertOptions().SetRecordingTime(MaxInt64);
-  c.SetDuration(8);
-  c.SetConvertedDuration(1);  // 12.5 rounds to even
-  EXPECT_EQ(c.Progress(), 12);
+  options.SetRecordingTime(MaxInt64);
+  EXPECT_EQ(ProgressPercent(options, 8, 1), 12);  // 12.5 rounds to even
 }
 
 TEST(ConverterFigures, PauseResumeAndStopOnAnIdleConverterDoNothing) {

@@ -11,7 +11,6 @@ extern "C" {
 }
 
 #include "converter/DeviceProfiles.h"
-#include "converter/OutputChoices.h"
 #include "converter/StreamFit.h"
 
 namespace veltrano {

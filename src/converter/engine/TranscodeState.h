@@ -13,7 +13,7 @@
 #include "converter/AVOptions.h"
 #include "converter/ConversionPlan.h"
 #include "converter/FFmpegPtr.h"
-#include "converter/RunState.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 
@@ -25,17 +25,17 @@ struct TInputFileState {
 
 struct TInputStreamState {
   int file_index = 0;
-  int index = 0;                   // stream number inside the file
+  int index = 0;  // stream number inside the file
   AVStream* st = nullptr;
-  AVCodecContext* dec = nullptr;   // the stream's decoder context
-  bool discard = true;             // until an output stream takes this stream
+  AVCodecContext* dec = nullptr;  // the stream's decoder context
+  bool discard = true;            // until an output stream takes this stream
   bool decoding_needed = false;
-  int64_t start = 0;               // wall clock at setup (µs), with RateEmu
+  int64_t start = 0;                  // wall clock at setup (µs), with RateEmu
   int64_t next_pts = AV_NOPTS_VALUE;  // µs: expected time of the next decoded data
-  int64_t pts = 0;                 // µs: time of the data being processed
-  bool is_start = true;            // no audio sync correction made yet
-  float quality = 0;               // quality of the last decoded picture
-  FramePtr frame;                  // decoded frame being processed
+  int64_t pts = 0;                    // µs: time of the data being processed
+  bool is_start = true;               // no audio sync correction made yet
+  float quality = 0;                  // quality of the last decoded picture
+  FramePtr frame;                     // decoded frame being processed
 };
 
 struct TFileCloser {
@@ -66,59 +66,73 @@ class TStatsInput {
   AVCodecContext* enc_ = nullptr;
 };
 
-struct TOutputStreamState {
-  int file_index = 0;
-  int index = 0;                   // stream number inside the output file
-  int source_index = 0;            // feeding stream in the input stream table
-  AVStream* st = nullptr;
-  AVCodecContext* enc = nullptr;   // encoder, or the description of a copy
-  const AVCodec* codec = nullptr;  // the encoder chosen by output setup
-  std::string why;                 // why copied or re-encoded (the plan's reason)
-  TCodecLock* encode_lock = nullptr;  // held shared by each encode call, when the library needs it
-  bool encoding_needed = false;
-  int frame_number = 0;            // frames or packets written
-  // Nothing more goes to this stream: the span asked for is written and its
-  // encoder flushed (or the input has ended).
-  bool finished = false;
-  TInputStreamState* sync_ist = nullptr;
-  int64_t sync_opts = 0;           // output position in encoder time base units
-  // Video: input time (encoder time base units) taken out after timestamp
-  // jumps that were treated as discontinuities.
-  int64_t sync_offset = 0;
-  float quality = 0;               // fixed-quality scale (lambda units)
-  AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
-  double position = 0;             // seconds written to the muxer so far
-  int64_t muxed_packets = 0;       // packets handed to the muxer
-  int64_t last_dts = AV_NOPTS_VALUE;  // decode time of the last packet muxed (stream time base)
-  TBitstreamFilterChain* bitstream_filters = nullptr;
-
-  // Video: cropping and scaling happen in the stream's filter graph.
-  bool video_crop = false;
-  bool video_resample = false;
-  int resample_width = 0;
-  int resample_height = 0;
-  int resample_pix_fmt = -1;
+// What the video path owns for one output stream: the filter graph that
+// crops, scales and converts the decoded pictures, the picture taken from its
+// sink, and the frame-rate sync's correction.
+struct TVideoPathState {
+  bool crop = false;   // cropping asked for
+  bool scale = false;  // scaling or a pixel format change asked for
+  int width = 0;       // the picture the encoder takes
+  int height = 0;
+  int pix_fmt = -1;
   FilterGraphPtr graph;
-  int graph_width = 0;             // decoded picture the graph was built for
+  int graph_width = 0;  // decoded picture the graph was built for
   int graph_height = 0;
   int graph_pix_fmt = -1;
   AVFilterContext* buffer_source = nullptr;
   AVFilterContext* buffer_sink = nullptr;
-  FramePtr filtered;               // picture taken from the sink
+  FramePtr filtered;  // picture taken from the sink
+  // Input time (encoder time base units) taken out after timestamp jumps
+  // that were treated as discontinuities.
+  int64_t sync_offset = 0;
+};
 
-  // Audio: conversion to the encoder's rate, layout and format, and the
-  // samples waiting for a full encoder frame.
-  bool audio_resample = false;     // sticky once set
-  SwrContextPtr resample;
-  int resample_in_format = -1;     // decoder format the converter was built for
-  int resample_in_rate = 0;
-  int resample_in_channels = 0;
+// What the audio path owns for one output stream: the conversion to the
+// encoder's rate, layout and format, and the samples waiting for a full
+// encoder frame.
+struct TAudioPathState {
+  bool resampling = false;  // sticky once set
+  SwrContextPtr resampler;
+  int in_format = -1;  // decoder format the resampler was built for
+  int in_rate = 0;
+  int in_channels = 0;
   AudioFifoPtr fifo;
+};
 
-  // Two-pass statistics.
+// The two-pass statistics of one encoder: the pass-1 log it writes, or the
+// pass-2 statistics it reads.
+struct TTwoPassState {
   std::unique_ptr<FILE, TFileCloser> logfile;
   std::string stats_path;
   TStatsInput stats_in;  // last member: frees the statistics before anything else goes
+};
+
+struct TOutputStreamState {
+  int file_index = 0;
+  int index = 0;         // stream number inside the output file
+  int source_index = 0;  // feeding stream in the input stream table
+  AVStream* st = nullptr;
+  AVCodecContext* enc = nullptr;      // encoder, or the description of a copy
+  const AVCodec* codec = nullptr;     // the encoder chosen by output setup
+  std::string why;                    // why copied or re-encoded (the plan's reason)
+  TCodecLock* encode_lock = nullptr;  // held shared by each encode call, when the library needs it
+  bool encoding_needed = false;
+  int frame_number = 0;  // frames or packets written
+  // Nothing more goes to this stream: the span asked for is written and its
+  // encoder flushed (or the input has ended).
+  bool finished = false;
+  TInputStreamState* sync_ist = nullptr;
+  int64_t sync_opts = 0;              // output position in encoder time base units
+  float quality = 0;                  // fixed-quality scale (lambda units)
+  AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
+  double position = 0;                // seconds written to the muxer so far
+  int64_t muxed_packets = 0;          // packets handed to the muxer
+  int64_t last_dts = AV_NOPTS_VALUE;  // decode time of the last packet muxed (stream time base)
+  TBitstreamFilterChain* bitstream_filters = nullptr;
+
+  TVideoPathState video;
+  TAudioPathState audio;
+  TTwoPassState two_pass;  // last member: its statistics go before anything else
 };
 
 // Sends `pkt` (nullptr: end of input) to `dec` and hands every decoded frame
@@ -152,10 +166,10 @@ struct TTranscodeState {
   std::vector<TInputFileState> files;
   std::vector<std::unique_ptr<TInputStreamState>> input_streams;
   std::vector<std::unique_ptr<TOutputStreamState>> output_streams;
-  std::vector<bool> no_packet;     // per input: the demuxer asked to be called again later
-  PacketPtr packet;                // the packet just read
-  PacketPtr out_packet;            // packets produced by encoders
-  FramePtr audio_frame;            // encoder input frames
+  std::vector<bool> no_packet;  // per input: the demuxer asked to be called again later
+  PacketPtr packet;             // the packet just read
+  PacketPtr out_packet;         // packets produced by encoders
+  FramePtr audio_frame;         // encoder input frames
   std::vector<uint8_t> subtitle_out;
   int64_t last_progress_handover = 0;  // wall clock (µs) of the last OnProgress
   // Bit rates measured per input file and stream (for copies of what fits).

@@ -21,7 +21,7 @@ namespace veltrano {
 // Limits of the per-run tables; a job beyond them is refused before setup.
 inline constexpr int kMaxInputFiles = 100;
 inline constexpr int kMaxOutputFiles = 100;
-inline constexpr int kMaxStreams = 2000;      // input streams, output streams, stream maps
+inline constexpr int kMaxStreams = 2000;       // input streams, output streams, stream maps
 inline constexpr int kMaxStreamsPerFile = 20;  // timestamp scale and filter chain tables
 
 // Media kinds in the engine's order (as the option templates are indexed).
@@ -104,8 +104,8 @@ struct TOutputFile {
   std::vector<CodecContextPtr> encoders;
   std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
   std::vector<bool> stream_copy;
-  std::vector<float> quality;   // fixed-quality scale per stream (lambda units)
-  Dictionary muxer_options;     // private muxer options handed over with the header
+  std::vector<float> quality;            // fixed-quality scale per stream (lambda units)
+  Dictionary muxer_options;              // private muxer options handed over with the header
   std::vector<int64_t> packets_written;  // per stream, once the trailer is written
 };
 
@@ -140,7 +140,7 @@ struct TRunState {
   TStreamParameters source;                       // what input opening found
 
   std::vector<TInputFile> input_files;
-  std::vector<int64_t> input_files_ts_offset;              // µs, per input
+  std::vector<int64_t> input_files_ts_offset;             // µs, per input
   std::vector<std::vector<double>> input_files_ts_scale;  // [file][stream], 0 = none
   std::vector<TOutputFile> output_files;
   std::vector<std::vector<TBitstreamFilterChain>> bitstream_filters;  // [file][stream]

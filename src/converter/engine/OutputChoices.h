@@ -6,7 +6,7 @@
 #include <string>
 
 #include "converter/AVOptions.h"
-#include "converter/RunState.h"
+#include "engine/RunState.h"
 
 namespace veltrano {
 
@@ -42,19 +42,6 @@ bool IsPictureSequence(const std::string& name, const AVOutputFormat* format);
 
 // True when the muxer has a private option called `name`.
 bool MuxerHasOption(const AVOutputFormat* format, const char* name);
-
-// `width` x `height` scaled down, keeping the aspect ratio, until it fits a
-// `max_width` x `max_height` box either way round (the box turned for a
-// portrait picture; 0 leaves that side of the box unbounded). Scaled sides
-// are even and never exceed the box; a picture that fits keeps its size.
-void BoundFrameSize(int& width, int& height, int max_width, int max_height);
-
-// The rate of a `source` stream limited to `max_rate` frames per second (0:
-// no limit). A faster source runs at the largest whole fraction of its rate
-// (1/2, 1/3, …) within the limit, so that pictures are dropped evenly (60 ->
-// 30, 50 -> 25, 59.94 -> 29.97); when that fraction would lose more than a
-// quarter of the limit, at the limit itself (30000/1001 for a 1001-based source).
-AVRational CappedFrameRate(AVRational source, int max_rate);
 
 // Asks `c` (an encoder context, allocated for its encoder) for constant
 // quality `quality`: the encoder's own CRF/CQ option when it has one (then

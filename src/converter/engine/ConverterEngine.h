@@ -1,0 +1,283 @@
+// TConverterEngine: the inside of a TAVConverter, which holds one and hands
+// every call of its interface to it. Only the converter library sees this
+// header (see engine/README.md).
+//
+// The engine keeps the job (names, options), the events, the control state
+// and the figures; while a run goes on it also owns the run state
+// (RunState.h) and, during the transcode, its records (TranscodeState.h).
+// Its member functions are grouped by the file that defines them, in the
+// order of the run (AVConverter.h, "The run").
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "converter/AVConverter.h"
+#include "engine/RunState.h"
+
+struct AVCodec;
+struct AVCodecContext;
+struct AVFilterContext;
+struct AVFrame;
+struct AVPacket;
+struct AVSubtitle;
+struct AVRational;
+struct AVFormatContext;
+struct AVOutputFormat;
+struct AVStream;
+
+namespace veltrano {
+
+class TAVConvertThread;
+struct TRunState;
+struct TOutputFile;
+struct TEncodedStream;
+struct TStreamParameters;
+struct TInputStreamState;
+struct TOutputStreamState;
+struct TStreamRequest;
+class Dictionary;
+class TStreamIO;
+enum class TMediaKind : int;
+
+class TConverterEngine {
+ public:
+  TConverterEngine(TAVConverter& owner, IDispatcher* dispatcher);
+  ~TConverterEngine();
+  TConverterEngine(const TConverterEngine&) = delete;
+  TConverterEngine& operator=(const TConverterEngine&) = delete;
+
+  // The figures and control the converter's interface reads (AVConverter.cpp).
+  int32_t Progress() const;
+  int64_t GetUsedTime() const;
+  std::string ErrorMsg() const;
+  void Convert();
+  void Pause();
+  void Resume();
+  void Stop();
+  bool IsRunning() const;
+  void WaitFor();
+  int LogLevel() const { return FLogLevel; }
+  TAVConvertState State() const { return FState; }
+  IDispatcher& Dispatcher() const { return *FDispatcher; }
+  TAVConverter& Owner() const { return owner_; }
+
+  // The run sequence (AVConverter.cpp); executed by the worker thread.
+  void Execute();
+  void DoLog(int level, const std::string& text);
+
+  TAVConverter& owner_;
+  IDispatcher* FDispatcher;
+  TStrings FInputFiles;
+  TStrings FOutputFiles;
+  TAVConvertOptions FConvertOptions;
+  TConversionPlan FPlan;
+  bool FOverwrite = false;
+  TAVLogEvent FOnLog;
+  TAVProgressEvent FOnProgress;
+  TNotifyEvent FOnComplete;
+  TNotifyEvent FOnStopped;
+  TOutputEvent FOnOutput;
+
+  std::atomic<TAVConvertState> FState{csNone};
+  std::atomic<int> FLogLevel{24};
+  std::atomic<double> FDuration{0};
+  std::atomic<double> FConvertedDuration{0};
+  std::atomic<double> FBitrate{0};
+  std::atomic<int64_t> FTargetFileSize{0};
+  std::atomic<int64_t> FSourceFileSize{0};
+  std::atomic<int64_t> FAudioSize{0};
+  std::atomic<int64_t> FVideoSize{0};
+  std::atomic<int64_t> FFramesDecoded{0};
+  std::atomic<int64_t> timer_start{0};
+  std::atomic<int64_t> last_time{0};
+
+ private:
+  void DoStopped();
+  void DoError();
+  // Stream mapping, codec setup, main loop, flush and trailers. A failure
+  // escapes as an exception, which the run sequence reports.
+  void Transcode();
+  void DoComplete();
+
+  void OpenInputsAndOutputs();
+  void CopyTimestampScales();
+  void ReleaseRun(bool failed);
+  void ReportFailure(const std::string& message);
+  std::string NamedFailure(const std::string& message) const;
+  [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
+                                   int error) const;
+  void QueueEndEvent(bool stopped);
+  bool StopRequested();
+  void ThrowIfStopped();
+  // Queues `fn` for the user-interface thread; it is dropped when the
+  // converter is gone by then.
+  void PostToUiThread(std::function<void()> fn);
+  // Shows a message of a run that goes on, without waiting for the box.
+  void ShowErrorBoxLater(const std::string& text);
+  void WaitForWorker();
+  void SetError(const std::string& message);
+  void ResetFigures();
+
+  // Option setter and templates (OptionTemplates.cpp).
+  void PrepareRun();
+  void ParseStreamMaps();
+  void ApplyCodecOptions();
+  int SetOption(const std::string& name, const std::string& value);
+  void CopyTemplateOptions(void* target, const void* option_template, int mask) const;
+
+  // Outputs that never destroy anything (SafeOutputs.cpp).
+  void CheckOutputTargets() const;
+  void OpenWorkFile(TOutputFile& file, const AVOutputFormat* format);
+  void PublishWorkFile(TOutputFile& file);
+  void DiscardWorkFile(TOutputFile& file);
+  void Announce(TOutputRecord::TStep step, const TOutputFile& file, const TFileIdentity& identity);
+  void AnnounceQuietly(TOutputRecord::TStep step, const TOutputFile& file,
+                       const TFileIdentity& identity);
+  void CloseOutputs(bool failed);
+  void CheckCompletedOutputs();
+
+  // Input opening (InputOpening.cpp).
+  void ResolveFormats();
+  void OpenInputFile(int n);
+  Dictionary DemuxerParameters() const;
+  void ForceDecoders(AVFormatContext* ctx) const;
+  std::unique_ptr<TStreamIO> OpenSourceStream(int n);
+  void SelectProgram(AVFormatContext* ctx) const;
+  void ReadDecoderParameters(int n);
+  void ReadVideoParameters(AVStream* st, AVCodecContext* dec);
+  std::vector<int64_t> CountAnalysisFrames(int n) const;
+
+  // Silent tracks for containers that need audio the source lacks (SilentTrack.cpp).
+  void AddSilentTracks();
+  void EndGeneratedInputs();
+
+  // Output setup (OutputSetup.cpp).
+  void OpenOutputFile(int n);
+  TStreamParameters OutputParameters(const TStreamParameters& source) const;
+  std::vector<const AVCodecContext*> MappedTracks(int type) const;
+  AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind, const AVCodec* encoder);
+  TEncodedStream NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
+                                  const std::string& encoder_name, bool copy, int32_t codec_tag);
+  void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void ConfigureVideoEncoder(TOutputFile& file, AVStream* st, AVCodecContext* c,
+                             const AVCodec* encoder, AVCodecID codec_id,
+                             const TStreamParameters& out);
+  void CreateAudioStreams(TOutputFile& file, int n, const TStreamParameters& out);
+  void CreateAudioStream(TOutputFile& file, int n, const TStreamParameters& out);
+  void CreateSubtitleStreams(TOutputFile& file, int n);
+  void CreateSubtitleStream(TOutputFile& file, int n);
+  void ApplyMuxerSettings(TOutputFile& file);
+  const AVCodec* FindEncoder(const std::string& name, int kind);
+
+  // Transcode setup (TranscodeSetup.cpp).
+  void SetupTranscode();
+  void RecordPlan();
+  void CreateInputRecords();
+  void CreateOutputRecords();
+  void ChooseSource(TOutputStreamState& ost, int n);
+  bool InProgram(const TInputStreamState& ist, int program_id) const;
+  void PrepareOutputStream(TOutputStreamState& ost);
+  void PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
+  void PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  void PrepareTwoPass(TOutputStreamState& ost);
+  void RemoveTwoPassFolders() const;
+  int OutputStreamNumber(const TOutputStreamState& ost) const;
+  Dictionary EncoderOptions(const TOutputStreamState& ost, const AVCodec* codec) const;
+  void OpenEncoders();
+  int OpenEncoder(TOutputStreamState& ost, const AVCodec* codec, Dictionary& options);
+  void ReconcileRateLimits(AVCodecContext& enc);
+  void OpenDecoders();
+  void CopyChapters(size_t input, size_t output);
+
+  // Copying what already fits, and keeping every track (CopyDecision.cpp).
+  bool CopiesFittingStream(TOutputStreamState& ost, const TInputStreamState& ist);
+  TStreamRequest FitRequest(const TOutputStreamState& ost) const;
+  int64_t MeasuredBitRate(const TInputStreamState& ist);
+  void AddKeptTrackMaps(const AVOutputFormat* format);
+  // What the output's device may not play (PlaybackCheck.cpp).
+  void CheckDevicePlayback();
+
+  // Main loop (MainLoop.cpp).
+  void MainLoop();
+  void HandOverProgress(bool force);
+  void WaitWhilePaused();
+  int ChooseInputFile(double& opts_min);
+  bool ReadFailed(int file, int error);
+  bool AllOutputsFinished(const TInputStreamState& ist) const;
+  void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
+  bool ReachedStartTime(const TInputStreamState& ist) const;
+  int64_t RecordingLimit(AVRational time_base) const;
+  void EmulateRate(const TInputStreamState& ist) const;
+  int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
+  int SourceIndex(const TInputStreamState& ist) const;
+  void StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* in);
+  void ReportProgress(bool last);
+  void FlushDecoders();
+
+  // Writing side (Muxing.cpp).
+  void WriteHeaders();
+  void InitBitstreamFilters(TOutputStreamState& ost);
+  void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
+  void FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb);
+  void Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb);
+  void KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt);
+  void WriteTrailers();
+
+  // Audio path (AudioPath.cpp).
+  int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
+  double SyncInputSeconds(const TOutputStreamState& ost) const;
+  void PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame);
+  void QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count);
+  void DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame);
+  void EncodeQueuedAudio(TOutputStreamState& ost, bool last);
+  void EncodeAudioSamples(TOutputStreamState& ost, int count);
+  void ReceiveAudioPackets(TOutputStreamState& ost);
+  void FlushAudio(TOutputStreamState& ost);
+
+  // Video path (VideoPath.cpp).
+  int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
+  int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
+  int CreateVideoGraphEnds(const AVCodecContext* dec, TOutputStreamState& ost);
+  AVFilterContext* LinkVideoFilterChain(const AVCodecContext* dec, TOutputStreamState& ost);
+  int LinkUserVideoFilters(AVFilterContext* last, TOutputStreamState& ost);
+  void FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame);
+  int64_t VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts);
+  void OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
+  void WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist, AVFrame* picture,
+                        int64_t copies);
+  void EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture);
+  void FlushVideo(TOutputStreamState& ost);
+
+  // Subtitle path (SubtitlePath.cpp).
+  int DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt);
+  void OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle& subtitle,
+                      int64_t pts);
+
+  // Ends an output stream whose next frame would pass the requested span:
+  // its encoder is flushed, and nothing more is written to it.
+  void FinishStream(TOutputStreamState& ost);
+
+  std::mutex state_mutex_;  // pairs with state_changed_
+  std::condition_variable state_changed_;
+  std::unique_ptr<TAVConvertThread> FThread;
+  mutable std::mutex error_mutex_;
+  std::string FErrorMsg;
+
+  std::unique_ptr<TRunState> run_;
+
+  // Expires when the converter is destroyed: queued events check it.
+  std::shared_ptr<int> life_ = std::make_shared<int>(0);
+  std::atomic<bool> progress_queued_{false};
+  std::atomic<uint64_t> run_number_{0};        // of the last Convert
+  std::atomic<uint64_t> ended_run_number_{0};  // whose end event has run
+};
+
+}  // namespace veltrano
