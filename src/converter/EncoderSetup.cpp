@@ -12,7 +12,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -30,29 +29,18 @@ extern "C" {
 #include "engine/OutputChoices.h"
 #include "engine/RunState.h"
 #include "engine/TranscodeState.h"
+#include "engine/TwoPassFolder.h"
 
 namespace veltrano {
-namespace {
-
-// The statistics folder of one output file: the two passes of one target
-// meet there, conversions of different targets never share it.
-std::filesystem::path TwoPassFolder(const std::string& output_file) {
-  const std::string name = std::filesystem::path(output_file).filename().string();
-  const size_t hash = std::hash<std::string>{}(std::filesystem::absolute(output_file).string());
-  return std::filesystem::temp_directory_path() /
-         fmt::format("veltrano-2pass-{}-{:016x}", name, hash);
-}
-
-}  // namespace
-
 void TConverterEngine::PrepareTwoPass(TOutputStreamState& ost) {
   const int n = OutputStreamNumber(ost);
-  const std::filesystem::path folder = TwoPassFolder(FOutputFiles[ost.file_index]);
-  ost.two_pass.stats_path = (folder / fmt::sprintf("ffmpeg2pass-%d.log", n)).string();
   AVCodecContext* c = ost.enc;
-  if (c->flags & AV_CODEC_FLAG_PASS1) {
-    std::error_code ignored;  // a failure shows up when the file is opened
-    std::filesystem::create_directories(folder, ignored);
+  const bool first = (c->flags & AV_CODEC_FLAG_PASS1) != 0;
+  const std::string& output = FOutputFiles[ost.file_index];
+  const std::filesystem::path folder =
+      first ? TwoPassFolderForPass1(output) : TwoPassFolderForPass2(output);
+  ost.two_pass.stats_path = (folder / fmt::sprintf("ffmpeg2pass-%d.log", n)).string();
+  if (first) {
     ost.two_pass.logfile.reset(std::fopen(ost.two_pass.stats_path.c_str(), "wb"));
     if (!ost.two_pass.logfile) {
       throw EAVError(WithReason("Cannot write log file '" + ost.two_pass.stats_path + "'", "",
@@ -68,15 +56,18 @@ void TConverterEngine::PrepareTwoPass(TOutputStreamState& ost) {
   }
 }
 
-// After a completed pass 2 the statistics have served: their folder goes.
+// After a completed pass 2 the statistics have served: the files it read go,
+// and their folder with them when nothing else is in it.
 void TConverterEngine::RemoveTwoPassFolders() const {
+  std::vector<std::vector<std::string>> read(FOutputFiles.size());
   for (const auto& ost : run_->transcode->output_streams) {
     if (ost->encoding_needed && (ost->enc->flags & AV_CODEC_FLAG_PASS2) &&
         !ost->two_pass.stats_path.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove_all(std::filesystem::path(ost->two_pass.stats_path).parent_path(),
-                                  ignored);
+      read[ost->file_index].push_back(ost->two_pass.stats_path);
     }
+  }
+  for (size_t n = 0; n < read.size(); ++n) {
+    if (!read[n].empty()) ReleaseTwoPassFolder(FOutputFiles[n], read[n]);
   }
 }
 

@@ -282,6 +282,69 @@ TEST(ReEncode, TwoPassesMeetInTheirStatisticsFolderWhichPassTwoRemoves) {
   for (const fs::path& folder_left : kept) fs::remove_all(folder_left);
 }
 
+// One pass of an mpeg4 two-pass conversion of Source() into `out`.
+test::TConversionResult ConvertPass(const fs::path& out, int pass) {
+  return ConvertFiles({Source().string()}, {out.string()}, [&](TAVConverter& c) {
+    c.ConvertOptions().VideoOptions().SetEncoderVideoCodecName("mpeg4");
+    c.ConvertOptions().VideoOptions().SetPass(pass);
+    c.SetOverwrite(true);
+  });
+}
+
+std::string FileText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The statistics folder's name is easy to predict, and it lies in the temp
+// folder everyone shares: whatever stands under that name without being this
+// program's own is refused by both passes and left exactly as it was.
+TEST(ReEncode, TwoPassesTouchNothingButTheirOwnStatistics) {
+  const fs::path folder = MakeTempFolder("twopass-foreign");
+  const std::string name = "foreign-" + test::TestFolder().filename().string() + ".avi";
+  const fs::path out = folder / name;
+  ASSERT_TRUE(ConvertPass(out, 1).Ok());
+  const std::vector<fs::path> made = TwoPassFolders(name);
+  ASSERT_EQ(made.size(), 1u);
+  const fs::path stats_folder = made[0];
+  EXPECT_EQ(fs::status(stats_folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  ASSERT_TRUE(ConvertPass(out, 2).Ok());
+  ASSERT_FALSE(fs::exists(stats_folder));
+
+  // A folder of someone else's files, and a link to one, where ours belongs.
+  const fs::path elsewhere = folder / "elsewhere";
+  fs::create_directory(elsewhere);
+  std::ofstream(elsewhere / "ffmpeg2pass-0.log") << "not statistics";
+  std::ofstream(elsewhere / "notes.txt") << "kept";
+  for (const bool as_link : {false, true}) {
+    if (as_link) {
+      fs::create_directory_symlink(elsewhere, stats_folder);
+    } else {
+      fs::copy(elsewhere, stats_folder, fs::copy_options::recursive);
+    }
+    for (int pass : {1, 2}) {
+      const auto result = ConvertPass(out, pass);
+      EXPECT_NE(result.error.find(stats_folder.string()), std::string::npos) << result.error;
+      EXPECT_NE(result.error.find("not made by this program"), std::string::npos) << result.error;
+    }
+    EXPECT_EQ(fs::is_symlink(stats_folder), as_link);
+    EXPECT_EQ(FileText(stats_folder / "ffmpeg2pass-0.log"), "not statistics");
+    EXPECT_EQ(FileText(stats_folder / "notes.txt"), "kept");
+    fs::remove_all(stats_folder);
+  }
+  EXPECT_EQ(FileText(elsewhere / "ffmpeg2pass-0.log"), "not statistics");
+
+  // A file that appeared in our folder between the passes stays, and with it
+  // the folder, still ours for another try.
+  ASSERT_TRUE(ConvertPass(out, 1).Ok());
+  std::ofstream(stats_folder / "notes.txt") << "kept";
+  ASSERT_TRUE(ConvertPass(out, 2).Ok());
+  EXPECT_EQ(FileText(stats_folder / "notes.txt"), "kept");
+  EXPECT_FALSE(fs::exists(stats_folder / "ffmpeg2pass-0.log"));
+  EXPECT_TRUE(ConvertPass(out, 1).Ok());
+  fs::remove_all(stats_folder);
+}
+
 // A transport stream of video with `count` DVB picture subtitles.
 fs::path DvbSubtitleSource(const fs::path& folder, int count) {
   TClip clip = test::VideoClipSpec("mpeg2video");
