@@ -12,9 +12,10 @@
 // given, the high end that it never uses more than one. The low end takes a
 // task's speed over the last 10 s, the high end the slower of that and its
 // speed over the whole run (a machine busy with other work slows down
-// again). Reading the finished output back and checking it adds a few
-// percent of the conversion at the end of each task, and each end a small
-// margin for the speeds' wandering.
+// again). Reading the finished output back and checking it adds up to a
+// few percent of the conversion at the end of each task. Last, the range is
+// widened for the speeds' wandering: by a margin either way where the model
+// is sure, by less where its own range is already wide (FinishEstimate.cpp).
 //
 // Speeds count only the time a task ran: a paused task keeps its history,
 // gets no cores and is left out while paused. There is no range until every

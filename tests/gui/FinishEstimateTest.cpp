@@ -145,8 +145,9 @@ TEST(FinishEstimate, MixedTasksEndOneByOneAndTheSurvivorsSpeedUp) {
   // 30, 60, 90 and 120 s on two cores; once the short ones end, the others
   // get their cores: up to one core each, or as many as there are. The
   // range spans both (the estimate cannot tell them apart before the last
-  // tasks run alone), so it is wider than with equal tasks: its median
-  // ratio is 1.64 at steady speeds.
+  // tasks run alone), so it is wider than with equal tasks; the margin for
+  // wandering speeds adds little to a range that wide, and the median ratio
+  // stays within 1.6.
   const std::vector<TMachine::TTask> mixed{
       {.length = 30}, {.length = 60}, {.length = 90}, {.length = 120}};
   for (const double cap : {1.0, 2.0}) {
@@ -155,7 +156,7 @@ TEST(FinishEstimate, MixedTasksEndOneByOneAndTheSurvivorsSpeedUp) {
     const auto [samples, end] = machine.Run(mixed);
     const auto [held, ratio] = Judge(samples, end);
     EXPECT_EQ(held, 1);
-    EXPECT_LE(ratio, 1.7);
+    EXPECT_LE(ratio, 1.6);
   }
 }
 
