@@ -256,7 +256,7 @@ void TConverterEngine::EncodeAudioSamples(TOutputStreamState& ost, int count) {
   AVCodecContext* enc = ost.enc;
   // Samples beyond the requested span are read and left out; the stream
   // ends with the last sample inside it.
-  const int64_t limit = RecordingLimit(enc->time_base);
+  const int64_t limit = context_.RecordingLimit(enc->time_base);
   const int64_t room = limit == INT64_MAX ? INT64_MAX : limit - ost.sync_opts;
   if (room < count) {
     const int keep = static_cast<int>(std::max<int64_t>(room, 0));
@@ -291,7 +291,7 @@ void TConverterEngine::ReceiveAudioPackets(TOutputStreamState& ost) {
         EncodeCall(ost.encode_lock, [&] { return avcodec_receive_packet(ost.enc, pkt); });
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret < 0) EncodingFailed(ost, "Audio", ret);
-    FAudioSize += pkt->size;
+    context_.Figures().audio_size += pkt->size;
     pkt->flags |= AV_PKT_FLAG_KEY;
     WritePacket(ost, pkt);
     ++ost.frame_number;

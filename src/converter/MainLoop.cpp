@@ -73,7 +73,7 @@ int TConverterEngine::ChooseInputFile(double& opts_min) {
   for (const auto& ost : t.output_streams) {
     const TInputStreamState& ist = *t.input_streams[ost->source_index];
     if (ost->finished || t.no_packet[ist.file_index]) continue;
-    const double opts = ost->position;
+    const double opts = Position(*ost);
     const double ipts = static_cast<double>(ist.pts);
     if (!t.files[ist.file_index].eof_reached) {
       if (ipts < ipts_min) {
@@ -218,13 +218,12 @@ bool TConverterEngine::ReachedStartTime(const TInputStreamState& ist) const {
   return true;
 }
 
-// The end of the requested span in `time_base` units (INT64_MAX: no end).
-// Every stream stops there, not only the loop, so that the streams of an
-// output end together however the encoders delay their packets.
-int64_t TConverterEngine::RecordingLimit(AVRational time_base) const {
-  const int64_t recording = FConvertOptions.RecordingTime();
-  if (recording == MaxInt64) return INT64_MAX;
-  return av_rescale_q(recording, AV_TIME_BASE_Q, time_base);
+void TConverterEngine::WritePacket(TOutputStreamState& ost, AVPacket* pkt) {
+  run_->output_files[ost.file_index].WritePacket(ost.index, pkt, ost.packet_time_base);
+}
+
+double TConverterEngine::Position(const TOutputStreamState& ost) const {
+  return run_->output_files[ost.file_index].muxed[ost.index].position;
 }
 
 void TConverterEngine::EmulateRate(const TInputStreamState& ist) const {
@@ -296,7 +295,7 @@ void TConverterEngine::StreamCopyPacket(TOutputStreamState& ost, TInputStreamSta
     return;
   }
   if (ost.enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-    FAudioSize += in->size;
+    context_.Figures().audio_size += in->size;
   }
   AVPacket* out = run_->transcode->out_packet.get();
   if (av_packet_ref(out, in) < 0) throw EAVError("Out of memory");
@@ -307,7 +306,7 @@ void TConverterEngine::StreamCopyPacket(TOutputStreamState& ost, TInputStreamSta
                                        : av_rescale_q(ist.pts, AV_TIME_BASE_Q, tb);
   out->duration = av_rescale_q(in->duration, ist.st->time_base, tb);
   out->time_base = tb;
-  if (out->dts != AV_NOPTS_VALUE && out->dts >= RecordingLimit(tb)) {
+  if (out->dts != AV_NOPTS_VALUE && out->dts >= context_.RecordingLimit(tb)) {
     av_packet_unref(out);
     ost.finished = true;  // copied packets come in decode order: the span is written
     return;
@@ -340,7 +339,7 @@ void TConverterEngine::ReportProgress(bool last) {
   }
   double t = 1e10;
   for (const auto& ost : run_->transcode->output_streams) {
-    if (ost->position > 0 && ost->position < t) t = ost->position;
+    if (Position(*ost) > 0 && Position(*ost) < t) t = Position(*ost);
   }
   if (t < 0.01) t = 0.01;
   FBitrate = static_cast<double>(target) * 8 / t / 1000;

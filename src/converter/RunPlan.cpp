@@ -46,7 +46,7 @@ TPlannedStream StreamOf(const TRunState& run, const TOutputStreamState& ost) {
   s.bit_rate = c->bit_rate;
   s.flags = c->flags;
   s.flags2 = c->flags2;
-  s.bitstream_filters = static_cast<int>(run.bitstream_filters[ost.file_index][ost.index].size());
+  s.bitstream_filters = static_cast<int>(file.muxed[ost.index].filters.size());
   const AVDictionaryEntry* language = av_dict_get(ost.st->metadata, "language", nullptr, 0);
   s.language = language != nullptr ? language->value : "";
   return s;

@@ -44,7 +44,8 @@ int TConverterEngine::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt
 void TConverterEngine::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
                                       AVSubtitle& subtitle, int64_t pts) {
   if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");
-  if (av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) >= RecordingLimit(AV_TIME_BASE_Q)) {
+  if (av_rescale_q(pts, ist.st->time_base, AV_TIME_BASE_Q) >=
+      context_.RecordingLimit(AV_TIME_BASE_Q)) {
     ost.finished = true;  // the span is over for this stream
     return;
   }

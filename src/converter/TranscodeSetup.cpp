@@ -172,7 +172,6 @@ void TConverterEngine::CreateOutputRecords() {
       ost->enc = file.encoders[k].get();
       ost->codec = file.codecs[k];
       ost->quality = file.quality[k];
-      ost->bitstream_filters = &run_->bitstream_filters[i][k];
       ChooseSource(*ost, static_cast<int>(t.output_streams.size()));
       t.output_streams.push_back(std::move(ost));
     }
@@ -386,6 +385,13 @@ void TConverterEngine::OpenDecoders() {
     ist->frame.reset(av_frame_alloc());
     if (!ist->frame) throw EAVError("Out of memory");
   }
+}
+
+void TConverterEngine::WriteHeaders() {
+  for (auto& ost : run_->transcode->output_streams) {
+    run_->output_files[ost->file_index].InitBitstreamFilters(ost->index, ost->packet_time_base);
+  }
+  for (TOutputFile& file : run_->output_files) file.WriteHeader(run_->private_codec_options);
 }
 
 void TConverterEngine::CopyChapters(size_t input, size_t output) {

@@ -51,7 +51,7 @@ struct TInOutFree {
 
 int TConverterEngine::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
   const int result = DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
-    ++FFramesDecoded;
+    ++context_.Figures().frames_decoded;
     if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
       ist.pts = av_rescale_q(frame->best_effort_timestamp, ist.st->time_base, AV_TIME_BASE_Q);
     } else {
@@ -271,7 +271,7 @@ void TConverterEngine::OutputVideoFrame(TOutputStreamState& ost, TInputStreamSta
       SyncInputSeconds(ost) / av_q2d(enc->time_base) - static_cast<double>(ost.video.sync_offset);
   int64_t nb_frames = VideoFramesToWrite(ost, sync_ipts);
   nb_frames = std::min<int64_t>(nb_frames, static_cast<int64_t>(video.MaxFrames()) - ost.frame_number);
-  const int64_t limit = RecordingLimit(enc->time_base);
+  const int64_t limit = context_.RecordingLimit(enc->time_base);
   if (limit != INT64_MAX) nb_frames = std::min(nb_frames, limit - ost.sync_opts);
   if (nb_frames > 0) WriteVideoCopies(ost, ist, picture, nb_frames);
   // The next picture would pass the end of the span: the stream is done.
@@ -306,7 +306,7 @@ void TConverterEngine::EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* 
     const int ret = EncodeCall(ost.encode_lock, [&] { return avcodec_receive_packet(enc, pkt); });
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret < 0) EncodingFailed(ost, "Video", ret);
-    FVideoSize += pkt->size;
+    context_.Figures().video_size += pkt->size;
     if (ost.two_pass.logfile && enc->stats_out != nullptr)
       std::fputs(enc->stats_out, ost.two_pass.logfile.get());
     WritePacket(ost, pkt);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "converter/AVConverter.h"
+#include "engine/RunContext.h"
 #include "engine/RunState.h"
 
 struct AVCodec;
@@ -93,9 +94,7 @@ class TConverterEngine {
   std::atomic<double> FBitrate{0};
   std::atomic<int64_t> FTargetFileSize{0};
   std::atomic<int64_t> FSourceFileSize{0};
-  std::atomic<int64_t> FAudioSize{0};
-  std::atomic<int64_t> FVideoSize{0};
-  std::atomic<int64_t> FFramesDecoded{0};
+  TStreamFigures figures_;  // what the paths and decoders count
   std::atomic<int64_t> timer_start{0};
   std::atomic<int64_t> last_time{0};
 
@@ -163,7 +162,7 @@ class TConverterEngine {
   void OpenOutputFile(int n);
   TStreamParameters OutputParameters(const TStreamParameters& source) const;
   std::vector<const AVCodecContext*> MappedTracks(int type) const;
-  AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind, const AVCodec* encoder);
+  AVStream* NewOutputStream(TOutputFile& file, TMediaKind kind, const AVCodec* encoder);
   TEncodedStream NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
                                   const std::string& encoder_name, bool copy, int32_t codec_tag);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
@@ -214,7 +213,6 @@ class TConverterEngine {
   bool AllOutputsFinished(const TInputStreamState& ist) const;
   void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
   bool ReachedStartTime(const TInputStreamState& ist) const;
-  int64_t RecordingLimit(AVRational time_base) const;
   void EmulateRate(const TInputStreamState& ist) const;
   int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
   int SourceIndex(const TInputStreamState& ist) const;
@@ -222,14 +220,10 @@ class TConverterEngine {
   void ReportProgress(bool last);
   void FlushDecoders();
 
-  // Writing side (Muxing.cpp).
+  // Writing side (OutputFile.cpp has the output file's own part).
   void WriteHeaders();
-  void InitBitstreamFilters(TOutputStreamState& ost);
   void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
-  void FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb);
-  void Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb);
-  void KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt);
-  void WriteTrailers();
+  double Position(const TOutputStreamState& ost) const;
 
   // Audio path (AudioPath.cpp).
   int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
@@ -272,6 +266,10 @@ class TConverterEngine {
   std::string FErrorMsg;
 
   std::unique_ptr<TRunState> run_;
+  // The run as its input files, output files and paths see it.
+  TRunContext context_{FConvertOptions, figures_,
+                       [this](int level, const std::string& text) { DoLog(level, text); },
+                       [this] { return StopRequested(); }};
 
   // Expires when the converter is destroyed: queued events check it.
   std::shared_ptr<int> life_ = std::make_shared<int>(0);

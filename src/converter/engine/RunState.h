@@ -15,6 +15,7 @@
 #include "converter/FileIdentity.h"
 #include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
+#include "engine/OutputFile.h"
 
 namespace veltrano {
 
@@ -41,9 +42,6 @@ struct TStreamMap {
   int32_t sync_file_index = 0;
   int32_t sync_stream_index = 0;
 };
-
-// Bitstream filters applied in order to every packet of one output stream.
-using TBitstreamFilterChain = std::vector<BsfContextPtr>;
 
 // Audio and picture parameters of a conversion. Input opening fills the run's
 // record from the source streams; output setup derives each output's copy
@@ -84,39 +82,6 @@ struct TInputFile {
 // The kinds of streams the opened inputs hold, as the stream plan reads them.
 TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs);
 
-// An opened output: the muxer and, per stream, its encoder context (for a
-// copied stream, the description of the copy).
-struct TOutputFile {
-  std::string name;       // the target as the caller named it
-  std::string work_name;  // what the muxer writes until the run ends ("<name>.<tag>.part")
-  bool sequence = false;  // numbered pictures, written into the folder work_file
-  bool header_written = false;
-  // What the run created for the output: the work file (or folder of
-  // pictures), its device and inode, and the folders made for it.
-  std::string work_file;
-  bool work_created = false;
-  TFileIdentity work_identity;
-  std::vector<std::string> created_folders;
-  OutputFormatPtr ctx;
-  // Holds on the libraries of encoders that need one (CodecLock.h); declared
-  // before the encoders so that they are released after them.
-  std::vector<TEncoderLease> encoder_leases;
-  std::vector<CodecContextPtr> encoders;
-  std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
-  std::vector<bool> stream_copy;
-  std::vector<float> quality;            // fixed-quality scale per stream (lambda units)
-  Dictionary muxer_options;              // private muxer options handed over with the header
-  std::vector<int64_t> packets_written;  // per stream, once the trailer is written
-};
-
-// A new audio or video stream of an output, as setup creates it.
-struct TEncodedStream {
-  AVStream* stream;
-  AVCodecContext* context;
-  const AVCodec* encoder;  // none for a copied stream
-  AVCodecID codec_id;      // AV_CODEC_ID_NONE for a copied stream
-};
-
 struct TTranscodeState;
 
 struct TRunState {
@@ -143,7 +108,6 @@ struct TRunState {
   std::vector<int64_t> input_files_ts_offset;             // µs, per input
   std::vector<std::vector<double>> input_files_ts_scale;  // [file][stream], 0 = none
   std::vector<TOutputFile> output_files;
-  std::vector<std::vector<TBitstreamFilterChain>> bitstream_filters;  // [file][stream]
   std::vector<TStreamMap> stream_maps;
   // The records of the transcode, while it runs.
   std::unique_ptr<TTranscodeState> transcode;

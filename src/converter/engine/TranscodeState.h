@@ -125,10 +125,6 @@ struct TOutputStreamState {
   int64_t sync_opts = 0;              // output position in encoder time base units
   float quality = 0;                  // fixed-quality scale (lambda units)
   AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
-  double position = 0;                // seconds written to the muxer so far
-  int64_t muxed_packets = 0;          // packets handed to the muxer
-  int64_t last_dts = AV_NOPTS_VALUE;  // decode time of the last packet muxed (stream time base)
-  TBitstreamFilterChain* bitstream_filters = nullptr;
 
   TVideoPathState video;
   TAudioPathState audio;
