@@ -242,15 +242,12 @@ void TConverterEngine::OpenInputsAndOutputs() {
 }
 
 void TConverterEngine::CopyTimestampScales() {
-  run_->input_files_ts_scale.resize(run_->input_files.size());
-  for (size_t n = 0; n < run_->input_files.size(); ++n) {
-    run_->input_files_ts_scale[n].assign(run_->input_files[n].ctx->nb_streams, 0.0);
-  }
+  for (TInputFile& input : run_->input_files) input.ts_scale.assign(input.ctx->nb_streams, 0.0);
   for (const TInputTSScaleEntry& e : FConvertOptions.InputTSScale()) {
-    if (e.file_index >= 0 && e.file_index < static_cast<int>(run_->input_files_ts_scale.size()) &&
+    if (e.file_index >= 0 && e.file_index < static_cast<int>(run_->input_files.size()) &&
         e.stream_index >= 0 &&
-        e.stream_index < static_cast<int>(run_->input_files_ts_scale[e.file_index].size())) {
-      run_->input_files_ts_scale[e.file_index][e.stream_index] = e.scale;
+        e.stream_index < static_cast<int>(run_->input_files[e.file_index].ts_scale.size())) {
+      run_->input_files[e.file_index].ts_scale[e.stream_index] = e.scale;
     }
   }
 }

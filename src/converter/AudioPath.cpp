@@ -22,32 +22,6 @@ extern "C" {
 namespace veltrano {
 namespace {
 
-template <class T, class Wide>
-void ScaleSamples(uint8_t* data, int count, int volume) {
-  T* samples = reinterpret_cast<T*>(data);
-  constexpr Wide lowest = std::numeric_limits<T>::min();
-  constexpr Wide highest = std::numeric_limits<T>::max();
-  for (int i = 0; i < count; ++i) {
-    // (s * volume + 128) / 256, rounded towards minus infinity, then limited.
-    const Wide scaled = (static_cast<Wide>(samples[i]) * volume + 128) >> 8;
-    samples[i] = static_cast<T>(std::clamp(scaled, lowest, highest));
-  }
-}
-
-template <class T>
-void ScaleFloatSamples(uint8_t* data, int count, int volume) {
-  T* samples = reinterpret_cast<T*>(data);
-  const T gain = static_cast<T>(volume) / 256;
-  for (int i = 0; i < count; ++i) samples[i] = std::clamp(samples[i] * gain, T(-1), T(1));
-}
-
-void ScaleUnsigned8(uint8_t* data, int count, int volume) {
-  for (int i = 0; i < count; ++i) {
-    const int scaled = (((data[i] - 128) * volume + 128) >> 8) + 128;
-    data[i] = static_cast<uint8_t>(std::clamp(scaled, 0, 255));
-  }
-}
-
 // Pointers to the samples of `frame` starting at sample `offset`.
 std::vector<const uint8_t*> SamplePointers(const AVFrame* frame, int offset) {
   const auto format = static_cast<AVSampleFormat>(frame->format);
@@ -67,45 +41,6 @@ bool SameLayout(const AVChannelLayout& a, const AVChannelLayout& b) {
 }
 
 }  // namespace
-
-void ApplyVolume(AVFrame* frame, int volume) {
-  if (volume == 256 || frame->nb_samples == 0) return;
-  if (av_frame_make_writable(frame) < 0) throw EAVError("Out of memory in do_audio_out");
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const bool planar = av_sample_fmt_is_planar(format);
-  const int channels = frame->ch_layout.nb_channels;
-  const int planes = planar ? channels : 1;
-  const int count = planar ? frame->nb_samples : frame->nb_samples * channels;
-  for (int p = 0; p < planes; ++p) {
-    uint8_t* data = frame->extended_data[p];
-    switch (av_get_packed_sample_fmt(format)) {
-      case AV_SAMPLE_FMT_U8: ScaleUnsigned8(data, count, volume); break;
-      case AV_SAMPLE_FMT_S16: ScaleSamples<int16_t, int32_t>(data, count, volume); break;
-      case AV_SAMPLE_FMT_S32: ScaleSamples<int32_t, int64_t>(data, count, volume); break;
-      case AV_SAMPLE_FMT_S64: ScaleSamples<int64_t, int64_t>(data, count, volume); break;
-      case AV_SAMPLE_FMT_FLT: ScaleFloatSamples<float>(data, count, volume); break;
-      case AV_SAMPLE_FMT_DBL: ScaleFloatSamples<double>(data, count, volume); break;
-      default: break;
-    }
-  }
-}
-
-int TConverterEngine::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
-  return DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
-    ist.pts = ist.next_pts;
-    if (frame->sample_rate > 0) {
-      ist.next_pts += static_cast<int64_t>(1000000) * frame->nb_samples / frame->sample_rate;
-    }
-    ApplyVolume(frame, FConvertOptions.AudioOptions().AudioVolume());
-    EmulateRate(ist);
-    if (!ReachedStartTime(ist)) return;
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
-        DoAudioOut(*ost, ist, frame);
-      }
-    }
-  });
-}
 
 double TConverterEngine::SyncInputSeconds(const TOutputStreamState& ost) const {
   return static_cast<double>(ost.sync_ist->pts) / 1000000.0;

@@ -72,10 +72,11 @@ int TConverterEngine::ChooseInputFile(double& opts_min) {
   if (pictures_or_sound && !pictures_or_sound_left) return -1;
   for (const auto& ost : t.output_streams) {
     const TInputStreamState& ist = *t.input_streams[ost->source_index];
-    if (ost->finished || t.no_packet[ist.file_index]) continue;
+    const TInputFile& input = run_->input_files[ist.file_index];
+    if (ost->finished || input.no_packet) continue;
     const double opts = Position(*ost);
     const double ipts = static_cast<double>(ist.pts);
-    if (!t.files[ist.file_index].eof_reached) {
+    if (!input.eof_reached) {
       if (ipts < ipts_min) {
         ipts_min = ipts;
         if (input_sync) file = ist.file_index;
@@ -102,30 +103,6 @@ bool TConverterEngine::AllOutputsFinished(const TInputStreamState& ist) const {
   return fed;
 }
 
-// Handles a failed read of input `file`: the real end of the input ends it
-// (true: the loop goes on); any other error, or an end that comes before the
-// bytes the file had when it was opened, ends the run with the reason.
-bool TConverterEngine::ReadFailed(int file, int error) {
-  TInputFile& input = run_->input_files[file];
-  const std::string& name = FInputFiles[file];
-  AVIOContext* pb = input.ctx->pb;
-  if (error == AVERROR_EOF && pb != nullptr && pb->error < 0) error = pb->error;
-  if (error != AVERROR_EOF) {
-    throw EAVError(WithReason("Error while reading input", name, AvErrorText(error)));
-  }
-  if (input.size_at_open > 0 && pb != nullptr) {
-    const int64_t size_now = avio_size(pb);
-    if (size_now >= 0 && size_now < input.size_at_open) {
-      throw EAVError(
-          WithReason("Error while reading input", name,
-                     fmt::format("the file was cut short while it was read ({} of {} bytes)",
-                                 size_now, input.size_at_open)));
-    }
-  }
-  run_->transcode->files[file].eof_reached = true;
-  return !FConvertOptions.ShortTest();
-}
-
 void TConverterEngine::MainLoop() {
   TTranscodeState& t = *run_->transcode;
   AVPacket* pkt = t.packet.get();
@@ -138,7 +115,7 @@ void TConverterEngine::MainLoop() {
     if (file < 0) {
       if (no_packet_count > 0) {
         no_packet_count = 0;
-        t.no_packet.assign(t.no_packet.size(), false);
+        for (TInputFile& input : run_->input_files) input.no_packet = false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         continue;
       }
@@ -150,60 +127,27 @@ void TConverterEngine::MainLoop() {
     AVIOContext* first_output = run_->output_files[0].ctx->pb;
     if (limit != 0 && first_output != nullptr && avio_tell(first_output) > limit) break;
 
-    const int ret = av_read_frame(run_->input_files[file].ctx.get(), pkt);
-    if (ret == AVERROR(EAGAIN)) {
-      t.no_packet[file] = true;
+    TInputFile& input = run_->input_files[file];
+    const TInputFile::TRead read = input.ReadPacket(pkt);
+    if (read == TInputFile::TRead::NotYet) {
       ++no_packet_count;
       continue;
     }
-    if (ret < 0) {
-      if (!ReadFailed(file, ret)) break;
+    if (read == TInputFile::TRead::Ended) {
+      if (FConvertOptions.ShortTest()) break;
       continue;
     }
     no_packet_count = 0;
-    t.no_packet.assign(t.no_packet.size(), false);
-
-    if (pkt->stream_index >= t.files[file].nb_streams ||
-        t.input_streams[t.files[file].ist_index + pkt->stream_index]->discard) {
+    for (TInputFile& other : run_->input_files) other.no_packet = false;
+    TInputStreamState* ist = input.StreamOf(pkt);
+    if (ist == nullptr || AllOutputsFinished(*ist)) {
       av_packet_unref(pkt);
       continue;
     }
-    TInputStreamState& ist = *t.input_streams[t.files[file].ist_index + pkt->stream_index];
-    if (AllOutputsFinished(ist)) {
-      av_packet_unref(pkt);
-      continue;
-    }
-    CorrectTimestamps(ist, pkt);
-    const int result = ProcessInputPacket(ist, pkt);
+    input.CorrectTimestamps(*ist, pkt, FConvertOptions);
+    const int result = ProcessInputPacket(*ist, pkt);
     av_packet_unref(pkt);
     if (result >= 0) ReportProgress(false);
-  }
-}
-
-void TConverterEngine::CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt) {
-  int64_t& offset = run_->input_files_ts_offset[ist.file_index];
-  const AVRational tb = ist.st->time_base;
-  const int64_t shift = av_rescale_q(offset, AV_TIME_BASE_Q, tb);
-  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += shift;
-  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += shift;
-  const double scale = run_->input_files_ts_scale[ist.file_index][ist.index];
-  if (scale != 0) {
-    if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = std::llround(static_cast<double>(pkt->dts) * scale);
-    if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = std::llround(static_cast<double>(pkt->pts) * scale);
-  }
-  const AVFormatContext* ctx = run_->input_files[ist.file_index].ctx.get();
-  if (pkt->dts == AV_NOPTS_VALUE || ist.next_pts == AV_NOPTS_VALUE ||
-      !(ctx->iformat->flags & AVFMT_TS_DISCONT) || FConvertOptions.CopyTS()) {
-    return;
-  }
-  const int64_t dts_us = av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
-  const int64_t delta = dts_us - ist.next_pts;
-  const double threshold = FConvertOptions.DtsDeltaThreshold() * 1000000.0;
-  if (std::fabs(static_cast<double>(delta)) > threshold || dts_us + 1 < ist.pts) {
-    offset -= delta;
-    const int64_t delta_tb = av_rescale_q(delta, AV_TIME_BASE_Q, tb);
-    pkt->dts -= delta_tb;
-    if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= delta_tb;
   }
 }
 
@@ -234,30 +178,11 @@ void TConverterEngine::EmulateRate(const TInputStreamState& ist) const {
   }
 }
 
-int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt) {
-  if (pkt != nullptr && pkt->duration > 0) {
-    return av_rescale_q(pkt->duration, ist.st->time_base, AV_TIME_BASE_Q);
-  }
-  AVRational rate = ist.st->r_frame_rate;
-  if (rate.num <= 0 || rate.den <= 0) rate = ist.st->avg_frame_rate;
-  if (rate.num <= 0 || rate.den <= 0) return 0;
-  return av_rescale_q(1, av_inv_q(rate), AV_TIME_BASE_Q);
-}
-
 int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt) {
-  if (ist.next_pts == AV_NOPTS_VALUE) ist.next_pts = ist.pts;
-  if (pkt != nullptr && pkt->dts != AV_NOPTS_VALUE) {
-    ist.next_pts = ist.pts = av_rescale_q(pkt->dts, ist.st->time_base, AV_TIME_BASE_Q);
-  }
+  TInputFile& input = run_->input_files[ist.file_index];
   if (!ist.decoding_needed) {
     if (pkt == nullptr) return 0;
-    ist.pts = ist.next_pts;
-    const AVCodecParameters* par = ist.st->codecpar;
-    if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0) {
-      ist.next_pts += static_cast<int64_t>(1000000) * par->frame_size / par->sample_rate;
-    } else if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-      ist.next_pts += VideoFrameDuration(ist, pkt);
-    }
+    input.AdvanceCopied(ist, pkt);
     EmulateRate(ist);
     if (!ReachedStartTime(ist)) return 0;
     for (auto& ost : run_->transcode->output_streams) {
@@ -267,14 +192,13 @@ int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket*
     }
     return 0;
   }
-  int result = 0;
-  switch (ist.dec->codec_type) {
-    case AVMEDIA_TYPE_AUDIO: result = DecodeAudio(ist, pkt); break;
-    case AVMEDIA_TYPE_VIDEO: result = DecodeVideo(ist, pkt); break;
-    case AVMEDIA_TYPE_SUBTITLE: result = DecodeSubtitle(ist, pkt); break;
-    default: break;
-  }
+  const int result = input.Decode(ist, pkt, context_, [&](TDecoded& decoded) {
+    EmulateRate(ist);
+    if (ReachedStartTime(ist)) SendDecoded(ist, decoded);
+  });
   if (pkt == nullptr) {
+    TDecoded end;  // what the paths still hold may go on
+    SendDecoded(ist, end);
     for (auto& ost : run_->transcode->output_streams) {
       if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) FinishStream(*ost);
     }
@@ -282,8 +206,29 @@ int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket*
   return result;
 }
 
+void TConverterEngine::SendDecoded(TInputStreamState& ist, TDecoded& decoded) {
+  for (auto& ost : run_->transcode->output_streams) {
+    if (ost->source_index != SourceIndex(ist) || !ost->encoding_needed || ost->finished) continue;
+    switch (ost->enc->codec_type) {
+      case AVMEDIA_TYPE_VIDEO:
+        FilterVideoFrame(*ost, ist, decoded.frame);
+        break;
+      case AVMEDIA_TYPE_AUDIO:
+        if (decoded.frame != nullptr) DoAudioOut(*ost, ist, decoded.frame);
+        break;
+      case AVMEDIA_TYPE_SUBTITLE:
+        if (decoded.subtitle != nullptr) {
+          OutputSubtitle(*ost, ist, *decoded.subtitle, decoded.packet_pts);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 int TConverterEngine::SourceIndex(const TInputStreamState& ist) const {
-  return run_->transcode->files[ist.file_index].ist_index + ist.index;
+  return run_->input_files[ist.file_index].first_stream + ist.index;
 }
 
 void TConverterEngine::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist,
@@ -346,7 +291,7 @@ void TConverterEngine::ReportProgress(bool last) {
 }
 
 void TConverterEngine::FlushDecoders() {
-  for (auto& ist : run_->transcode->input_streams) {
+  for (TInputStreamState* ist : run_->transcode->input_streams) {
     if (StopRequested()) break;
     if (ist->decoding_needed) ProcessInputPacket(*ist, nullptr);
   }

@@ -14,33 +14,6 @@ constexpr size_t kSubtitleBufferSize = 1048576;
 
 }  // namespace
 
-int TConverterEngine::DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt) {
-  AVPacket empty{};
-  const AVPacket* input = pkt;
-  if (input == nullptr) {
-    if (!(ist.dec->codec->capabilities & AV_CODEC_CAP_DELAY)) return 0;
-    input = &empty;
-  }
-  AVSubtitle subtitle{};
-  int got = 0;
-  if (avcodec_decode_subtitle2(ist.dec, &subtitle, &got, const_cast<AVPacket*>(input)) < 0)
-    return -1;
-  if (!got) return 0;
-  struct TSubtitleFree {
-    AVSubtitle* s;
-    ~TSubtitleFree() { avsubtitle_free(s); }
-  } release{&subtitle};
-  const int64_t packet_pts = pkt != nullptr ? pkt->pts : AV_NOPTS_VALUE;
-  EmulateRate(ist);
-  if (!ReachedStartTime(ist)) return 0;
-  for (auto& ost : run_->transcode->output_streams) {
-    if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
-      OutputSubtitle(*ost, ist, subtitle, packet_pts);
-    }
-  }
-  return 0;
-}
-
 void TConverterEngine::OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist,
                                       AVSubtitle& subtitle, int64_t pts) {
   if (pts == AV_NOPTS_VALUE) throw EAVError("Subtitle packets must have a pts");

@@ -117,7 +117,7 @@ void TConverterEngine::CreateInputRecords() {
   for (size_t n = 0; n < run_->input_files.size(); ++n) {
     TInputFile& file = run_->input_files[n];
     const int nb_streams = static_cast<int>(file.ctx->nb_streams);
-    t.files.push_back(TInputFileState{false, ist_index, nb_streams});
+    file.first_stream = ist_index;
     ist_index += nb_streams;
     if (ist_index > kMaxStreams) {
       throw EAVError(fmt::format("Too many input streams (at most {})", kMaxStreams));
@@ -129,10 +129,10 @@ void TConverterEngine::CreateInputRecords() {
       ist->st = file.ctx->streams[i];
       ist->dec = file.decoders[i].get();
       if (FConvertOptions.RateEmu()) ist->start = av_gettime();
-      t.input_streams.push_back(std::move(ist));
+      t.input_streams.push_back(ist.get());
+      file.streams.push_back(std::move(ist));
     }
   }
-  t.no_packet.assign(run_->input_files.size(), false);
 }
 
 void TConverterEngine::CreateOutputRecords() {
@@ -151,8 +151,8 @@ void TConverterEngine::CreateOutputRecords() {
   }
   for (const TStreamMap& map : maps) {
     auto valid = [&](int file, int stream) {
-      return file >= 0 && file < static_cast<int>(t.files.size()) && stream >= 0 &&
-             stream < t.files[file].nb_streams;
+      return file >= 0 && file < static_cast<int>(run_->input_files.size()) && stream >= 0 &&
+             stream < static_cast<int>(run_->input_files[file].streams.size());
     };
     if (!valid(map.file_index, map.stream_index)) {
       throw EAVError(fmt::sprintf("Could not find input stream #%d.%d", map.file_index, map.stream_index));
@@ -183,12 +183,13 @@ void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
   const AVMediaType kind = ost.enc->codec_type;
   if (!run_->stream_maps.empty()) {
     const TStreamMap& map = run_->stream_maps[n];
-    ost.source_index = t.files[map.file_index].ist_index + map.stream_index;
+    ost.source_index = run_->input_files[map.file_index].first_stream + map.stream_index;
     if (t.input_streams[ost.source_index]->st->codecpar->codec_type != kind) {
       throw EAVError(fmt::sprintf("Codec type mismatch for mapping #%d.%d -> #%d.%d", map.file_index,
                                   map.stream_index, ost.file_index, ost.index));
     }
-    ost.sync_ist = t.input_streams[t.files[map.sync_file_index].ist_index + map.sync_stream_index].get();
+    ost.sync_ist = t.input_streams[run_->input_files[map.sync_file_index].first_stream +
+                                   map.sync_stream_index];
   } else {
     int chosen = -1;
     int64_t most_frames = -1;
@@ -214,7 +215,7 @@ void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
     }
     if (chosen < 0) throw EAVError("Could not find input stream matching output stream ");
     ost.source_index = chosen;
-    ost.sync_ist = t.input_streams[chosen].get();
+    ost.sync_ist = t.input_streams[chosen];
   }
   t.input_streams[ost.source_index]->discard = false;
 }
@@ -401,7 +402,7 @@ void TConverterEngine::CopyChapters(size_t input, size_t output) {
   for (unsigned i = 0; i < is->nb_chapters; ++i) {
     const AVChapter* in = is->chapters[i];
     const int64_t ts_off =
-        av_rescale_q(-run_->input_files_ts_offset[input], AV_TIME_BASE_Q, in->time_base);
+        av_rescale_q(-run_->input_files[input].ts_offset, AV_TIME_BASE_Q, in->time_base);
     const int64_t rt = recording == MaxInt64 ? INT64_MAX : av_rescale_q(recording, AV_TIME_BASE_Q, in->time_base);
     if (in->end < ts_off) continue;
     if (rt != INT64_MAX && in->start > rt + ts_off) break;

@@ -49,39 +49,6 @@ struct TInOutFree {
 
 }  // namespace
 
-int TConverterEngine::DecodeVideo(TInputStreamState& ist, const AVPacket* pkt) {
-  const int result = DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
-    ++context_.Figures().frames_decoded;
-    if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
-      ist.pts = av_rescale_q(frame->best_effort_timestamp, ist.st->time_base, AV_TIME_BASE_Q);
-    } else {
-      ist.pts = ist.next_pts;
-    }
-    const int64_t duration =
-        frame->pkt_duration > 0
-            ? av_rescale_q(frame->pkt_duration, ist.st->time_base, AV_TIME_BASE_Q)
-            : VideoFrameDuration(ist, nullptr);
-    ist.next_pts = ist.pts + duration;
-    ist.quality = static_cast<float>(frame->quality);
-    EmulateRate(ist);
-    if (!ReachedStartTime(ist)) return;
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
-        FilterVideoFrame(*ost, ist, frame);
-      }
-    }
-  });
-  if (pkt == nullptr) {
-    // The pictures the filter graphs still hold.
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
-        FilterVideoFrame(*ost, ist, nullptr);
-      }
-    }
-  }
-  return result;
-}
-
 // The graph's two ends: a buffer source taking the decoder's pictures and a
 // sink giving the encoder's pixel format.
 int TConverterEngine::CreateVideoGraphEnds(const AVCodecContext* dec, TOutputStreamState& ost) {

@@ -42,6 +42,7 @@ struct TOutputFile;
 struct TEncodedStream;
 struct TStreamParameters;
 struct TInputStreamState;
+struct TDecoded;
 struct TOutputStreamState;
 struct TStreamRequest;
 class Dictionary;
@@ -209,12 +210,11 @@ class TConverterEngine {
   void HandOverProgress(bool force);
   void WaitWhilePaused();
   int ChooseInputFile(double& opts_min);
-  bool ReadFailed(int file, int error);
   bool AllOutputsFinished(const TInputStreamState& ist) const;
-  void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
   bool ReachedStartTime(const TInputStreamState& ist) const;
   void EmulateRate(const TInputStreamState& ist) const;
   int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
+  void SendDecoded(TInputStreamState& ist, TDecoded& decoded);
   int SourceIndex(const TInputStreamState& ist) const;
   void StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* in);
   void ReportProgress(bool last);
@@ -226,7 +226,6 @@ class TConverterEngine {
   double Position(const TOutputStreamState& ost) const;
 
   // Audio path (AudioPath.cpp).
-  int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
   double SyncInputSeconds(const TOutputStreamState& ost) const;
   void PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame);
   void QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count);
@@ -237,7 +236,6 @@ class TConverterEngine {
   void FlushAudio(TOutputStreamState& ost);
 
   // Video path (VideoPath.cpp).
-  int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
   int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
   int CreateVideoGraphEnds(const AVCodecContext* dec, TOutputStreamState& ost);
   AVFilterContext* LinkVideoFilterChain(const AVCodecContext* dec, TOutputStreamState& ost);
@@ -251,7 +249,6 @@ class TConverterEngine {
   void FlushVideo(TOutputStreamState& ost);
 
   // Subtitle path (SubtitlePath.cpp).
-  int DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt);
   void OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle& subtitle,
                       int64_t pts);
 

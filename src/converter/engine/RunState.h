@@ -15,6 +15,7 @@
 #include "converter/FileIdentity.h"
 #include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
+#include "engine/InputFile.h"
 #include "engine/OutputFile.h"
 
 namespace veltrano {
@@ -62,23 +63,6 @@ struct TStreamParameters {
 // layout, rate and sample format).
 void TakeAudioParameters(TStreamParameters& parameters, const AVCodecContext* decoder);
 
-// An opened input: the demuxer and one decoder context per stream (the
-// stream's decoder, opened only if some output needs decoding).
-struct TInputFile {
-  std::unique_ptr<TStreamIO> stream_io;  // byte stream of a "stream:N" input; outlives ctx
-  InputFormatPtr ctx;
-  std::vector<CodecContextPtr> decoders;
-  // Packets seen per stream at the start of the input; the automatic stream
-  // choice prefers the busiest of several streams of one kind.
-  std::vector<int64_t> analysis_frames;
-  // Bytes the input had when it was opened (-1: unknown); a file that has
-  // fewer at its end was cut short while it was read.
-  int64_t size_at_open = -1;
-  // Made by the run (a silent track a container needs), not one of the job's
-  // inputs: it has no name of its own and ends when the job's inputs end.
-  bool generated = false;
-};
-
 // The kinds of streams the opened inputs hold, as the stream plan reads them.
 TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs);
 
@@ -105,8 +89,6 @@ struct TRunState {
   TStreamParameters source;                       // what input opening found
 
   std::vector<TInputFile> input_files;
-  std::vector<int64_t> input_files_ts_offset;             // µs, per input
-  std::vector<std::vector<double>> input_files_ts_scale;  // [file][stream], 0 = none
   std::vector<TOutputFile> output_files;
   std::vector<TStreamMap> stream_maps;
   // The records of the transcode, while it runs.

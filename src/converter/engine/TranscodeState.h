@@ -17,27 +17,6 @@
 
 namespace veltrano {
 
-struct TInputFileState {
-  bool eof_reached = false;  // the demuxer reported the end of the input
-  int ist_index = 0;         // position of the file's first stream in the input stream table
-  int nb_streams = 0;        // stream count of the file at setup
-};
-
-struct TInputStreamState {
-  int file_index = 0;
-  int index = 0;  // stream number inside the file
-  AVStream* st = nullptr;
-  AVCodecContext* dec = nullptr;  // the stream's decoder context
-  bool discard = true;            // until an output stream takes this stream
-  bool decoding_needed = false;
-  int64_t start = 0;                  // wall clock at setup (µs), with RateEmu
-  int64_t next_pts = AV_NOPTS_VALUE;  // µs: expected time of the next decoded data
-  int64_t pts = 0;                    // µs: time of the data being processed
-  bool is_start = true;               // no audio sync correction made yet
-  float quality = 0;                  // quality of the last decoded picture
-  FramePtr frame;                     // decoded frame being processed
-};
-
 struct TFileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -131,38 +110,14 @@ struct TOutputStreamState {
   TTwoPassState two_pass;  // last member: its statistics go before anything else
 };
 
-// Sends `pkt` (nullptr: end of input) to `dec` and hands every decoded frame
-// to `use`. -1 when decoding failed.
-template <class F>
-int DecodeFrames(AVCodecContext* dec, const AVPacket* pkt, AVFrame* frame, F use) {
-  int ret = avcodec_send_packet(dec, pkt);
-  if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) return -1;
-  while (true) {
-    ret = avcodec_receive_frame(dec, frame);
-    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
-    if (ret < 0) return -1;
-    use(frame);
-    av_frame_unref(frame);
-  }
-}
-
-// The duration of one frame of a video stream (µs): the packet's when it has
-// one (pkt may be nullptr), else from the stream's frame rate; 0 if unknown.
-int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt);
-
 // The most frames (or packets) an output stream of `type` may write.
 int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
 
-// Scales decoded samples by volume/256 (256: unchanged): integers rounded
-// towards minus infinity and limited to their range, floats limited to ±1.
-void ApplyVolume(AVFrame* frame, int volume);
-
 // Everything a transcode keeps between setup and its end.
 struct TTranscodeState {
-  std::vector<TInputFileState> files;
-  std::vector<std::unique_ptr<TInputStreamState>> input_streams;
+  // Every input stream, file after file; each input file owns the records of its streams.
+  std::vector<TInputStreamState*> input_streams;
   std::vector<std::unique_ptr<TOutputStreamState>> output_streams;
-  std::vector<bool> no_packet;  // per input: the demuxer asked to be called again later
   PacketPtr packet;             // the packet just read
   PacketPtr out_packet;         // packets produced by encoders
   FramePtr audio_frame;         // encoder input frames
