@@ -292,12 +292,6 @@ std::string TConverterEngine::NamedFailure(const std::string& message) const {
   return message + " (" + inputs + " → " + outputs + ")";
 }
 
-void TConverterEngine::EncodingFailed(const TOutputStreamState& ost, const char* kind,
-                                      int error) const {
-  throw EAVError(WithReason(std::string(kind) + " encoding failed for",
-                            FOutputFiles[ost.file_index], AvErrorText(error)));
-}
-
 // The message is shown after the run has ended (QueueEndEvent).
 void TConverterEngine::ReportFailure(const std::string& raw_message) {
   const std::string message = NamedFailure(raw_message);

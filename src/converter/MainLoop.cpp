@@ -1,7 +1,7 @@
-// The main loop: choosing the input that is furthest behind, reading,
-// timestamp correction, handing each packet to its stream's decoding path
-// (AudioPath.cpp, VideoPath.cpp, SubtitlePath.cpp) or copying it, progress,
-// and draining the decoders at the end.
+// The main loop: it chooses the input that is furthest behind, has it read a
+// packet, and moves the packet to the paths of the streams it feeds, as it is
+// (copy paths) or decoded by the input (the other paths); then progress, and
+// at the end the draining of the decoders and the paths.
 #include <fmt/printf.h>
 
 #include <chrono>
@@ -15,6 +15,7 @@ extern "C" {
 #include "converter/AVError.h"
 #include "converter/MessageBoxes.h"
 #include "engine/ConverterEngine.h"
+#include "engine/OutputPath.h"
 #include "engine/RunState.h"
 #include "engine/TranscodeState.h"
 
@@ -63,18 +64,18 @@ int TConverterEngine::ChooseInputFile(double& opts_min) {
   const bool input_sync = FConvertOptions.GrabOptions().InputSync();
   bool pictures_or_sound = false;
   bool pictures_or_sound_left = false;
-  for (const auto& ost : t.output_streams) {
-    if (ost->enc->codec_type != AVMEDIA_TYPE_SUBTITLE) {
+  for (const auto& path : t.paths) {
+    if (path->Stream().enc->codec_type != AVMEDIA_TYPE_SUBTITLE) {
       pictures_or_sound = true;
-      pictures_or_sound_left |= !ost->finished;
+      pictures_or_sound_left |= !path->Finished();
     }
   }
   if (pictures_or_sound && !pictures_or_sound_left) return -1;
-  for (const auto& ost : t.output_streams) {
-    const TInputStreamState& ist = *t.input_streams[ost->source_index];
+  for (const auto& path : t.paths) {
+    const TInputStreamState& ist = *t.input_streams[path->SourceIndex()];
     const TInputFile& input = run_->input_files[ist.file_index];
-    if (ost->finished || input.no_packet) continue;
-    const double opts = Position(*ost);
+    if (path->Finished() || input.no_packet) continue;
+    const double opts = path->Position();
     const double ipts = static_cast<double>(ist.pts);
     if (!input.eof_reached) {
       if (ipts < ipts_min) {
@@ -86,7 +87,8 @@ int TConverterEngine::ChooseInputFile(double& opts_min) {
         if (!input_sync) file = ist.file_index;
       }
     }
-    if (ost->frame_number >= OutputFrameLimit(FConvertOptions, ost->enc->codec_type)) return -1;
+    const TOutputStreamState& ost = path->Stream();
+    if (ost.frame_number >= OutputFrameLimit(FConvertOptions, ost.enc->codec_type)) return -1;
   }
   return file;
 }
@@ -95,10 +97,10 @@ int TConverterEngine::ChooseInputFile(double& opts_min) {
 // need neither decoding nor copying any more.
 bool TConverterEngine::AllOutputsFinished(const TInputStreamState& ist) const {
   bool fed = false;
-  for (const auto& ost : run_->transcode->output_streams) {
-    if (ost->source_index != SourceIndex(ist)) continue;
+  for (const auto& path : run_->transcode->paths) {
+    if (path->SourceIndex() != SourceIndex(ist)) continue;
     fed = true;
-    if (!ost->finished) return false;
+    if (!path->Finished()) return false;
   }
   return fed;
 }
@@ -162,14 +164,6 @@ bool TConverterEngine::ReachedStartTime(const TInputStreamState& ist) const {
   return true;
 }
 
-void TConverterEngine::WritePacket(TOutputStreamState& ost, AVPacket* pkt) {
-  run_->output_files[ost.file_index].WritePacket(ost.index, pkt, ost.packet_time_base);
-}
-
-double TConverterEngine::Position(const TOutputStreamState& ost) const {
-  return run_->output_files[ost.file_index].muxed[ost.index].position;
-}
-
 void TConverterEngine::EmulateRate(const TInputStreamState& ist) const {
   if (!FConvertOptions.RateEmu()) return;
   const int64_t elapsed = av_gettime() - ist.start;
@@ -178,6 +172,10 @@ void TConverterEngine::EmulateRate(const TInputStreamState& ist) const {
   }
 }
 
+// Moves a packet of `ist` (nullptr: the end of its decoding) to the paths of
+// the streams it feeds: as it is to the copy paths when nothing decodes it,
+// else decoded by its input to the other paths, which are finished after the
+// end.
 int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt) {
   TInputFile& input = run_->input_files[ist.file_index];
   if (!ist.decoding_needed) {
@@ -185,10 +183,8 @@ int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket*
     input.AdvanceCopied(ist, pkt);
     EmulateRate(ist);
     if (!ReachedStartTime(ist)) return 0;
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && !ost->encoding_needed) {
-        StreamCopyPacket(*ost, ist, pkt);
-      }
+    for (auto& path : PathsOf(ist)) {
+      if (path->TakesPackets()) path->SendPacket(ist, pkt);
     }
     return 0;
   }
@@ -199,65 +195,25 @@ int TConverterEngine::ProcessInputPacket(TInputStreamState& ist, const AVPacket*
   if (pkt == nullptr) {
     TDecoded end;  // what the paths still hold may go on
     SendDecoded(ist, end);
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed) FinishStream(*ost);
+    for (auto& path : PathsOf(ist)) {
+      if (!path->TakesPackets()) path->Finish();
     }
   }
   return result;
 }
 
 void TConverterEngine::SendDecoded(TInputStreamState& ist, TDecoded& decoded) {
-  for (auto& ost : run_->transcode->output_streams) {
-    if (ost->source_index != SourceIndex(ist) || !ost->encoding_needed || ost->finished) continue;
-    switch (ost->enc->codec_type) {
-      case AVMEDIA_TYPE_VIDEO:
-        FilterVideoFrame(*ost, ist, decoded.frame);
-        break;
-      case AVMEDIA_TYPE_AUDIO:
-        if (decoded.frame != nullptr) DoAudioOut(*ost, ist, decoded.frame);
-        break;
-      case AVMEDIA_TYPE_SUBTITLE:
-        if (decoded.subtitle != nullptr) {
-          OutputSubtitle(*ost, ist, *decoded.subtitle, decoded.packet_pts);
-        }
-        break;
-      default:
-        break;
-    }
+  for (auto& path : PathsOf(ist)) {
+    if (!path->TakesPackets() && !path->Finished()) path->SendFrame(ist, decoded);
   }
+}
+
+const std::vector<TOutputPath*>& TConverterEngine::PathsOf(const TInputStreamState& ist) const {
+  return run_->transcode->routes[SourceIndex(ist)];
 }
 
 int TConverterEngine::SourceIndex(const TInputStreamState& ist) const {
   return run_->input_files[ist.file_index].first_stream + ist.index;
-}
-
-void TConverterEngine::StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist,
-                                        const AVPacket* in) {
-  const AVRational tb = ost.packet_time_base;
-  if (ost.finished) return;
-  if (ost.frame_number == 0 && !(in->flags & AV_PKT_FLAG_KEY) &&
-      !FConvertOptions.CopyInitialNonkeyframes()) {
-    return;
-  }
-  if (ost.enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-    context_.Figures().audio_size += in->size;
-  }
-  AVPacket* out = run_->transcode->out_packet.get();
-  if (av_packet_ref(out, in) < 0) throw EAVError("Out of memory");
-  out->stream_index = ost.index;
-  out->pts =
-      in->pts != AV_NOPTS_VALUE ? av_rescale_q(in->pts, ist.st->time_base, tb) : AV_NOPTS_VALUE;
-  out->dts = in->dts != AV_NOPTS_VALUE ? av_rescale_q(in->dts, ist.st->time_base, tb)
-                                       : av_rescale_q(ist.pts, AV_TIME_BASE_Q, tb);
-  out->duration = av_rescale_q(in->duration, ist.st->time_base, tb);
-  out->time_base = tb;
-  if (out->dts != AV_NOPTS_VALUE && out->dts >= context_.RecordingLimit(tb)) {
-    av_packet_unref(out);
-    ost.finished = true;  // copied packets come in decode order: the span is written
-    return;
-  }
-  WritePacket(ost, out);
-  ++ost.frame_number;
 }
 
 void TConverterEngine::ReportProgress(bool last) {
@@ -283,8 +239,8 @@ void TConverterEngine::ReportProgress(bool last) {
     FSourceFileSize = std::max<int64_t>(avio_size(run_->input_files[0].ctx->pb), 0);
   }
   double t = 1e10;
-  for (const auto& ost : run_->transcode->output_streams) {
-    if (Position(*ost) > 0 && Position(*ost) < t) t = Position(*ost);
+  for (const auto& path : run_->transcode->paths) {
+    if (path->Position() > 0 && path->Position() < t) t = path->Position();
   }
   if (t < 0.01) t = 0.01;
   FBitrate = static_cast<double>(target) * 8 / t / 1000;
@@ -296,23 +252,8 @@ void TConverterEngine::FlushDecoders() {
     if (ist->decoding_needed) ProcessInputPacket(*ist, nullptr);
   }
   // A stop leaves streams unflushed above: their encoders still give what they hold.
-  for (auto& ost : run_->transcode->output_streams) {
-    if (ost->encoding_needed) FinishStream(*ost);
-  }
-}
-
-void TConverterEngine::FinishStream(TOutputStreamState& ost) {
-  if (ost.finished) return;
-  ost.finished = true;
-  switch (ost.enc->codec_type) {
-    case AVMEDIA_TYPE_AUDIO:
-      FlushAudio(ost);
-      break;
-    case AVMEDIA_TYPE_VIDEO:
-      FlushVideo(ost);
-      break;
-    default:
-      break;
+  for (auto& path : run_->transcode->paths) {
+    if (!path->TakesPackets()) path->Finish();
   }
 }
 

@@ -43,6 +43,7 @@ struct TEncodedStream;
 struct TStreamParameters;
 struct TInputStreamState;
 struct TDecoded;
+class TOutputPath;
 struct TOutputStreamState;
 struct TStreamRequest;
 class Dictionary;
@@ -112,8 +113,6 @@ class TConverterEngine {
   void ReleaseRun(bool failed);
   void ReportFailure(const std::string& message);
   std::string NamedFailure(const std::string& message) const;
-  [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
-                                   int error) const;
   void QueueEndEvent(bool stopped);
   bool StopRequested();
   void ThrowIfStopped();
@@ -181,12 +180,17 @@ class TConverterEngine {
   void SetupTranscode();
   void RecordPlan();
   void CreateInputRecords();
-  void CreateOutputRecords();
+  std::vector<std::unique_ptr<TOutputStreamState>> CreateOutputRecords();
   void ChooseSource(TOutputStreamState& ost, int n);
   bool InProgram(const TInputStreamState& ist, int program_id) const;
-  void PrepareOutputStream(TOutputStreamState& ost);
+  std::unique_ptr<TOutputPath> PrepareOutputStream(std::unique_ptr<TOutputStreamState> record);
   void PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
-  void PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  std::unique_ptr<TOutputPath> PrepareEncoding(std::unique_ptr<TOutputStreamState> record,
+                                               TInputStreamState& ist);
+  std::unique_ptr<TOutputPath> PrepareVideoEncoding(std::unique_ptr<TOutputStreamState> record,
+                                                    TInputStreamState& ist);
+  void PrepareSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist);
+  void RoutePaths();
   void PrepareTwoPass(TOutputStreamState& ost);
   void RemoveTwoPassFolders() const;
   int OutputStreamNumber(const TOutputStreamState& ost) const;
@@ -215,46 +219,13 @@ class TConverterEngine {
   void EmulateRate(const TInputStreamState& ist) const;
   int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
   void SendDecoded(TInputStreamState& ist, TDecoded& decoded);
+  const std::vector<TOutputPath*>& PathsOf(const TInputStreamState& ist) const;
   int SourceIndex(const TInputStreamState& ist) const;
-  void StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* in);
   void ReportProgress(bool last);
   void FlushDecoders();
 
-  // Writing side (OutputFile.cpp has the output file's own part).
+  // The headers of the outputs, once every path is ready.
   void WriteHeaders();
-  void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
-  double Position(const TOutputStreamState& ost) const;
-
-  // Audio path (AudioPath.cpp).
-  double SyncInputSeconds(const TOutputStreamState& ost) const;
-  void PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame);
-  void QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count);
-  void DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame);
-  void EncodeQueuedAudio(TOutputStreamState& ost, bool last);
-  void EncodeAudioSamples(TOutputStreamState& ost, int count);
-  void ReceiveAudioPackets(TOutputStreamState& ost);
-  void FlushAudio(TOutputStreamState& ost);
-
-  // Video path (VideoPath.cpp).
-  int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
-  int CreateVideoGraphEnds(const AVCodecContext* dec, TOutputStreamState& ost);
-  AVFilterContext* LinkVideoFilterChain(const AVCodecContext* dec, TOutputStreamState& ost);
-  int LinkUserVideoFilters(AVFilterContext* last, TOutputStreamState& ost);
-  void FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame);
-  int64_t VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts);
-  void OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
-  void WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist, AVFrame* picture,
-                        int64_t copies);
-  void EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture);
-  void FlushVideo(TOutputStreamState& ost);
-
-  // Subtitle path (SubtitlePath.cpp).
-  void OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle& subtitle,
-                      int64_t pts);
-
-  // Ends an output stream whose next frame would pass the requested span:
-  // its encoder is flushed, and nothing more is written to it.
-  void FinishStream(TOutputStreamState& ost);
 
   std::mutex state_mutex_;  // pairs with state_changed_
   std::condition_variable state_changed_;

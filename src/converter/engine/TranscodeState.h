@@ -17,6 +17,8 @@
 
 namespace veltrano {
 
+class TOutputPath;
+
 struct TFileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -45,39 +47,6 @@ class TStatsInput {
   AVCodecContext* enc_ = nullptr;
 };
 
-// What the video path owns for one output stream: the filter graph that
-// crops, scales and converts the decoded pictures, the picture taken from its
-// sink, and the frame-rate sync's correction.
-struct TVideoPathState {
-  bool crop = false;   // cropping asked for
-  bool scale = false;  // scaling or a pixel format change asked for
-  int width = 0;       // the picture the encoder takes
-  int height = 0;
-  int pix_fmt = -1;
-  FilterGraphPtr graph;
-  int graph_width = 0;  // decoded picture the graph was built for
-  int graph_height = 0;
-  int graph_pix_fmt = -1;
-  AVFilterContext* buffer_source = nullptr;
-  AVFilterContext* buffer_sink = nullptr;
-  FramePtr filtered;  // picture taken from the sink
-  // Input time (encoder time base units) taken out after timestamp jumps
-  // that were treated as discontinuities.
-  int64_t sync_offset = 0;
-};
-
-// What the audio path owns for one output stream: the conversion to the
-// encoder's rate, layout and format, and the samples waiting for a full
-// encoder frame.
-struct TAudioPathState {
-  bool resampling = false;  // sticky once set
-  SwrContextPtr resampler;
-  int in_format = -1;  // decoder format the resampler was built for
-  int in_rate = 0;
-  int in_channels = 0;
-  AudioFifoPtr fifo;
-};
-
 // The two-pass statistics of one encoder: the pass-1 log it writes, or the
 // pass-2 statistics it reads.
 struct TTwoPassState {
@@ -104,9 +73,6 @@ struct TOutputStreamState {
   int64_t sync_opts = 0;              // output position in encoder time base units
   float quality = 0;                  // fixed-quality scale (lambda units)
   AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
-
-  TVideoPathState video;
-  TAudioPathState audio;
   TTwoPassState two_pass;  // last member: its statistics go before anything else
 };
 
@@ -115,13 +81,17 @@ int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
 
 // Everything a transcode keeps between setup and its end.
 struct TTranscodeState {
+  TTranscodeState();
+  ~TTranscodeState();
   // Every input stream, file after file; each input file owns the records of its streams.
   std::vector<TInputStreamState*> input_streams;
-  std::vector<std::unique_ptr<TOutputStreamState>> output_streams;
-  PacketPtr packet;             // the packet just read
-  PacketPtr out_packet;         // packets produced by encoders
-  FramePtr audio_frame;         // encoder input frames
-  std::vector<uint8_t> subtitle_out;
+  // One path per output stream, in output order; each owns its stream's record.
+  std::vector<std::unique_ptr<TOutputPath>> paths;
+  // The records of the output streams in output order, owned by their paths.
+  std::vector<TOutputStreamState*> output_streams;
+  // Per input stream, the paths it feeds, in output order.
+  std::vector<std::vector<TOutputPath*>> routes;
+  PacketPtr packet;                    // the packet just read
   int64_t last_progress_handover = 0;  // wall clock (µs) of the last OnProgress
   // Bit rates measured per input file and stream (for copies of what fits).
   std::vector<std::vector<int64_t>> measured_bit_rates;
