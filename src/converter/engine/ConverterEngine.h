@@ -4,7 +4,11 @@
 //
 // The engine keeps the job (names, options), the events, the control state
 // and the figures; while a run goes on it also owns the run state
-// (RunState.h) and, during the transcode, its records (TranscodeState.h).
+// (RunState.h: the input and output files) and, during the transcode, its
+// records and output paths (TranscodeState.h, OutputPath.h). It sets the run
+// up and runs its main loop; the packet path itself belongs to the input
+// files, the paths and the output files, which see the run through the
+// engine's TRunContext.
 // Its member functions are grouped by the file that defines them, in the
 // order of the run (AVConverter.h, "The run").
 #pragma once
@@ -25,11 +29,7 @@
 
 struct AVCodec;
 struct AVCodecContext;
-struct AVFilterContext;
-struct AVFrame;
 struct AVPacket;
-struct AVSubtitle;
-struct AVRational;
 struct AVFormatContext;
 struct AVOutputFormat;
 struct AVStream;

@@ -1,6 +1,6 @@
-// The records of one transcode: per input file, per input stream and per
-// output stream. Created by transcode setup, shared by the main loop and the
-// audio, video and subtitle paths, freed when the transcode ends.
+// The records of one transcode: the record of each output stream (owned by
+// its path, OutputPath.h), the paths, and the tables the main loop moves
+// packets by. Created by transcode setup, freed when the transcode ends.
 #pragma once
 
 #include <cstdint>
