@@ -14,12 +14,6 @@
 
 namespace veltrano {
 
-int64_t TRunContext::RecordingLimit(AVRational time_base) const {
-  const int64_t recording = options_.RecordingTime();
-  if (recording == MaxInt64) return INT64_MAX;
-  return av_rescale_q(recording, AV_TIME_BASE_Q, time_base);
-}
-
 void TOutputFile::InitBitstreamFilters(int stream, AVRational packet_time_base) {
   AVStream* st = ctx->streams[stream];
   AVRational tb = packet_time_base;

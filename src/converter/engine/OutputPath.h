@@ -56,7 +56,7 @@ class TOutputPath {
   double SyncInputSeconds() const;
 
   std::unique_ptr<TOutputStreamState> stream_;
-  TOutputStreamState& ost_;
+  TOutputStreamState& ost_;  // *stream_
   TOutputFile& file_;
   const TRunContext& context_;
   PacketPtr packet_;  // the packet being written

@@ -12,7 +12,8 @@
 #include "converter/AVOptions.h"
 
 extern "C" {
-#include <libavutil/rational.h>
+#include <libavutil/avutil.h>
+#include <libavutil/mathematics.h>
 }
 
 namespace veltrano {
@@ -47,7 +48,11 @@ class TRunContext {
   // The end of the requested span in `time_base` units (INT64_MAX: no end).
   // Every stream stops there, not only the main loop, so that the streams of
   // an output end together however the encoders delay their packets.
-  int64_t RecordingLimit(AVRational time_base) const;
+  int64_t RecordingLimit(AVRational time_base) const {
+    const int64_t recording = options_.RecordingTime();
+    if (recording == MaxInt64) return INT64_MAX;
+    return av_rescale_q(recording, AV_TIME_BASE_Q, time_base);
+  }
 
  private:
   const TAVConvertOptions& options_;
