@@ -79,8 +79,10 @@ int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
 void TConverterEngine::SetupTranscode() {
   TTranscodeState& t = *run_->transcode;
   CreateInputRecords();
-  for (auto& record : CreateOutputRecords())
+  // Each output stream's record goes to the path made for it.
+  for (auto& record : CreateOutputRecords()) {
     t.paths.push_back(PrepareOutputStream(std::move(record)));
+  }
   RoutePaths();
   OpenEncoders();
   OpenDecoders();
