@@ -117,9 +117,9 @@ void TConverterEngine::ResetFigures() {
   FBitrate = 0;
   FTargetFileSize = 0;
   FSourceFileSize = 0;
-  FAudioSize = 0;
-  FVideoSize = 0;
-  FFramesDecoded = 0;
+  figures_.audio_size = 0;
+  figures_.video_size = 0;
+  figures_.frames_decoded = 0;
   timer_start = 0;
   last_time = 0;
 }
@@ -242,15 +242,12 @@ void TConverterEngine::OpenInputsAndOutputs() {
 }
 
 void TConverterEngine::CopyTimestampScales() {
-  run_->input_files_ts_scale.resize(run_->input_files.size());
-  for (size_t n = 0; n < run_->input_files.size(); ++n) {
-    run_->input_files_ts_scale[n].assign(run_->input_files[n].ctx->nb_streams, 0.0);
-  }
+  for (TInputFile& input : run_->input_files) input.ts_scale.assign(input.ctx->nb_streams, 0.0);
   for (const TInputTSScaleEntry& e : FConvertOptions.InputTSScale()) {
-    if (e.file_index >= 0 && e.file_index < static_cast<int>(run_->input_files_ts_scale.size()) &&
+    if (e.file_index >= 0 && e.file_index < static_cast<int>(run_->input_files.size()) &&
         e.stream_index >= 0 &&
-        e.stream_index < static_cast<int>(run_->input_files_ts_scale[e.file_index].size())) {
-      run_->input_files_ts_scale[e.file_index][e.stream_index] = e.scale;
+        e.stream_index < static_cast<int>(run_->input_files[e.file_index].ts_scale.size())) {
+      run_->input_files[e.file_index].ts_scale[e.stream_index] = e.scale;
     }
   }
 }
@@ -260,17 +257,18 @@ void TConverterEngine::Transcode() {
   SetupTranscode();
   MainLoop();
   FlushDecoders();
-  WriteTrailers();
+  for (TOutputFile& file : run_->output_files) file.WriteTrailer();
   ReportProgress(true);
   HandOverProgress(true);
   // A run that was not stopped and wrote nothing at all did not convert
   // anything (an unreadable source, a start beyond its end): not a success.
   bool wrote = false;
   for (const auto& ost : run_->transcode->output_streams) {
-    wrote |= ost->muxed_packets > 0;
-    std::vector<int64_t>& written = run_->output_files[ost->file_index].packets_written;
-    written.resize(std::max<size_t>(written.size(), ost->index + 1), 0);
-    written[ost->index] = ost->muxed_packets;
+    TOutputFile& file = run_->output_files[ost->file_index];
+    const int64_t muxed = file.muxed[ost->index].packets;
+    wrote |= muxed > 0;
+    file.packets_written.resize(std::max<size_t>(file.packets_written.size(), ost->index + 1), 0);
+    file.packets_written[ost->index] = muxed;
   }
   if (!wrote && FState != csStopped) throw EAVError("The source gave nothing to convert");
   RemoveTwoPassFolders();
@@ -292,12 +290,6 @@ std::string TConverterEngine::NamedFailure(const std::string& message) const {
   const std::string outputs = joined(FOutputFiles, named);
   if (named || (inputs.empty() && outputs.empty())) return message;
   return message + " (" + inputs + " → " + outputs + ")";
-}
-
-void TConverterEngine::EncodingFailed(const TOutputStreamState& ost, const char* kind,
-                                      int error) const {
-  throw EAVError(WithReason(std::string(kind) + " encoding failed for",
-                            FOutputFiles[ost.file_index], AvErrorText(error)));
 }
 
 // The message is shown after the run has ended (QueueEndEvent).
@@ -429,13 +421,13 @@ int64_t TAVConverter::TargetFileSize() const {
   return engine_->FTargetFileSize;
 }
 int64_t TAVConverter::AudioSize() const {
-  return engine_->FAudioSize;
+  return engine_->figures_.audio_size;
 }
 int64_t TAVConverter::VideoSize() const {
-  return engine_->FVideoSize;
+  return engine_->figures_.video_size;
 }
 int64_t TAVConverter::FramesDecoded() const {
-  return engine_->FFramesDecoded;
+  return engine_->figures_.frames_decoded;
 }
 int64_t TAVConverter::SourceFileSize() const {
   return engine_->FSourceFileSize;

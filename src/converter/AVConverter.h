@@ -41,34 +41,41 @@
 // ErrorMsg. After a completed run the output is probed and what differs from
 // the request is logged as a warning ("输出检查: ...").
 //
-// The packet path, one packet at a time on the worker, and who owns what on
-// it (engine/RunState.h for the files, engine/TranscodeState.h for the
-// records of the transcode), in the order the data flows:
-//   input file (TInputFile: the demuxer, a decoder context per stream, the
-//     byte stream of a source read only once) - its reading state
-//     (TInputFileState) and the packet just read (TTranscodeState::packet;
-//     the main loop, MainLoop.cpp, reads it and hands it on)
-//   -> input stream (TInputStreamState: timestamps, the decoded frame) -
-//      the decoder, or for a copied stream straight to the output stream
-//   -> one path per output stream (TOutputStreamState: encoder, sync
-//      position, what was muxed), with the state only that path owns:
-//        video (TVideoPathState, VideoPath.cpp): the filter graph (crop,
-//          scale, the user's filters), the picture taken from its sink and
-//          the frame-rate sync's correction;
-//        audio (TAudioPathState, AudioPath.cpp): the resampler and the FIFO
-//          of samples waiting for a full encoder frame;
-//        subtitles (SubtitlePath.cpp): re-timed, encoded into
-//          TTranscodeState::subtitle_out;
-//        copy (MainLoop.cpp): the packet re-timed as it is;
-//        two-pass statistics of an encoder (TTwoPassState);
-//      each path ends at its encoder, whose packets go into
-//      TTranscodeState::out_packet; flushing a path drains its encoder
-//   -> output file (TOutputFile: the muxer, the encoder contexts of its
-//      streams, the work file it writes under) - bitstream filters,
-//      timestamp repair and the interleaving muxer (Muxing.cpp).
-// Every buffer belongs to the record named above and is reused packet after
+// The packet path, one packet at a time on the worker, and which object owns
+// what on it, in the order the data flows (headers in converter/engine/):
+//   input file (TInputFile, InputFile.h): the demuxer, a decoder context per
+//     stream, the byte stream of a source read only once, the records of its
+//     streams (TInputStreamState: clock, decoded frame) and its reading state
+//     (end reached, "call again later", timestamp offset and scales). It
+//     reads the next packet and corrects its times, and decodes: pictures,
+//     samples (their volume applied) or subtitles, as a TDecoded.
+//   -> the main loop (TConverterEngine, MainLoop.cpp) owns nothing of the
+//     data: it chooses the input furthest behind, has it read, and moves the
+//     packet, as it is or decoded, to the paths the source stream feeds
+//     (TTranscodeState::routes); at the end it has the inputs drain their
+//     decoders into the paths and finishes the paths.
+//   -> one path per output stream (TOutputPath, OutputPath.h: "send a packet",
+//     "send a frame", "finish"), which owns its stream's record
+//     (TOutputStreamState: encoder, sync position, frames written, two-pass
+//     statistics) and the packet it writes, and the state of its kind:
+//        copy (TCopyPath, OutputPath.cpp): the packet re-timed as it is;
+//        audio (TAudioPath, AudioPath.cpp): the resampler, the FIFO of
+//          samples waiting for a full encoder frame, the encoder's frame;
+//        video (TVideoPath, VideoPath.cpp): the filter graph (crop, scale,
+//          the user's filters), the picture taken from its sink and the
+//          frame-rate sync's correction;
+//        subtitles (TSubtitlePath, SubtitlePath.cpp): the encoding buffer;
+//      finishing a path drains what it and its encoder still hold.
+//   -> output file (TOutputFile, OutputFile.h): the muxer, the encoder
+//      contexts of its streams, the work file it writes under, and per stream
+//      (TMuxedStream) the bitstream filters, the last decode time (for the
+//      repair of times that do not increase) and what was muxed; it writes
+//      each packet through the interleaving muxer, and the trailer.
+// The paths and files see the run through a TRunContext (RunContext.h):
+// the options, the log, the stop request and the figures they count.
+// Every buffer belongs to the object named above and is reused packet after
 // packet; the muxer takes each packet's reference. All FFmpeg handles live in
-// the owners of FFmpegPtr.h inside the run state, so any way out of a stage
+// the owners of FFmpegPtr.h inside these objects, so any way out of a stage
 // releases them.
 //
 // Threads: Convert, Pause, Resume, Stop and the figure reads belong to the

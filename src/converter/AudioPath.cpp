@@ -1,4 +1,4 @@
-// The audio path: decoding, volume, conversion to the encoder's rate,
+// The audio path: conversion of the decoded samples to the encoder's rate,
 // channel layout and sample format, the audio sync (drop, insert silence,
 // compensate), encoding frame by frame from the stream's sample FIFO, and
 // the flush at the end of the input or of the requested span.
@@ -15,38 +15,10 @@ extern "C" {
 }
 
 #include "converter/AVError.h"
-#include "engine/ConverterEngine.h"
-#include "engine/RunState.h"
-#include "engine/TranscodeState.h"
+#include "engine/OutputPath.h"
 
 namespace veltrano {
 namespace {
-
-template <class T, class Wide>
-void ScaleSamples(uint8_t* data, int count, int volume) {
-  T* samples = reinterpret_cast<T*>(data);
-  constexpr Wide lowest = std::numeric_limits<T>::min();
-  constexpr Wide highest = std::numeric_limits<T>::max();
-  for (int i = 0; i < count; ++i) {
-    // (s * volume + 128) / 256, rounded towards minus infinity, then limited.
-    const Wide scaled = (static_cast<Wide>(samples[i]) * volume + 128) >> 8;
-    samples[i] = static_cast<T>(std::clamp(scaled, lowest, highest));
-  }
-}
-
-template <class T>
-void ScaleFloatSamples(uint8_t* data, int count, int volume) {
-  T* samples = reinterpret_cast<T*>(data);
-  const T gain = static_cast<T>(volume) / 256;
-  for (int i = 0; i < count; ++i) samples[i] = std::clamp(samples[i] * gain, T(-1), T(1));
-}
-
-void ScaleUnsigned8(uint8_t* data, int count, int volume) {
-  for (int i = 0; i < count; ++i) {
-    const int scaled = (((data[i] - 128) * volume + 128) >> 8) + 128;
-    data[i] = static_cast<uint8_t>(std::clamp(scaled, 0, 255));
-  }
-}
 
 // Pointers to the samples of `frame` starting at sample `offset`.
 std::vector<const uint8_t*> SamplePointers(const AVFrame* frame, int offset) {
@@ -68,70 +40,41 @@ bool SameLayout(const AVChannelLayout& a, const AVChannelLayout& b) {
 
 }  // namespace
 
-void ApplyVolume(AVFrame* frame, int volume) {
-  if (volume == 256 || frame->nb_samples == 0) return;
-  if (av_frame_make_writable(frame) < 0) throw EAVError("Out of memory in do_audio_out");
-  const auto format = static_cast<AVSampleFormat>(frame->format);
-  const bool planar = av_sample_fmt_is_planar(format);
-  const int channels = frame->ch_layout.nb_channels;
-  const int planes = planar ? channels : 1;
-  const int count = planar ? frame->nb_samples : frame->nb_samples * channels;
-  for (int p = 0; p < planes; ++p) {
-    uint8_t* data = frame->extended_data[p];
-    switch (av_get_packed_sample_fmt(format)) {
-      case AV_SAMPLE_FMT_U8: ScaleUnsigned8(data, count, volume); break;
-      case AV_SAMPLE_FMT_S16: ScaleSamples<int16_t, int32_t>(data, count, volume); break;
-      case AV_SAMPLE_FMT_S32: ScaleSamples<int32_t, int64_t>(data, count, volume); break;
-      case AV_SAMPLE_FMT_S64: ScaleSamples<int64_t, int64_t>(data, count, volume); break;
-      case AV_SAMPLE_FMT_FLT: ScaleFloatSamples<float>(data, count, volume); break;
-      case AV_SAMPLE_FMT_DBL: ScaleFloatSamples<double>(data, count, volume); break;
-      default: break;
-    }
-  }
+TAudioPath::TAudioPath(std::unique_ptr<TOutputStreamState> stream, TOutputFile& file,
+                       const TRunContext& context, bool resampling)
+    : TOutputPath(std::move(stream), file, context) {
+  audio_.resampling = resampling;
+  audio_.frame.reset(av_frame_alloc());
+  if (!audio_.frame) throw EAVError("Out of memory");
 }
 
-int TConverterEngine::DecodeAudio(TInputStreamState& ist, const AVPacket* pkt) {
-  return DecodeFrames(ist.dec, pkt, ist.frame.get(), [&](AVFrame* frame) {
-    ist.pts = ist.next_pts;
-    if (frame->sample_rate > 0) {
-      ist.next_pts += static_cast<int64_t>(1000000) * frame->nb_samples / frame->sample_rate;
-    }
-    ApplyVolume(frame, FConvertOptions.AudioOptions().AudioVolume());
-    EmulateRate(ist);
-    if (!ReachedStartTime(ist)) return;
-    for (auto& ost : run_->transcode->output_streams) {
-      if (ost->source_index == SourceIndex(ist) && ost->encoding_needed && !ost->finished) {
-        DoAudioOut(*ost, ist, frame);
-      }
-    }
-  });
-}
-
-double TConverterEngine::SyncInputSeconds(const TOutputStreamState& ost) const {
-  return static_cast<double>(ost.sync_ist->pts) / 1000000.0;
+void TAudioPath::EncoderOpened() {
+  audio_.fifo.reset(
+      av_audio_fifo_alloc(ost_.enc->sample_fmt, ost_.enc->ch_layout.nb_channels, 1024));
+  if (!audio_.fifo) throw EAVError("no memory");
 }
 
 // Creates (or rebuilds, when the decoder's output changed) the converter
 // from the decoded samples to the encoder's rate, layout and format.
-void TConverterEngine::PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame) {
-  AVCodecContext* enc = ost.enc;
+void TAudioPath::PrepareConverter(const AVFrame* frame) {
+  AVCodecContext* enc = ost_.enc;
   const int in_rate = frame->sample_rate;
   const int in_channels = frame->ch_layout.nb_channels;
-  if (enc->ch_layout.nb_channels != in_channels) ost.audio.resampling = true;
-  const bool needed = ost.audio.resampling || frame->format != enc->sample_fmt ||
+  if (enc->ch_layout.nb_channels != in_channels) audio_.resampling = true;
+  const bool needed = audio_.resampling || frame->format != enc->sample_fmt ||
                       in_rate != enc->sample_rate || !SameLayout(frame->ch_layout, enc->ch_layout);
   if (!needed) {
-    ost.audio.resampler.reset();
+    audio_.resampler.reset();
     return;
   }
-  if (ost.audio.resampler && ost.audio.in_format == frame->format && ost.audio.in_rate == in_rate &&
-      ost.audio.in_channels == in_channels) {
+  if (audio_.resampler && audio_.in_format == frame->format && audio_.in_rate == in_rate &&
+      audio_.in_channels == in_channels) {
     return;
   }
   SwrContext* swr = nullptr;
   int ret = swr_alloc_set_opts2(&swr, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
-                                const_cast<AVChannelLayout*>(&frame->ch_layout), static_cast<AVSampleFormat>(frame->format),
-                                in_rate, 0, nullptr);
+                                const_cast<AVChannelLayout*>(&frame->ch_layout),
+                                static_cast<AVSampleFormat>(frame->format), in_rate, 0, nullptr);
   SwrContextPtr owner(swr);
   if (ret >= 0) {
     av_opt_set_int(swr, "filter_size", 16, 0);
@@ -141,25 +84,26 @@ void TConverterEngine::PrepareAudioConverter(TOutputStreamState& ost, const AVFr
     ret = swr_init(swr);
   }
   if (ret < 0) {
-    if (ost.audio.resampling) {
+    if (audio_.resampling) {
       throw EAVError(fmt::sprintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
-                                  in_channels, in_rate, enc->ch_layout.nb_channels, enc->sample_rate));
+                                  in_channels, in_rate, enc->ch_layout.nb_channels,
+                                  enc->sample_rate));
     }
     throw EAVError(fmt::sprintf("Cannot convert %s sample format to %s sample format",
                                 av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format)),
                                 av_get_sample_fmt_name(enc->sample_fmt)));
   }
-  ost.audio.resampler = std::move(owner);
-  ost.audio.in_format = frame->format;
-  ost.audio.in_rate = in_rate;
-  ost.audio.in_channels = in_channels;
+  audio_.resampler = std::move(owner);
+  audio_.in_format = frame->format;
+  audio_.in_rate = in_rate;
+  audio_.in_channels = in_channels;
 }
 
 // Converts `count` samples (nullptr: what the converter still holds) and
 // appends them to the stream's FIFO.
-void TConverterEngine::QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count) {
-  AVAudioFifo* fifo = ost.audio.fifo.get();
-  if (!ost.audio.resampler) {
+void TAudioPath::Queue(const uint8_t* const* data, int count) {
+  AVAudioFifo* fifo = audio_.fifo.get();
+  if (!audio_.resampler) {
     if (count > 0 &&
         av_audio_fifo_write(fifo, reinterpret_cast<void**>(const_cast<uint8_t**>(data)), count) <
             count) {
@@ -167,15 +111,15 @@ void TConverterEngine::QueueAudio(TOutputStreamState& ost, const uint8_t* const*
     }
     return;
   }
-  const int capacity = swr_get_out_samples(ost.audio.resampler.get(), count);
+  const int capacity = swr_get_out_samples(audio_.resampler.get(), count);
   if (capacity <= 0) return;
   uint8_t** planes = nullptr;
-  if (av_samples_alloc_array_and_samples(&planes, nullptr, ost.enc->ch_layout.nb_channels, capacity,
-                                         ost.enc->sample_fmt, 0) < 0) {
+  if (av_samples_alloc_array_and_samples(&planes, nullptr, ost_.enc->ch_layout.nb_channels,
+                                         capacity, ost_.enc->sample_fmt, 0) < 0) {
     throw EAVError("Out of memory in do_audio_out");
   }
   const SampleArrayPtr converted(planes);
-  const int produced = swr_convert(ost.audio.resampler.get(), converted.get(), capacity,
+  const int produced = swr_convert(audio_.resampler.get(), converted.get(), capacity,
                                    const_cast<const uint8_t**>(data), count);
   if (produced < 0) throw EAVError("Audio conversion failed: " + AvErrorText(produced));
   if (produced > 0 &&
@@ -184,19 +128,35 @@ void TConverterEngine::QueueAudio(TOutputStreamState& ost, const uint8_t* const*
   }
 }
 
-void TConverterEngine::DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist,
-                                  const AVFrame* frame) {
-  AVCodecContext* enc = ost.enc;
-  const TAudioOptions& audio = FConvertOptions.AudioOptions();
-  PrepareAudioConverter(ost, frame);
+// Queues `silence` samples of nothing in the format of `frame`.
+void TAudioPath::QueueSilence(const AVFrame* frame, int64_t silence) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const int channels = frame->ch_layout.nb_channels;
+  uint8_t** planes = nullptr;
+  if (silence > MaxInt ||
+      av_samples_alloc_array_and_samples(&planes, nullptr, channels, static_cast<int>(silence),
+                                         format, 0) < 0) {
+    throw EAVError("Buffer sizes too large");
+  }
+  const SampleArrayPtr zeros(planes);
+  av_samples_set_silence(zeros.get(), 0, static_cast<int>(silence), channels, format);
+  Queue(zeros.get(), static_cast<int>(silence));
+}
+
+void TAudioPath::SendFrame(TInputStreamState& ist, TDecoded& decoded) {
+  const AVFrame* frame = decoded.frame;
+  if (frame == nullptr) return;
+  AVCodecContext* enc = ost_.enc;
+  const TAudioOptions& audio = context_.Options().AudioOptions();
+  PrepareConverter(frame);
 
   int count = frame->nb_samples;
   int drop = 0;
   int64_t silence = 0;
-  const int fifo_samples = av_audio_fifo_size(ost.audio.fifo.get());
-  const double sync_seconds = SyncInputSeconds(ost);
+  const int fifo_samples = av_audio_fifo_size(audio_.fifo.get());
+  const double sync_seconds = SyncInputSeconds();
   if (audio.AudioSyncMethod() != 0) {
-    const double delta = sync_seconds * enc->sample_rate - static_cast<double>(ost.sync_opts) -
+    const double delta = sync_seconds * enc->sample_rate - static_cast<double>(ost_.sync_opts) -
                          static_cast<double>(fifo_samples);
     const double idelta = delta * frame->sample_rate / enc->sample_rate;
     const int64_t sample_delta = std::llrint(idelta);
@@ -211,62 +171,50 @@ void TConverterEngine::DoAudioOut(TOutputStreamState& ost, TInputStreamState& is
           silence = sample_delta;
           ist.is_start = false;
         }
-      } else if (audio.AudioSyncMethod() > 1 && ost.audio.resampler) {
+      } else if (audio.AudioSyncMethod() > 1 && audio_.resampler) {
         const int limit = audio.AudioSyncMethod();
         const int comp = static_cast<int>(std::clamp<int64_t>(std::llrint(delta), -limit, limit));
-        swr_set_compensation(ost.audio.resampler.get(), comp, enc->sample_rate);
+        swr_set_compensation(audio_.resampler.get(), comp, enc->sample_rate);
       }
     }
   } else {
-    ost.sync_opts = std::llrint(sync_seconds * enc->sample_rate) - fifo_samples;
+    ost_.sync_opts = std::llrint(sync_seconds * enc->sample_rate) - fifo_samples;
   }
 
-  if (silence > 0) {
-    const auto format = static_cast<AVSampleFormat>(frame->format);
-    const int channels = frame->ch_layout.nb_channels;
-    uint8_t** planes = nullptr;
-    if (silence > MaxInt ||
-        av_samples_alloc_array_and_samples(&planes, nullptr, channels, static_cast<int>(silence),
-                                           format, 0) < 0) {
-      throw EAVError("Buffer sizes too large");
-    }
-    const SampleArrayPtr zeros(planes);
-    av_samples_set_silence(zeros.get(), 0, static_cast<int>(silence), channels, format);
-    QueueAudio(ost, zeros.get(), static_cast<int>(silence));
-  }
+  if (silence > 0) QueueSilence(frame, silence);
   const std::vector<const uint8_t*> planes = SamplePointers(frame, drop);
-  QueueAudio(ost, const_cast<uint8_t* const*>(planes.data()), count);
-  EncodeQueuedAudio(ost, false);
+  Queue(const_cast<uint8_t* const*>(planes.data()), count);
+  EncodeQueued(false);
 }
 
 // Encodes what the FIFO holds: whole encoder frames, or everything for
 // encoders that take any number of samples (and at the end of input).
-void TConverterEngine::EncodeQueuedAudio(TOutputStreamState& ost, bool last) {
-  const int frame_size = ost.enc->frame_size;
-  AVAudioFifo* fifo = ost.audio.fifo.get();
+void TAudioPath::EncodeQueued(bool last) {
+  const int frame_size = ost_.enc->frame_size;
+  AVAudioFifo* fifo = audio_.fifo.get();
   if (frame_size > 1) {
-    while (av_audio_fifo_size(fifo) >= frame_size) EncodeAudioSamples(ost, frame_size);
-    if (last && av_audio_fifo_size(fifo) > 0) EncodeAudioSamples(ost, av_audio_fifo_size(fifo));
+    while (av_audio_fifo_size(fifo) >= frame_size) EncodeSamples(frame_size);
+    if (last && av_audio_fifo_size(fifo) > 0) EncodeSamples(av_audio_fifo_size(fifo));
   } else if (av_audio_fifo_size(fifo) > 0) {
-    EncodeAudioSamples(ost, av_audio_fifo_size(fifo));
+    EncodeSamples(av_audio_fifo_size(fifo));
   }
 }
 
-void TConverterEngine::EncodeAudioSamples(TOutputStreamState& ost, int count) {
-  AVCodecContext* enc = ost.enc;
+void TAudioPath::EncodeSamples(int count) {
+  AVCodecContext* enc = ost_.enc;
   // Samples beyond the requested span are read and left out; the stream
   // ends with the last sample inside it.
-  const int64_t limit = RecordingLimit(enc->time_base);
-  const int64_t room = limit == INT64_MAX ? INT64_MAX : limit - ost.sync_opts;
+  const int64_t limit = context_.RecordingLimit(enc->time_base);
+  const int64_t room = limit == INT64_MAX ? INT64_MAX : limit - ost_.sync_opts;
   if (room < count) {
     const int keep = static_cast<int>(std::max<int64_t>(room, 0));
-    if (keep > 0) EncodeAudioSamples(ost, keep);
-    av_audio_fifo_drain(ost.audio.fifo.get(), count - keep);
-    ost.sync_opts += count - keep;
-    FinishStream(ost);
+    if (keep > 0) EncodeSamples(keep);
+    av_audio_fifo_drain(audio_.fifo.get(), count - keep);
+    ost_.sync_opts += count - keep;
+    Finish();
     return;
   }
-  AVFrame* frame = run_->transcode->audio_frame.get();
+  AVFrame* frame = audio_.frame.get();
   frame->nb_samples = count;
   frame->format = enc->sample_fmt;
   frame->sample_rate = enc->sample_rate;
@@ -275,38 +223,40 @@ void TConverterEngine::EncodeAudioSamples(TOutputStreamState& ost, int count) {
     av_frame_unref(frame);
     throw EAVError("Out of memory in do_audio_out");
   }
-  av_audio_fifo_read(ost.audio.fifo.get(), reinterpret_cast<void**>(frame->data), count);
-  frame->pts = ost.sync_opts;
-  ost.sync_opts += count;
-  const int sent = EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(enc, frame); });
+  av_audio_fifo_read(audio_.fifo.get(), reinterpret_cast<void**>(frame->data), count);
+  frame->pts = ost_.sync_opts;
+  ost_.sync_opts += count;
+  const int sent = EncodeCall(ost_.encode_lock, [&] { return avcodec_send_frame(enc, frame); });
   av_frame_unref(frame);
-  if (sent < 0) EncodingFailed(ost, "Audio", sent);
-  ReceiveAudioPackets(ost);
+  if (sent < 0) EncodingFailed("Audio", sent);
+  ReceivePackets();
 }
 
-void TConverterEngine::ReceiveAudioPackets(TOutputStreamState& ost) {
-  AVPacket* pkt = run_->transcode->out_packet.get();
+void TAudioPath::ReceivePackets() {
+  AVPacket* pkt = packet_.get();
   while (true) {
     const int ret =
-        EncodeCall(ost.encode_lock, [&] { return avcodec_receive_packet(ost.enc, pkt); });
+        EncodeCall(ost_.encode_lock, [&] { return avcodec_receive_packet(ost_.enc, pkt); });
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
-    if (ret < 0) EncodingFailed(ost, "Audio", ret);
-    FAudioSize += pkt->size;
+    if (ret < 0) EncodingFailed("Audio", ret);
+    context_.Figures().audio_size += pkt->size;
     pkt->flags |= AV_PKT_FLAG_KEY;
-    WritePacket(ost, pkt);
-    ++ost.frame_number;
+    Write(pkt);
+    ++ost_.frame_number;
   }
 }
 
 // Ends the stream's audio: what the resampler and the FIFO still hold (up to
 // the end of the span), then the encoder's delayed packets.
-void TConverterEngine::FlushAudio(TOutputStreamState& ost) {
-  if (ost.audio.fifo) {
-    if (ost.audio.resampler) QueueAudio(ost, nullptr, 0);
-    EncodeQueuedAudio(ost, true);
+void TAudioPath::Flush() {
+  if (audio_.fifo) {
+    if (audio_.resampler) Queue(nullptr, 0);
+    EncodeQueued(true);
   }
-  if (EncodeCall(ost.encode_lock, [&] { return avcodec_send_frame(ost.enc, nullptr); }) < 0) return;
-  ReceiveAudioPackets(ost);
+  if (EncodeCall(ost_.encode_lock, [&] { return avcodec_send_frame(ost_.enc, nullptr); }) < 0) {
+    return;
+  }
+  ReceivePackets();
 }
 
 }  // namespace veltrano

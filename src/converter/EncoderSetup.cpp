@@ -27,6 +27,7 @@ extern "C" {
 #include "converter/StreamPlan.h"
 #include "engine/ConverterEngine.h"
 #include "engine/OutputChoices.h"
+#include "engine/OutputPath.h"
 #include "engine/RunState.h"
 #include "engine/TranscodeState.h"
 #include "engine/TwoPassFolder.h"
@@ -74,7 +75,7 @@ void TConverterEngine::RemoveTwoPassFolders() const {
 int TConverterEngine::OutputStreamNumber(const TOutputStreamState& ost) const {
   const auto& streams = run_->transcode->output_streams;
   for (size_t i = 0; i < streams.size(); ++i) {
-    if (streams[i].get() == &ost) return static_cast<int>(i);
+    if (streams[i] == &ost) return static_cast<int>(i);
   }
   return -1;
 }
@@ -82,7 +83,8 @@ int TConverterEngine::OutputStreamNumber(const TOutputStreamState& ost) const {
 void TConverterEngine::OpenEncoders() {
   TTranscodeState& t = *run_->transcode;
   std::set<std::string> taken;
-  for (auto& ost : t.output_streams) {
+  for (auto& path : t.paths) {
+    TOutputStreamState* const ost = &path->Stream();
     if (!ost->encoding_needed) continue;
     const AVCodec* codec =
         ost->codec != nullptr ? ost->codec : avcodec_find_encoder(ost->enc->codec_id);
@@ -119,11 +121,8 @@ void TConverterEngine::OpenEncoders() {
     ost->st->time_base = ost->enc->time_base;
     if (ost->enc->codec_type == AVMEDIA_TYPE_VIDEO) {
       ost->st->avg_frame_rate = ost->enc->framerate;
-    } else if (ost->enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      ost->audio.fifo.reset(
-          av_audio_fifo_alloc(ost->enc->sample_fmt, ost->enc->ch_layout.nb_channels, 1024));
-      if (!ost->audio.fifo) throw EAVError("no memory");
     }
+    path->EncoderOpened();
   }
   auto MuxerTakes = [this](const std::string& name) {
     for (const TOutputFile& file : run_->output_files) {

@@ -1,6 +1,6 @@
 // Input opening: format resolution, codec lookup by name, and opening every
 // input file with its demuxer and decoder contexts. Leaves the demuxers in
-// input_files, the timestamp offsets in input_files_ts_offset, and the
+// input_files with their timestamp offsets, and the
 // source's audio and picture parameters in the run's source record.
 #include <fmt/printf.h>
 
@@ -178,13 +178,15 @@ void TConverterEngine::OpenInputFile(int n) {
 
   const int64_t size_at_open =
       ctx->pb != nullptr && !(ctx->flags & AVFMT_FLAG_CUSTOM_IO) ? avio_size(ctx->pb) : -1;
-  run_->input_files.push_back(
-      TInputFile{std::move(stream_io), std::move(ctx), {}, {}, size_at_open});
-  run_->input_files.back().analysis_frames = CountAnalysisFrames(n);
+  TInputFile& input = run_->input_files.emplace_back();
+  input.name = FInputFiles[n];
+  input.stream_io = std::move(stream_io);
+  input.ctx = std::move(ctx);
+  input.size_at_open = size_at_open;
+  input.analysis_frames = CountAnalysisFrames(n);
   ReadDecoderParameters(n);
-  run_->input_files_ts_offset.push_back(FConvertOptions.CopyTS()
-                                            ? FConvertOptions.InputTSOffset()
-                                            : FConvertOptions.InputTSOffset() - timestamp);
+  input.ts_offset = FConvertOptions.CopyTS() ? FConvertOptions.InputTSOffset()
+                                             : FConvertOptions.InputTSOffset() - timestamp;
 }
 
 // Counts the packets of each stream at the start of input `n`, read through

@@ -138,9 +138,10 @@ void TConverterEngine::OpenOutputFile(int n) {
     throw EAVError(fmt::sprintf("Unable to find a suitable output format for %s", name));
   }
   run_->output_files.push_back(TOutputFile{});
-  run_->bitstream_filters.emplace_back();
   TOutputFile& file = run_->output_files.back();
   file.name = name;
+  file.index = n;
+  file.context = &context_;
   file.sequence = IsPictureSequence(name, format);
   file.work_name = WorkName(name, file.sequence, NewWorkTag());
   {
@@ -200,7 +201,7 @@ const AVCodec* TConverterEngine::FindEncoder(const std::string& name, int kind) 
   return FindCodecByName(name, static_cast<AVMediaType>(kind), true);
 }
 
-AVStream* TConverterEngine::NewOutputStream(TOutputFile& file, int n, TMediaKind kind,
+AVStream* TConverterEngine::NewOutputStream(TOutputFile& file, TMediaKind kind,
                                             const AVCodec* encoder) {
   AVStream* st = avformat_new_stream(file.ctx.get(), nullptr);
   if (st == nullptr) throw EAVError("Could not alloc stream");
@@ -217,8 +218,9 @@ AVStream* TConverterEngine::NewOutputStream(TOutputFile& file, int n, TMediaKind
   const TStrings& names = kind == TMediaKind::Video   ? mux.VideoBitstreamFilters()
                           : kind == TMediaKind::Audio ? mux.AudioBitstreamFilters()
                                                       : mux.SubtitleBitstreamFilters();
-  run_->bitstream_filters[n].push_back(BuildBitstreamFilterChain(
-      names, [this](const std::string& text) { ShowErrorBoxLater(text); }));
+  file.muxed.emplace_back();
+  file.muxed.back().filters = BuildBitstreamFilterChain(
+      names, [this](const std::string& text) { ShowErrorBoxLater(text); });
   return st;
 }
 
@@ -241,7 +243,7 @@ TEncodedStream TConverterEngine::NewEncodedStream(TOutputFile& file, int n, TMed
       encoder = avcodec_find_encoder(codec_id);
     }
   }
-  AVStream* st = NewOutputStream(file, n, kind, encoder);
+  AVStream* st = NewOutputStream(file, kind, encoder);
   AVCodecContext* c = file.encoders.back().get();
   c->thread_count = FConvertOptions.ThreadCount();
   if (codec_tag != 0) c->codec_tag = static_cast<unsigned>(codec_tag);
@@ -428,7 +430,7 @@ void TConverterEngine::CreateSubtitleStream(TOutputFile& file, int n) {
                   ? DefaultSubtitleEncoder(file.ctx->oformat, FOutputFiles[n])
                   : FindEncoder(s.SubtitleCodecName(), AVMEDIA_TYPE_SUBTITLE);
   }
-  AVStream* st = NewOutputStream(file, n, TMediaKind::Subtitle, encoder);
+  AVStream* st = NewOutputStream(file, TMediaKind::Subtitle, encoder);
   AVCodecContext* c = file.encoders.back().get();
   if (s.SubtitleCodecTag() != 0) c->codec_tag = static_cast<unsigned>(s.SubtitleCodecTag());
   c->time_base = AV_TIME_BASE_Q;

@@ -46,7 +46,7 @@ TPlannedStream StreamOf(const TRunState& run, const TOutputStreamState& ost) {
   s.bit_rate = c->bit_rate;
   s.flags = c->flags;
   s.flags2 = c->flags2;
-  s.bitstream_filters = static_cast<int>(run.bitstream_filters[ost.file_index][ost.index].size());
+  s.bitstream_filters = static_cast<int>(file.muxed[ost.index].filters.size());
   const AVDictionaryEntry* language = av_dict_get(ost.st->metadata, "language", nullptr, 0);
   s.language = language != nullptr ? language->value : "";
   return s;
@@ -61,7 +61,7 @@ TConversionPlan PlanOfRun(const TRunState& run, const TStrings& inputs, const TS
     const AVFormatContext* ctx = run.input_files[i].ctx.get();
     TPlannedInput input;
     input.name = i < inputs.size() ? inputs[i] : "";
-    input.ts_offset = i < run.input_files_ts_offset.size() ? run.input_files_ts_offset[i] : 0;
+    input.ts_offset = run.input_files[i].ts_offset;
     for (unsigned k = 0; k < ctx->nb_streams; ++k) {
       input.read.push_back(ctx->streams[k]->discard != AVDISCARD_ALL);
     }

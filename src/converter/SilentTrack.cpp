@@ -51,7 +51,6 @@ void TConverterEngine::AddSilentTracks() {
   silence.analysis_frames.assign(raw->nb_streams, 0);
   run_->input_files.push_back(std::move(silence));
   ReadDecoderParameters(static_cast<int>(run_->input_files.size()) - 1);
-  run_->input_files_ts_offset.push_back(0);
   DoLog(AV_LOG_WARNING,
         fmt::format("The source has no sound and the format of {} needs an audio stream: a silent "
                     "track ({} Hz, {}) is written\n",
@@ -61,19 +60,18 @@ void TConverterEngine::AddSilentTracks() {
 // A generated input has no end of its own: it ends once the job's inputs
 // have ended and it has reached the time they reached.
 void TConverterEngine::EndGeneratedInputs() {
-  TTranscodeState& t = *run_->transcode;
   bool generated = false;
   for (size_t i = 0; i < run_->input_files.size(); ++i) {
     if (run_->input_files[i].generated) {
-      generated |= !t.files[i].eof_reached;
-    } else if (!t.files[i].eof_reached) {
+      generated |= !run_->input_files[i].eof_reached;
+    } else if (!run_->input_files[i].eof_reached) {
       return;
     }
   }
   if (!generated) return;
   int64_t reached = INT64_MIN;  // µs, by the job's inputs
   int64_t made = INT64_MAX;     // µs, by the generated ones
-  for (const auto& ist : t.input_streams) {
+  for (const TInputStreamState* ist : run_->transcode->input_streams) {
     if (ist->discard) continue;
     if (run_->input_files[ist->file_index].generated) {
       made = std::min(made, ist->pts);
@@ -83,7 +81,7 @@ void TConverterEngine::EndGeneratedInputs() {
   }
   if (made < reached) return;
   for (size_t i = 0; i < run_->input_files.size(); ++i) {
-    if (run_->input_files[i].generated) t.files[i].eof_reached = true;
+    if (run_->input_files[i].generated) run_->input_files[i].eof_reached = true;
   }
 }
 

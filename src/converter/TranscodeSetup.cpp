@@ -31,6 +31,7 @@ extern "C" {
 #include "converter/StreamPlan.h"
 #include "engine/ConverterEngine.h"
 #include "engine/OutputChoices.h"
+#include "engine/OutputPath.h"
 #include "engine/RunState.h"
 #include "engine/TranscodeState.h"
 
@@ -78,8 +79,11 @@ int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type) {
 void TConverterEngine::SetupTranscode() {
   TTranscodeState& t = *run_->transcode;
   CreateInputRecords();
-  CreateOutputRecords();
-  for (auto& ost : t.output_streams) PrepareOutputStream(*ost);
+  // Each output stream's record goes to the path made for it.
+  for (auto& record : CreateOutputRecords()) {
+    t.paths.push_back(PrepareOutputStream(std::move(record)));
+  }
+  RoutePaths();
   OpenEncoders();
   OpenDecoders();
   RecordPlan();
@@ -98,10 +102,15 @@ void TConverterEngine::SetupTranscode() {
   }
   WriteHeaders();
   t.packet.reset(av_packet_alloc());
-  t.out_packet.reset(av_packet_alloc());
-  t.audio_frame.reset(av_frame_alloc());
-  if (!t.packet || !t.out_packet || !t.audio_frame) throw EAVError("Out of memory");
+  if (!t.packet) throw EAVError("Out of memory");
   timer_start = av_gettime();
+}
+
+// Which paths each input stream feeds, for the main loop.
+void TConverterEngine::RoutePaths() {
+  TTranscodeState& t = *run_->transcode;
+  t.routes.assign(t.input_streams.size(), {});
+  for (auto& path : t.paths) t.routes[path->SourceIndex()].push_back(path.get());
 }
 
 // Keeps the plan of the run, and prints it in the log at the info level.
@@ -117,7 +126,7 @@ void TConverterEngine::CreateInputRecords() {
   for (size_t n = 0; n < run_->input_files.size(); ++n) {
     TInputFile& file = run_->input_files[n];
     const int nb_streams = static_cast<int>(file.ctx->nb_streams);
-    t.files.push_back(TInputFileState{false, ist_index, nb_streams});
+    file.first_stream = ist_index;
     ist_index += nb_streams;
     if (ist_index > kMaxStreams) {
       throw EAVError(fmt::format("Too many input streams (at most {})", kMaxStreams));
@@ -129,13 +138,15 @@ void TConverterEngine::CreateInputRecords() {
       ist->st = file.ctx->streams[i];
       ist->dec = file.decoders[i].get();
       if (FConvertOptions.RateEmu()) ist->start = av_gettime();
-      t.input_streams.push_back(std::move(ist));
+      t.input_streams.push_back(ist.get());
+      file.streams.push_back(std::move(ist));
     }
   }
-  t.no_packet.assign(run_->input_files.size(), false);
 }
 
-void TConverterEngine::CreateOutputRecords() {
+// The records of the output streams, in output order; transcode setup hands
+// each to the path it makes for the stream.
+std::vector<std::unique_ptr<TOutputStreamState>> TConverterEngine::CreateOutputRecords() {
   TTranscodeState& t = *run_->transcode;
   int total = 0;
   for (const TOutputFile& file : run_->output_files) {
@@ -151,8 +162,8 @@ void TConverterEngine::CreateOutputRecords() {
   }
   for (const TStreamMap& map : maps) {
     auto valid = [&](int file, int stream) {
-      return file >= 0 && file < static_cast<int>(t.files.size()) && stream >= 0 &&
-             stream < t.files[file].nb_streams;
+      return file >= 0 && file < static_cast<int>(run_->input_files.size()) && stream >= 0 &&
+             stream < static_cast<int>(run_->input_files[file].streams.size());
     };
     if (!valid(map.file_index, map.stream_index)) {
       throw EAVError(fmt::sprintf("Could not find input stream #%d.%d", map.file_index, map.stream_index));
@@ -162,6 +173,7 @@ void TConverterEngine::CreateOutputRecords() {
                                   map.sync_stream_index));
     }
   }
+  std::vector<std::unique_ptr<TOutputStreamState>> records;
   for (size_t i = 0; i < run_->output_files.size(); ++i) {
     TOutputFile& file = run_->output_files[i];
     for (unsigned k = 0; k < file.ctx->nb_streams; ++k) {
@@ -172,11 +184,12 @@ void TConverterEngine::CreateOutputRecords() {
       ost->enc = file.encoders[k].get();
       ost->codec = file.codecs[k];
       ost->quality = file.quality[k];
-      ost->bitstream_filters = &run_->bitstream_filters[i][k];
       ChooseSource(*ost, static_cast<int>(t.output_streams.size()));
-      t.output_streams.push_back(std::move(ost));
+      t.output_streams.push_back(ost.get());
+      records.push_back(std::move(ost));
     }
   }
+  return records;
 }
 
 void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
@@ -184,12 +197,13 @@ void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
   const AVMediaType kind = ost.enc->codec_type;
   if (!run_->stream_maps.empty()) {
     const TStreamMap& map = run_->stream_maps[n];
-    ost.source_index = t.files[map.file_index].ist_index + map.stream_index;
+    ost.source_index = run_->input_files[map.file_index].first_stream + map.stream_index;
     if (t.input_streams[ost.source_index]->st->codecpar->codec_type != kind) {
       throw EAVError(fmt::sprintf("Codec type mismatch for mapping #%d.%d -> #%d.%d", map.file_index,
                                   map.stream_index, ost.file_index, ost.index));
     }
-    ost.sync_ist = t.input_streams[t.files[map.sync_file_index].ist_index + map.sync_stream_index].get();
+    ost.sync_ist = t.input_streams[run_->input_files[map.sync_file_index].first_stream +
+                                   map.sync_stream_index];
   } else {
     int chosen = -1;
     int64_t most_frames = -1;
@@ -215,7 +229,7 @@ void TConverterEngine::ChooseSource(TOutputStreamState& ost, int n) {
     }
     if (chosen < 0) throw EAVError("Could not find input stream matching output stream ");
     ost.source_index = chosen;
-    ost.sync_ist = t.input_streams[chosen].get();
+    ost.sync_ist = t.input_streams[chosen];
   }
   t.input_streams[ost.source_index]->discard = false;
 }
@@ -232,7 +246,9 @@ bool TConverterEngine::InProgram(const TInputStreamState& ist, int program_id) c
   return false;
 }
 
-void TConverterEngine::PrepareOutputStream(TOutputStreamState& ost) {
+std::unique_ptr<TOutputPath> TConverterEngine::PrepareOutputStream(
+    std::unique_ptr<TOutputStreamState> record) {
+  TOutputStreamState& ost = *record;
   TInputStreamState& ist = *run_->transcode->input_streams[ost.source_index];
   AVCodecContext* c = ost.enc;
   const AVDictionaryEntry* e = nullptr;
@@ -248,9 +264,10 @@ void TConverterEngine::PrepareOutputStream(TOutputStreamState& ost) {
   if (stream_copy[ost.index] || CopiesFittingStream(ost, ist)) {
     stream_copy[ost.index] = true;
     PrepareStreamCopy(ost, ist);
-  } else {
-    PrepareEncoding(ost, ist);
+    return std::make_unique<TCopyPath>(std::move(record), run_->output_files[ost.file_index],
+                                       context_);
   }
+  return PrepareEncoding(std::move(record), ist);
 }
 
 void TConverterEngine::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
@@ -305,64 +322,94 @@ void TConverterEngine::PrepareStreamCopy(TOutputStreamState& ost, TInputStreamSt
   }
 }
 
-void TConverterEngine::PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+// The path that re-encodes the stream of `record`, fed by the decoder of `ist`.
+std::unique_ptr<TOutputPath> TConverterEngine::PrepareEncoding(
+    std::unique_ptr<TOutputStreamState> record, TInputStreamState& ist) {
+  TOutputStreamState& ost = *record;
+  TOutputFile& file = run_->output_files[ost.file_index];
   AVCodecContext* c = ost.enc;
   const AVCodecContext* d = ist.dec;
+  std::unique_ptr<TOutputPath> path;
   switch (c->codec_type) {
-    case AVMEDIA_TYPE_AUDIO:
-      ost.audio.resampling =
+    case AVMEDIA_TYPE_AUDIO: {
+      const bool resampling =
           c->sample_rate != d->sample_rate || FConvertOptions.AudioOptions().AudioSyncMethod() > 1;
-      break;
-    case AVMEDIA_TYPE_VIDEO: {
-      if (c->pix_fmt == AV_PIX_FMT_NONE) {
-        throw EAVError("Video pixel format is unknown, stream can not be decoded");
-      }
-      const TVideoOptions& v = FConvertOptions.VideoOptions();
-      const int left = v.FrameLeftBand(), right = v.FrameRightBand();
-      const int top = v.FrameTopBand(), bottom = v.FrameBottomBand();
-      ost.video.crop = left + right + top + bottom != 0;
-      ost.video.scale = !(d->width - left - right == c->width &&
-                          d->height - top - bottom == c->height && d->pix_fmt == c->pix_fmt);
-      if (ost.video.scale) {
-        if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
-          throw EAVError(
-              WithReason("Cannot get resampling context for", FOutputFiles[ost.file_index],
-                         fmt::format("the scaler cannot turn {} pictures of {} into {}",
-                                     PixelFormatName(d->pix_fmt), FInputFiles[ist.file_index],
-                                     PixelFormatName(c->pix_fmt))));
-        }
-        c->bits_per_raw_sample = 0;
-      }
-      ost.video.height = d->height - top - bottom;
-      ost.video.width = d->width - left - right;
-      ost.video.pix_fmt = d->pix_fmt;
-      if (const int configured = ConfigureVideoFilters(ist, ost); configured != 0) {
-        throw EAVError(WithReason("Error opening filters! for", FOutputFiles[ost.file_index],
-                                  AvErrorText(configured)));
-      }
+      path = std::make_unique<TAudioPath>(std::move(record), file, context_, resampling);
       break;
     }
-    case AVMEDIA_TYPE_SUBTITLE: {
-      const int in = SubtitleNature(d->codec_id);
-      const int out = SubtitleNature(c->codec_id);
-      if (in != 0 && out != 0 && (in & out) == 0) {
-        throw EAVError("Subtitle encoding currently only possible from text to text or bitmap to bitmap");
-      }
-      // Text subtitles carry their style header from the decoder to the encoder.
-      if (d->subtitle_header != nullptr && c->subtitle_header == nullptr) {
-        c->subtitle_header = static_cast<uint8_t*>(av_mallocz(d->subtitle_header_size + 1));
-        if (c->subtitle_header == nullptr) throw EAVError("Out of memory");
-        std::memcpy(c->subtitle_header, d->subtitle_header, d->subtitle_header_size);
-        c->subtitle_header_size = d->subtitle_header_size;
-      }
+    case AVMEDIA_TYPE_VIDEO:
+      path = PrepareVideoEncoding(std::move(record), ist);
       break;
-    }
+    case AVMEDIA_TYPE_SUBTITLE:
+      PrepareSubtitleEncoding(ost, ist);
+      path = std::make_unique<TSubtitlePath>(std::move(record), file, context_);
+      break;
     default:
-      return;
+      // Neither copied nor encoded: its packets go on as they are.
+      return std::make_unique<TCopyPath>(std::move(record), file, context_);
   }
   ost.encoding_needed = true;
   ist.decoding_needed = true;
   if (c->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) PrepareTwoPass(ost);
+  return path;
+}
+
+std::unique_ptr<TOutputPath> TConverterEngine::PrepareVideoEncoding(
+    std::unique_ptr<TOutputStreamState> record, TInputStreamState& ist) {
+  TOutputStreamState& ost = *record;
+  AVCodecContext* c = ost.enc;
+  const AVCodecContext* d = ist.dec;
+  if (c->pix_fmt == AV_PIX_FMT_NONE) {
+    throw EAVError("Video pixel format is unknown, stream can not be decoded");
+  }
+  const TVideoOptions& v = FConvertOptions.VideoOptions();
+  const int left = v.FrameLeftBand(), right = v.FrameRightBand();
+  const int top = v.FrameTopBand(), bottom = v.FrameBottomBand();
+  TVideoPathState video;
+  video.crop = left + right + top + bottom != 0;
+  video.scale = !(d->width - left - right == c->width && d->height - top - bottom == c->height &&
+                  d->pix_fmt == c->pix_fmt);
+  if (video.scale) {
+    if (!sws_isSupportedInput(d->pix_fmt) || !sws_isSupportedOutput(c->pix_fmt)) {
+      throw EAVError(
+          WithReason("Cannot get resampling context for", FOutputFiles[ost.file_index],
+                     fmt::format("the scaler cannot turn {} pictures of {} into {}",
+                                 PixelFormatName(d->pix_fmt), FInputFiles[ist.file_index],
+                                 PixelFormatName(c->pix_fmt))));
+    }
+    c->bits_per_raw_sample = 0;
+  }
+  video.height = d->height - top - bottom;
+  video.width = d->width - left - right;
+  video.pix_fmt = d->pix_fmt;
+  const int template_flags = run_->avcodec_opts[static_cast<int>(TMediaKind::Video)]->flags;
+  auto path =
+      std::make_unique<TVideoPath>(std::move(record), run_->output_files[ost.file_index], context_,
+                                   std::move(video), run_->sws_flags, template_flags);
+  if (const int configured = path->ConfigureFilters(ist); configured != 0) {
+    throw EAVError(WithReason("Error opening filters! for", FOutputFiles[ost.file_index],
+                              AvErrorText(configured)));
+  }
+  return path;
+}
+
+void TConverterEngine::PrepareSubtitleEncoding(TOutputStreamState& ost,
+                                               const TInputStreamState& ist) {
+  AVCodecContext* c = ost.enc;
+  const AVCodecContext* d = ist.dec;
+  const int in = SubtitleNature(d->codec_id);
+  const int out = SubtitleNature(c->codec_id);
+  if (in != 0 && out != 0 && (in & out) == 0) {
+    throw EAVError(
+        "Subtitle encoding currently only possible from text to text or bitmap to bitmap");
+  }
+  // Text subtitles carry their style header from the decoder to the encoder.
+  if (d->subtitle_header != nullptr && c->subtitle_header == nullptr) {
+    c->subtitle_header = static_cast<uint8_t*>(av_mallocz(d->subtitle_header_size + 1));
+    if (c->subtitle_header == nullptr) throw EAVError("Out of memory");
+    std::memcpy(c->subtitle_header, d->subtitle_header, d->subtitle_header_size);
+    c->subtitle_header_size = d->subtitle_header_size;
+  }
 }
 
 void TConverterEngine::OpenDecoders() {
@@ -388,6 +435,13 @@ void TConverterEngine::OpenDecoders() {
   }
 }
 
+void TConverterEngine::WriteHeaders() {
+  for (auto& ost : run_->transcode->output_streams) {
+    run_->output_files[ost->file_index].InitBitstreamFilters(ost->index, ost->packet_time_base);
+  }
+  for (TOutputFile& file : run_->output_files) file.WriteHeader(run_->private_codec_options);
+}
+
 void TConverterEngine::CopyChapters(size_t input, size_t output) {
   AVFormatContext* is = run_->input_files[input].ctx.get();
   AVFormatContext* os = run_->output_files[output].ctx.get();
@@ -395,7 +449,7 @@ void TConverterEngine::CopyChapters(size_t input, size_t output) {
   for (unsigned i = 0; i < is->nb_chapters; ++i) {
     const AVChapter* in = is->chapters[i];
     const int64_t ts_off =
-        av_rescale_q(-run_->input_files_ts_offset[input], AV_TIME_BASE_Q, in->time_base);
+        av_rescale_q(-run_->input_files[input].ts_offset, AV_TIME_BASE_Q, in->time_base);
     const int64_t rt = recording == MaxInt64 ? INT64_MAX : av_rescale_q(recording, AV_TIME_BASE_Q, in->time_base);
     if (in->end < ts_off) continue;
     if (rt != INT64_MAX && in->start > rt + ts_off) break;

@@ -4,7 +4,11 @@
 //
 // The engine keeps the job (names, options), the events, the control state
 // and the figures; while a run goes on it also owns the run state
-// (RunState.h) and, during the transcode, its records (TranscodeState.h).
+// (RunState.h: the input and output files) and, during the transcode, its
+// records and output paths (TranscodeState.h, OutputPath.h). It sets the run
+// up and runs its main loop; the packet path itself belongs to the input
+// files, the paths and the output files, which see the run through the
+// engine's TRunContext.
 // Its member functions are grouped by the file that defines them, in the
 // order of the run (AVConverter.h, "The run").
 #pragma once
@@ -20,15 +24,12 @@
 #include <vector>
 
 #include "converter/AVConverter.h"
+#include "engine/RunContext.h"
 #include "engine/RunState.h"
 
 struct AVCodec;
 struct AVCodecContext;
-struct AVFilterContext;
-struct AVFrame;
 struct AVPacket;
-struct AVSubtitle;
-struct AVRational;
 struct AVFormatContext;
 struct AVOutputFormat;
 struct AVStream;
@@ -41,6 +42,8 @@ struct TOutputFile;
 struct TEncodedStream;
 struct TStreamParameters;
 struct TInputStreamState;
+struct TDecoded;
+class TOutputPath;
 struct TOutputStreamState;
 struct TStreamRequest;
 class Dictionary;
@@ -93,9 +96,7 @@ class TConverterEngine {
   std::atomic<double> FBitrate{0};
   std::atomic<int64_t> FTargetFileSize{0};
   std::atomic<int64_t> FSourceFileSize{0};
-  std::atomic<int64_t> FAudioSize{0};
-  std::atomic<int64_t> FVideoSize{0};
-  std::atomic<int64_t> FFramesDecoded{0};
+  TStreamFigures figures_;  // what the paths and decoders count
   std::atomic<int64_t> timer_start{0};
   std::atomic<int64_t> last_time{0};
 
@@ -112,8 +113,6 @@ class TConverterEngine {
   void ReleaseRun(bool failed);
   void ReportFailure(const std::string& message);
   std::string NamedFailure(const std::string& message) const;
-  [[noreturn]] void EncodingFailed(const TOutputStreamState& ost, const char* kind,
-                                   int error) const;
   void QueueEndEvent(bool stopped);
   bool StopRequested();
   void ThrowIfStopped();
@@ -163,7 +162,7 @@ class TConverterEngine {
   void OpenOutputFile(int n);
   TStreamParameters OutputParameters(const TStreamParameters& source) const;
   std::vector<const AVCodecContext*> MappedTracks(int type) const;
-  AVStream* NewOutputStream(TOutputFile& file, int n, TMediaKind kind, const AVCodec* encoder);
+  AVStream* NewOutputStream(TOutputFile& file, TMediaKind kind, const AVCodec* encoder);
   TEncodedStream NewEncodedStream(TOutputFile& file, int n, TMediaKind kind,
                                   const std::string& encoder_name, bool copy, int32_t codec_tag);
   void CreateVideoStream(TOutputFile& file, int n, const TStreamParameters& out);
@@ -181,12 +180,17 @@ class TConverterEngine {
   void SetupTranscode();
   void RecordPlan();
   void CreateInputRecords();
-  void CreateOutputRecords();
+  std::vector<std::unique_ptr<TOutputStreamState>> CreateOutputRecords();
   void ChooseSource(TOutputStreamState& ost, int n);
   bool InProgram(const TInputStreamState& ist, int program_id) const;
-  void PrepareOutputStream(TOutputStreamState& ost);
+  std::unique_ptr<TOutputPath> PrepareOutputStream(std::unique_ptr<TOutputStreamState> record);
   void PrepareStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
-  void PrepareEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  std::unique_ptr<TOutputPath> PrepareEncoding(std::unique_ptr<TOutputStreamState> record,
+                                               TInputStreamState& ist);
+  std::unique_ptr<TOutputPath> PrepareVideoEncoding(std::unique_ptr<TOutputStreamState> record,
+                                                    TInputStreamState& ist);
+  void PrepareSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist);
+  void RoutePaths();
   void PrepareTwoPass(TOutputStreamState& ost);
   void RemoveTwoPassFolders() const;
   int OutputStreamNumber(const TOutputStreamState& ost) const;
@@ -210,60 +214,18 @@ class TConverterEngine {
   void HandOverProgress(bool force);
   void WaitWhilePaused();
   int ChooseInputFile(double& opts_min);
-  bool ReadFailed(int file, int error);
   bool AllOutputsFinished(const TInputStreamState& ist) const;
-  void CorrectTimestamps(TInputStreamState& ist, AVPacket* pkt);
   bool ReachedStartTime(const TInputStreamState& ist) const;
-  int64_t RecordingLimit(AVRational time_base) const;
   void EmulateRate(const TInputStreamState& ist) const;
   int ProcessInputPacket(TInputStreamState& ist, const AVPacket* pkt);
+  void SendDecoded(TInputStreamState& ist, TDecoded& decoded);
+  const std::vector<TOutputPath*>& PathsOf(const TInputStreamState& ist) const;
   int SourceIndex(const TInputStreamState& ist) const;
-  void StreamCopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* in);
   void ReportProgress(bool last);
   void FlushDecoders();
 
-  // Writing side (Muxing.cpp).
+  // The headers of the outputs, once every path is ready.
   void WriteHeaders();
-  void InitBitstreamFilters(TOutputStreamState& ost);
-  void WritePacket(TOutputStreamState& ost, AVPacket* pkt);
-  void FilterAndMux(TOutputStreamState& ost, size_t filter, AVPacket* pkt, AVRational tb);
-  void Mux(TOutputStreamState& ost, AVPacket* pkt, AVRational tb);
-  void KeepDecodeTimesIncreasing(TOutputStreamState& ost, AVPacket* pkt);
-  void WriteTrailers();
-
-  // Audio path (AudioPath.cpp).
-  int DecodeAudio(TInputStreamState& ist, const AVPacket* pkt);
-  double SyncInputSeconds(const TOutputStreamState& ost) const;
-  void PrepareAudioConverter(TOutputStreamState& ost, const AVFrame* frame);
-  void QueueAudio(TOutputStreamState& ost, const uint8_t* const* data, int count);
-  void DoAudioOut(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* frame);
-  void EncodeQueuedAudio(TOutputStreamState& ost, bool last);
-  void EncodeAudioSamples(TOutputStreamState& ost, int count);
-  void ReceiveAudioPackets(TOutputStreamState& ost);
-  void FlushAudio(TOutputStreamState& ost);
-
-  // Video path (VideoPath.cpp).
-  int DecodeVideo(TInputStreamState& ist, const AVPacket* pkt);
-  int ConfigureVideoFilters(TInputStreamState& ist, TOutputStreamState& ost);
-  int CreateVideoGraphEnds(const AVCodecContext* dec, TOutputStreamState& ost);
-  AVFilterContext* LinkVideoFilterChain(const AVCodecContext* dec, TOutputStreamState& ost);
-  int LinkUserVideoFilters(AVFilterContext* last, TOutputStreamState& ost);
-  void FilterVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* frame);
-  int64_t VideoFramesToWrite(TOutputStreamState& ost, double sync_ipts);
-  void OutputVideoFrame(TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
-  void WriteVideoCopies(TOutputStreamState& ost, const TInputStreamState& ist, AVFrame* picture,
-                        int64_t copies);
-  void EncodeVideoFrame(TOutputStreamState& ost, const AVFrame* picture);
-  void FlushVideo(TOutputStreamState& ost);
-
-  // Subtitle path (SubtitlePath.cpp).
-  int DecodeSubtitle(TInputStreamState& ist, const AVPacket* pkt);
-  void OutputSubtitle(TOutputStreamState& ost, TInputStreamState& ist, AVSubtitle& subtitle,
-                      int64_t pts);
-
-  // Ends an output stream whose next frame would pass the requested span:
-  // its encoder is flushed, and nothing more is written to it.
-  void FinishStream(TOutputStreamState& ost);
 
   std::mutex state_mutex_;  // pairs with state_changed_
   std::condition_variable state_changed_;
@@ -272,6 +234,10 @@ class TConverterEngine {
   std::string FErrorMsg;
 
   std::unique_ptr<TRunState> run_;
+  // The run as its input files, output files and paths see it.
+  TRunContext context_{FConvertOptions, figures_,
+                       [this](int level, const std::string& text) { DoLog(level, text); },
+                       [this] { return StopRequested(); }};
 
   // Expires when the converter is destroyed: queued events check it.
   std::shared_ptr<int> life_ = std::make_shared<int>(0);

@@ -15,6 +15,8 @@
 #include "converter/FileIdentity.h"
 #include "converter/StreamPlan.h"
 #include "converter/StreamProtocol.h"
+#include "engine/InputFile.h"
+#include "engine/OutputFile.h"
 
 namespace veltrano {
 
@@ -42,9 +44,6 @@ struct TStreamMap {
   int32_t sync_stream_index = 0;
 };
 
-// Bitstream filters applied in order to every packet of one output stream.
-using TBitstreamFilterChain = std::vector<BsfContextPtr>;
-
 // Audio and picture parameters of a conversion. Input opening fills the run's
 // record from the source streams; output setup derives each output's copy
 // from it and the options, and never changes the record itself.
@@ -64,58 +63,8 @@ struct TStreamParameters {
 // layout, rate and sample format).
 void TakeAudioParameters(TStreamParameters& parameters, const AVCodecContext* decoder);
 
-// An opened input: the demuxer and one decoder context per stream (the
-// stream's decoder, opened only if some output needs decoding).
-struct TInputFile {
-  std::unique_ptr<TStreamIO> stream_io;  // byte stream of a "stream:N" input; outlives ctx
-  InputFormatPtr ctx;
-  std::vector<CodecContextPtr> decoders;
-  // Packets seen per stream at the start of the input; the automatic stream
-  // choice prefers the busiest of several streams of one kind.
-  std::vector<int64_t> analysis_frames;
-  // Bytes the input had when it was opened (-1: unknown); a file that has
-  // fewer at its end was cut short while it was read.
-  int64_t size_at_open = -1;
-  // Made by the run (a silent track a container needs), not one of the job's
-  // inputs: it has no name of its own and ends when the job's inputs end.
-  bool generated = false;
-};
-
 // The kinds of streams the opened inputs hold, as the stream plan reads them.
 TSourceStreams SourceStreamsOf(const std::vector<TInputFile>& inputs);
-
-// An opened output: the muxer and, per stream, its encoder context (for a
-// copied stream, the description of the copy).
-struct TOutputFile {
-  std::string name;       // the target as the caller named it
-  std::string work_name;  // what the muxer writes until the run ends ("<name>.<tag>.part")
-  bool sequence = false;  // numbered pictures, written into the folder work_file
-  bool header_written = false;
-  // What the run created for the output: the work file (or folder of
-  // pictures), its device and inode, and the folders made for it.
-  std::string work_file;
-  bool work_created = false;
-  TFileIdentity work_identity;
-  std::vector<std::string> created_folders;
-  OutputFormatPtr ctx;
-  // Holds on the libraries of encoders that need one (CodecLock.h); declared
-  // before the encoders so that they are released after them.
-  std::vector<TEncoderLease> encoder_leases;
-  std::vector<CodecContextPtr> encoders;
-  std::vector<const AVCodec*> codecs;  // the encoder chosen per stream (none when copied)
-  std::vector<bool> stream_copy;
-  std::vector<float> quality;            // fixed-quality scale per stream (lambda units)
-  Dictionary muxer_options;              // private muxer options handed over with the header
-  std::vector<int64_t> packets_written;  // per stream, once the trailer is written
-};
-
-// A new audio or video stream of an output, as setup creates it.
-struct TEncodedStream {
-  AVStream* stream;
-  AVCodecContext* context;
-  const AVCodec* encoder;  // none for a copied stream
-  AVCodecID codec_id;      // AV_CODEC_ID_NONE for a copied stream
-};
 
 struct TTranscodeState;
 
@@ -140,10 +89,7 @@ struct TRunState {
   TStreamParameters source;                       // what input opening found
 
   std::vector<TInputFile> input_files;
-  std::vector<int64_t> input_files_ts_offset;             // µs, per input
-  std::vector<std::vector<double>> input_files_ts_scale;  // [file][stream], 0 = none
   std::vector<TOutputFile> output_files;
-  std::vector<std::vector<TBitstreamFilterChain>> bitstream_filters;  // [file][stream]
   std::vector<TStreamMap> stream_maps;
   // The records of the transcode, while it runs.
   std::unique_ptr<TTranscodeState> transcode;

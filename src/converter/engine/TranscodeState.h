@@ -1,6 +1,6 @@
-// The records of one transcode: per input file, per input stream and per
-// output stream. Created by transcode setup, shared by the main loop and the
-// audio, video and subtitle paths, freed when the transcode ends.
+// The records of one transcode: the record of each output stream (owned by
+// its path, OutputPath.h), the paths, and the tables the main loop moves
+// packets by. Created by transcode setup, freed when the transcode ends.
 #pragma once
 
 #include <cstdint>
@@ -17,26 +17,7 @@
 
 namespace veltrano {
 
-struct TInputFileState {
-  bool eof_reached = false;  // the demuxer reported the end of the input
-  int ist_index = 0;         // position of the file's first stream in the input stream table
-  int nb_streams = 0;        // stream count of the file at setup
-};
-
-struct TInputStreamState {
-  int file_index = 0;
-  int index = 0;  // stream number inside the file
-  AVStream* st = nullptr;
-  AVCodecContext* dec = nullptr;  // the stream's decoder context
-  bool discard = true;            // until an output stream takes this stream
-  bool decoding_needed = false;
-  int64_t start = 0;                  // wall clock at setup (µs), with RateEmu
-  int64_t next_pts = AV_NOPTS_VALUE;  // µs: expected time of the next decoded data
-  int64_t pts = 0;                    // µs: time of the data being processed
-  bool is_start = true;               // no audio sync correction made yet
-  float quality = 0;                  // quality of the last decoded picture
-  FramePtr frame;                     // decoded frame being processed
-};
+class TOutputPath;
 
 struct TFileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
@@ -66,39 +47,6 @@ class TStatsInput {
   AVCodecContext* enc_ = nullptr;
 };
 
-// What the video path owns for one output stream: the filter graph that
-// crops, scales and converts the decoded pictures, the picture taken from its
-// sink, and the frame-rate sync's correction.
-struct TVideoPathState {
-  bool crop = false;   // cropping asked for
-  bool scale = false;  // scaling or a pixel format change asked for
-  int width = 0;       // the picture the encoder takes
-  int height = 0;
-  int pix_fmt = -1;
-  FilterGraphPtr graph;
-  int graph_width = 0;  // decoded picture the graph was built for
-  int graph_height = 0;
-  int graph_pix_fmt = -1;
-  AVFilterContext* buffer_source = nullptr;
-  AVFilterContext* buffer_sink = nullptr;
-  FramePtr filtered;  // picture taken from the sink
-  // Input time (encoder time base units) taken out after timestamp jumps
-  // that were treated as discontinuities.
-  int64_t sync_offset = 0;
-};
-
-// What the audio path owns for one output stream: the conversion to the
-// encoder's rate, layout and format, and the samples waiting for a full
-// encoder frame.
-struct TAudioPathState {
-  bool resampling = false;  // sticky once set
-  SwrContextPtr resampler;
-  int in_format = -1;  // decoder format the resampler was built for
-  int in_rate = 0;
-  int in_channels = 0;
-  AudioFifoPtr fifo;
-};
-
 // The two-pass statistics of one encoder: the pass-1 log it writes, or the
 // pass-2 statistics it reads.
 struct TTwoPassState {
@@ -125,52 +73,25 @@ struct TOutputStreamState {
   int64_t sync_opts = 0;              // output position in encoder time base units
   float quality = 0;                  // fixed-quality scale (lambda units)
   AVRational packet_time_base{0, 1};  // time base of the packets this stream produces
-  double position = 0;                // seconds written to the muxer so far
-  int64_t muxed_packets = 0;          // packets handed to the muxer
-  int64_t last_dts = AV_NOPTS_VALUE;  // decode time of the last packet muxed (stream time base)
-  TBitstreamFilterChain* bitstream_filters = nullptr;
-
-  TVideoPathState video;
-  TAudioPathState audio;
   TTwoPassState two_pass;  // last member: its statistics go before anything else
 };
-
-// Sends `pkt` (nullptr: end of input) to `dec` and hands every decoded frame
-// to `use`. -1 when decoding failed.
-template <class F>
-int DecodeFrames(AVCodecContext* dec, const AVPacket* pkt, AVFrame* frame, F use) {
-  int ret = avcodec_send_packet(dec, pkt);
-  if (ret < 0 && ret != AVERROR_EOF && ret != AVERROR(EAGAIN)) return -1;
-  while (true) {
-    ret = avcodec_receive_frame(dec, frame);
-    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return 0;
-    if (ret < 0) return -1;
-    use(frame);
-    av_frame_unref(frame);
-  }
-}
-
-// The duration of one frame of a video stream (µs): the packet's when it has
-// one (pkt may be nullptr), else from the stream's frame rate; 0 if unknown.
-int64_t VideoFrameDuration(const TInputStreamState& ist, const AVPacket* pkt);
 
 // The most frames (or packets) an output stream of `type` may write.
 int OutputFrameLimit(const TAVConvertOptions& options, AVMediaType type);
 
-// Scales decoded samples by volume/256 (256: unchanged): integers rounded
-// towards minus infinity and limited to their range, floats limited to ±1.
-void ApplyVolume(AVFrame* frame, int volume);
-
 // Everything a transcode keeps between setup and its end.
 struct TTranscodeState {
-  std::vector<TInputFileState> files;
-  std::vector<std::unique_ptr<TInputStreamState>> input_streams;
-  std::vector<std::unique_ptr<TOutputStreamState>> output_streams;
-  std::vector<bool> no_packet;  // per input: the demuxer asked to be called again later
-  PacketPtr packet;             // the packet just read
-  PacketPtr out_packet;         // packets produced by encoders
-  FramePtr audio_frame;         // encoder input frames
-  std::vector<uint8_t> subtitle_out;
+  TTranscodeState();
+  ~TTranscodeState();
+  // Every input stream, file after file; each input file owns the records of its streams.
+  std::vector<TInputStreamState*> input_streams;
+  // One path per output stream, in output order; each owns its stream's record.
+  std::vector<std::unique_ptr<TOutputPath>> paths;
+  // The records of the output streams in output order, owned by their paths.
+  std::vector<TOutputStreamState*> output_streams;
+  // Per input stream, the paths it feeds, in output order.
+  std::vector<std::vector<TOutputPath*>> routes;
+  PacketPtr packet;                    // the packet just read
   int64_t last_progress_handover = 0;  // wall clock (µs) of the last OnProgress
   // Bit rates measured per input file and stream (for copies of what fits).
   std::vector<std::vector<int64_t>> measured_bit_rates;
