@@ -96,7 +96,7 @@ TTargetOwnership TAVTask::TargetOwnership() const {
 void TAVTask::RemoveLeftoverWork() {
   const std::optional<TWorkFile> work = WorkFile();
   if (!work) return;
-  RemoveOwnWork(work->path, work->created);
+  RemoveOwnWork(work->path, work->created, FSettings->TargetFile());
   if (StoresFiles()) TPersistentManager::ForgetWorkFile(FID);
   FWorkFile.reset();
 }

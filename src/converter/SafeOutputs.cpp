@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -212,14 +214,59 @@ bool OutputTouchesSource(const std::string& output, const std::string& source) {
          Inside(Resolved(output), Resolved(source));
 }
 
+namespace {
+
+// The name `pattern` gives picture `number`, or nothing for a pattern
+// without a number.
+std::optional<std::string> PictureName(const std::string& pattern, int number) {
+  std::vector<char> name(pattern.size() + 32);
+  if (av_get_frame_filename2(name.data(), static_cast<int>(name.size()), pattern.c_str(), number,
+                             0) < 0) {
+    return std::nullopt;
+  }
+  return std::string(name.data());
+}
+
+// True when `file` is one of the pictures the file name `pattern` numbers:
+// one of its runs of digits is a number the pattern gives exactly this name.
+bool IsPictureOf(const std::string& file, const std::string& pattern) {
+  constexpr size_t kLongestNumber = 9;
+  for (size_t start = 0; start < file.size();) {
+    if (std::isdigit(static_cast<unsigned char>(file[start])) == 0) {
+      ++start;
+      continue;
+    }
+    size_t end = start;
+    while (end < file.size() && std::isdigit(static_cast<unsigned char>(file[end])) != 0) ++end;
+    if (end - start <= kLongestNumber &&
+        PictureName(pattern, std::stoi(file.substr(start, end - start))) == file) {
+      return true;
+    }
+    start = end;
+  }
+  return false;
+}
+
+// The pictures of `pattern` (a file name) in the work folder `work`: plain
+// files only. Anything else found there was not written by the run.
+std::vector<fs::path> PicturesIn(const std::string& work, const std::string& pattern) {
+  std::vector<fs::path> pictures;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(work, error)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file(error) && !entry.is_symlink(error) && IsPictureOf(name, pattern)) {
+      pictures.push_back(entry.path());
+    }
+  }
+  std::sort(pictures.begin(), pictures.end());
+  return pictures;
+}
+
+}  // namespace
+
 std::string FirstTargetFile(const std::string& name, bool sequence) {
   if (!sequence) return name;
-  std::vector<char> first(name.size() + 32);
-  if (av_get_frame_filename2(first.data(), static_cast<int>(first.size()), name.c_str(), 1, 0) <
-      0) {
-    return name;
-  }
-  return first.data();
+  return PictureName(name, 1).value_or(name);
 }
 
 void PublishOutput(const std::string& work, const std::string& name, bool sequence,
@@ -228,18 +275,16 @@ void PublishOutput(const std::string& work, const std::string& name, bool sequen
     MoveWithoutLoss(work, name, overwrite);
     return;
   }
-  std::error_code error;
-  std::vector<fs::path> pictures;
-  for (const auto& entry : fs::directory_iterator(work, error)) pictures.push_back(entry.path());
-  std::sort(pictures.begin(), pictures.end());
   const fs::path folder = fs::path(name).parent_path();
-  for (const fs::path& picture : pictures) {
+  for (const fs::path& picture : PicturesIn(work, fs::path(name).filename().string())) {
     MoveWithoutLoss(picture.string(), (folder / picture.filename()).string(), overwrite);
   }
-  fs::remove(work, error);
+  std::error_code error;
+  fs::remove(work, error);  // kept while anything else is in it
 }
 
-bool RemoveOwnWork(const std::string& work, const std::optional<TFileIdentity>& created) {
+bool RemoveOwnWork(const std::string& work, const std::optional<TFileIdentity>& created,
+                   const std::string& pictures) {
   struct stat info {};
   if (work.empty() || lstat(work.c_str(), &info) != 0) return false;
   const TFileIdentity found{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
@@ -250,8 +295,13 @@ bool RemoveOwnWork(const std::string& work, const std::optional<TFileIdentity>& 
                   (S_ISDIR(info.st_mode) && fs::is_empty(work, error)))) {
     return false;
   }
-  if (S_ISDIR(info.st_mode)) return fs::remove_all(work, error) > 0 && !error;
-  return unlink(work.c_str()) == 0;
+  if (!S_ISDIR(info.st_mode)) return unlink(work.c_str()) == 0;
+  if (!pictures.empty()) {
+    for (const fs::path& picture : PicturesIn(work, fs::path(pictures).filename().string())) {
+      fs::remove(picture, error);
+    }
+  }
+  return fs::remove(work, error) && !error;  // kept while anything else is in it
 }
 
 // The converter's side --------------------------------------------------------
@@ -383,7 +433,7 @@ void TConverterEngine::PublishWorkFile(TOutputFile& file) {
 // (only the one it created) and the folders it created for it.
 void TConverterEngine::DiscardWorkFile(TOutputFile& file) {
   if (file.work_created) {
-    RemoveOwnWork(file.work_file, file.work_identity);
+    RemoveOwnWork(file.work_file, file.work_identity, file.sequence ? file.name : "");
     file.work_created = false;
     AnnounceQuietly(TOutputRecord::WorkRemoved, file, file.work_identity);
   }

@@ -47,16 +47,20 @@ bool OutputTouchesSource(const std::string& output, const std::string& source);
 std::string FirstTargetFile(const std::string& name, bool sequence);
 
 // Moves the finished work file `work` (numbered pictures: every picture of
-// the work folder `work`, which goes afterwards) to `name` (for pictures:
-// into the folder of `name`). Without `overwrite` an existing file there is
+// the pattern `name` in the work folder `work`, which goes afterwards unless
+// something else is in it) to `name` (for pictures: into the folder of
+// `name`). Without `overwrite` an existing file there is
 // never replaced: that fails with "目标文件已存在: PATH". Throws EAVError with
 // the reason on failure.
 void PublishOutput(const std::string& work, const std::string& name, bool sequence, bool overwrite);
 
 // Removes the work file or folder `work` when it is the one this run (or a
 // task's earlier run) created: the same device and inode as `created`; when
-// only its name was recorded, when it is an empty file or folder. Returns
-// whether it was removed; anything else under that name stays.
-bool RemoveOwnWork(const std::string& work, const std::optional<TFileIdentity>& created);
+// only its name was recorded, when it is an empty file or folder. From a
+// work folder only the pictures of the pattern `pictures` (the target's name)
+// go, and the folder when nothing else is left in it. Returns whether `work`
+// was removed; anything else under that name stays.
+bool RemoveOwnWork(const std::string& work, const std::optional<TFileIdentity>& created,
+                   const std::string& pictures = "");
 
 }  // namespace veltrano

@@ -94,6 +94,22 @@ TEST(SafeOutputRules, AWorkFileTakesItsNameOnlyWhereNothingIsLost) {
   PublishOutput(pattern.parent_path().string(), pictures, true, false);
   EXPECT_EQ(Text(folder / "img002.png"), "2");
   EXPECT_FALSE(fs::exists(pattern.parent_path()));
+
+  // Only the pictures move: whatever else appeared in the work folder (a
+  // file manager's settings, a picture of another pattern) stays there, and
+  // so does the folder; a file of that name beside the target is untouched.
+  const fs::path work_folder = pattern.parent_path();
+  fs::create_directories(work_folder);
+  std::ofstream(work_folder / "img1000.png") << "1000";
+  std::ofstream(work_folder / "img01.png") << "not ours";
+  std::ofstream(work_folder / ".directory") << "not ours";
+  std::ofstream(folder / ".directory") << "the user's";
+  PublishOutput(work_folder.string(), pictures, true, false);
+  EXPECT_EQ(Text(folder / "img1000.png"), "1000");
+  EXPECT_FALSE(fs::exists(folder / "img01.png"));
+  EXPECT_EQ(Text(work_folder / "img01.png"), "not ours");
+  EXPECT_EQ(Text(work_folder / ".directory"), "not ours");
+  EXPECT_EQ(Text(folder / ".directory"), "the user's");
 }
 
 // A target whose name has the longest length the file system takes still
@@ -134,13 +150,21 @@ TEST(SafeOutputRules, OnlyTheRunsOwnWorkFileIsRemoved) {
   EXPECT_TRUE(fs::exists(work));
   std::ofstream(work, std::ios::trunc).close();
   EXPECT_TRUE(RemoveOwnWork(work, std::nullopt));
-  // A folder of pictures goes with what it holds.
-  const fs::path pictures = folder / "img.0123abcd.part";
+  // A folder of pictures goes with its pictures; anything else in it stays,
+  // and the folder with it.
+  const fs::path pictures = folder / "imgd.png.0123abcd.part";
+  const std::string target = (folder / "img%d.png").string();
   fs::create_directory(pictures);
   std::ofstream(pictures / "img1.png") << "1";
-  EXPECT_TRUE(RemoveOwnWork(pictures.string(), OwnIdentityOf(pictures.string())));
+  std::ofstream(pictures / "notes.txt") << "someone's";
+  EXPECT_FALSE(RemoveOwnWork(pictures.string(), OwnIdentityOf(pictures.string()), target));
+  EXPECT_FALSE(fs::exists(pictures / "img1.png"));
+  EXPECT_EQ(Text(pictures / "notes.txt"), "someone's");
+  fs::remove(pictures / "notes.txt");
+  std::ofstream(pictures / "img2.png") << "2";
+  EXPECT_TRUE(RemoveOwnWork(pictures.string(), OwnIdentityOf(pictures.string()), target));
   EXPECT_FALSE(fs::exists(pictures));
-  EXPECT_FALSE(RemoveOwnWork(pictures.string(), std::nullopt));  // nothing there
+  EXPECT_FALSE(RemoveOwnWork(pictures.string(), std::nullopt, target));  // nothing there
 }
 
 // ".." goes up from where a link leads, as the system (and cp) reads it; a
