@@ -4,6 +4,7 @@
 // at the end the draining of the decoders and the paths.
 #include <fmt/printf.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -96,13 +97,9 @@ int TConverterEngine::ChooseInputFile(double& opts_min) {
 // True when every output stream that `ist` feeds is finished: its packets
 // need neither decoding nor copying any more.
 bool TConverterEngine::AllOutputsFinished(const TInputStreamState& ist) const {
-  bool fed = false;
-  for (const auto& path : run_->transcode->paths) {
-    if (path->SourceIndex() != SourceIndex(ist)) continue;
-    fed = true;
-    if (!path->Finished()) return false;
-  }
-  return fed;
+  const std::vector<TOutputPath*>& paths = PathsOf(ist);
+  return !paths.empty() && std::all_of(paths.begin(), paths.end(),
+                                       [](const TOutputPath* p) { return p->Finished(); });
 }
 
 void TConverterEngine::MainLoop() {

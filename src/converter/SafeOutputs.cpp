@@ -254,7 +254,8 @@ std::vector<fs::path> PicturesIn(const std::string& work, const std::string& pat
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(work, error)) {
     const std::string name = entry.path().filename().string();
-    if (entry.is_regular_file(error) && !entry.is_symlink(error) && IsPictureOf(name, pattern)) {
+    if (entry.symlink_status(error).type() == fs::file_type::regular &&
+        IsPictureOf(name, pattern)) {
       pictures.push_back(entry.path());
     }
   }
