@@ -66,8 +66,9 @@ void WriteMark(const fs::path& folder, const std::string& output_file) {
   const int error = errno;
   if (fd >= 0) close(fd);
   if (written) return;
-  // The folder was made a moment ago by this run and holds nothing else.
-  unlink(mark.c_str());
+  // Only a mark this run created goes; the folder, made a moment ago, goes
+  // when nothing else is in it.
+  if (fd >= 0) unlink(mark.c_str());
   rmdir(folder.c_str());
   throw EAVError(WithReason("Cannot create the two-pass statistics folder", folder.string(),
                             SystemErrorText(error)));
